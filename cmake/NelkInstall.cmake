@@ -1,0 +1,37 @@
+# Install rules and the nelk_script_helper CMake package:
+#   find_package(nelk_script_helper) gives nelk::nelk_string, nelk::nelk_script_helper and,
+#   when built, nelk::nelk_test_kit, plus nelk_add_component() for a loadable component.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(NELK_PACKAGE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/nelk_script_helper")
+set(nelk_exported nelk_string nelk_script_helper)
+if(TARGET nelk_test_kit)
+    list(APPEND nelk_exported nelk_test_kit)
+endif()
+
+install(TARGETS ${nelk_exported} EXPORT nelk_targets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/nelk)
+install(EXPORT nelk_targets NAMESPACE nelk:: DESTINATION ${NELK_PACKAGE_DIR} FILE nelk_script_helperTargets.cmake)
+
+# The Corvane component and its layout, where a host finds them.
+install(TARGETS Corvane LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES "${PROJECT_SOURCE_DIR}/panels/Components/Corvane/corvane.nelk_ui"
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk)
+if(TARGET nelk-host)
+    install(TARGETS nelk-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+configure_package_config_file("${CMAKE_CURRENT_LIST_DIR}/nelk_script_helperConfig.cmake.in"
+    "${PROJECT_BINARY_DIR}/nelk_script_helperConfig.cmake" INSTALL_DESTINATION ${NELK_PACKAGE_DIR})
+write_basic_package_version_file("${PROJECT_BINARY_DIR}/nelk_script_helperConfigVersion.cmake"
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES
+    "${PROJECT_BINARY_DIR}/nelk_script_helperConfig.cmake"
+    "${PROJECT_BINARY_DIR}/nelk_script_helperConfigVersion.cmake"
+    "${CMAKE_CURRENT_LIST_DIR}/NelkComponent.cmake"
+    "${CMAKE_CURRENT_LIST_DIR}/component_exports.map"
+    DESTINATION ${NELK_PACKAGE_DIR})
