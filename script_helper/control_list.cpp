@@ -1,0 +1,14 @@
+// "XI": the names of a panel's controls that the host selects with a filter.
+#include "command_line.h"
+#include "nelk_script_helper.h"
+
+nelk_stringlist nelk_script_helper::controlList(const nelk_string& panel, const nelk_string& filter) {
+    // Both texts are placed in one pass, so a "%2" inside the panel text is not filled again.
+    const nelk_string line = nelk_command_line::join({"XI '", panel, "' '", filter, "'"});
+    if (host == nullptr) return nelk_stringlist();
+    void* answer = host->hostSend(line, 0);
+    if (answer == nullptr) return nelk_stringlist();
+    const nelk_string copy(static_cast<const char*>(answer));
+    host->hostSend(static_cast<const char*>(answer), 5);
+    return nelk_stringlist(copy, ',');
+}

@@ -1,0 +1,15 @@
+// What the host holds for each component: a virtual destructor, then callback.
+#pragma once
+
+class nelk_client_callback {
+public:
+    // The host deletes a component through this; the component sends its last lines ("IU",
+    // then "AS") from inside it. Host's thread.
+    virtual ~nelk_client_callback() = default;
+
+    // The single notification entry: `kind` 1 to 7 says what `data` is (see nelk_script_helper).
+    // Returns null, or for kind 3 a text the component owns until the host gives it back exactly
+    // once with callback(text, 5). Host's thread, one call at a time; may be re-entered from
+    // inside hostSend.
+    virtual const char* callback(void* data, int kind) = 0;
+};

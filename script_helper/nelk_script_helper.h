@@ -1,0 +1,91 @@
+// The component framework: include this one header to write a component.
+//
+// A component derives from nelk_script_helper, implements the four pure hooks, and talks to the
+// host only through the operations below, each of which builds one command line and sends it
+// with hostSend(line, 0). Everything runs on the host's thread, inside the host's call of the
+// entry, callback or the destructor; nothing here keeps state between calls.
+#pragma once
+
+#include "events.h"
+#include "host_records.h"
+#include "nelk_client_callback.h"
+#include "nelk_host.h"
+#include "nelk_string.h"
+#include "parsed_command.h"
+
+class nelk_script_helper : public nelk_client_callback {
+public:
+    // host: kept, not owned; may be null, and then every line is dropped silently.
+    // text: the load text, copied into basePath (null gives empty). Sends nothing.
+    nelk_script_helper(nelk_host* host, const char* text);
+    // After the derived destructor: sends "AS" (when host is set), then releases basePath.
+    ~nelk_script_helper() override;
+
+    // The dispatcher, shared by every component:
+    //   1 slotNotify*   -> slotCallback        2 buttonNotify* -> buttonCallback (or the alarm
+    //   3 command text  -> commandCallback,       interception when alarmHandling is true)
+    //      answer as a new block of length() + 1 bytes, null when empty or out of memory
+    //   4 timer id (the word itself) -> timerCallback
+    //   5 a kind-3 answer given back -> released     6 pointer -> dataCallback
+    //   7 32-bit value (the word itself) -> numberCallback on a copy
+    // Every other kind, and a null record for kinds 1 and 2, is ignored. All results are null
+    // but a kind-3 answer. Re-entrant: all working state lives on this call's stack.
+    const char* callback(void* data, int kind) override;
+
+    // Hooks, in the host's order. Events and what they point to are valid during the call only.
+    virtual void buttonCallback(buttonEvent& event) = 0;
+    virtual int slotCallback(slotEvent& event) = 0;  // result ignored
+    virtual nelk_string commandCallback(commandEvent& event) = 0;  // empty answer reaches the host as null
+    virtual void numberCallback(int& value);  // value is the dispatcher's copy; writes are discarded
+    virtual void timerCallback(int id) = 0;
+    virtual void dataCallback(dataEvent& event);
+
+protected:
+    // Host commands. Each builds exactly one line and sends it when host is not null; texts are
+    // quoted as they are (no escaping), numbers bare decimal, no line end.
+
+    // "PS 'panel' 'basePath/file'[ 'extra']" (no "basePath/" when basePath is empty).
+    // True when the host answers non-zero, or when there is no host.
+    bool panelShow(const nelk_string& panel, const nelk_string& file, const nelk_string& extra);
+    // "TP 'property=value' 'panel' 'control'".
+    void textPut(const nelk_string& property, const nelk_string& value, const nelk_string& panel,
+                 const nelk_string& control);
+    // "IR driver first last[ 'ADD']".
+    void infoRegister(int driver, int first, int last, bool add);
+    // "IU driver".
+    void infoUnregister(int driver);
+    // "IW driver 'text' index flag", flag 1 or 0; the text is never scanned for markers.
+    void infoWrite(int driver, const nelk_string& text, int index, bool flag);
+    // "ET id".
+    void timerStop(int id);
+    // Sends "TG 'panel' 'control' 'property'" and assigns the property's value to result: the
+    // whole answer for "all"; the empty text for no host, a null answer or a mismatch, which is
+    // traced. The host's answer is copied and given back at once with kind 5.
+    void textGet(const nelk_string& property, const nelk_string& panel, const nelk_string& control,
+                 nelk_string& result);
+    // Fills the format's markers in one pass (the lowest with a1, the next with a2, ...) and
+    // writes the text unchanged to the debugger output; markers inside a1..a9 stay literal.
+    void debugTrace(const nelk_string& format, const nelk_string& a1, const nelk_string& a2,
+                    const nelk_string& a3, const nelk_string& a4, const nelk_string& a5,
+                    const nelk_string& a6, const nelk_string& a7, const nelk_string& a8,
+                    const nelk_string& a9);
+    // Sends "XI 'panel' 'filter'" and returns the comma-separated names of the host's answer, in
+    // its order; empty for no host or a null answer. The answer is copied and given back at once.
+    nelk_stringlist controlList(const nelk_string& panel, const nelk_string& filter);
+    // Sets "alarm" to `state` on every control that "XI '1' 'alm_'" lists, then "value" from the
+    // state's code: "ack" or a single "4" acknowledges (reads "value", sets 4 unless it reads 0,
+    // 2, 3, 4 or 5); another single character sets its toInt; anything else leaves it alone.
+    void alarmBroadcast(const nelk_string& state);
+
+    nelk_host* host;         // not owned; may be null
+    nelk_string basePath;    // copy of the load text; directory prefix of layout files
+    bool alarmHandling;      // false after construction; a component sets it to take "ActionAll"/"AckAll"
+
+private:
+    void announceShutdown();
+    void controlEvent(buttonEvent& event);
+    const char* commandNotification(const char* text);
+};
+
+// The signature text that marks a built library; read by nothing.
+extern "C" char librarySignature[];

@@ -1,0 +1,102 @@
+// Component base: construction, the shutdown announcement and the notification dispatcher.
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "nelk_script_helper.h"
+
+#if defined(__GNUC__)
+#define NELK_KEEP __attribute__((used))
+#else
+#define NELK_KEEP
+#endif
+
+extern "C" {
+// Writable on purpose; marks the built library and is read by nothing.
+NELK_KEEP char librarySignature[] =
+    "NELK_SIG,name=nelk_script_helper,type=LIB,version=4.8.8.0,date=27/10/2020,author=nelk_script_helper developers";
+}
+
+namespace {
+// The data word of kinds 4 and 7 carries a 32-bit value; the host's upper bits are dropped.
+int wordValue(void* data) {
+    return static_cast<int>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(data)));
+}
+}  // namespace
+
+nelk_script_helper::nelk_script_helper(nelk_host* host, const char* text)
+    : host(host), basePath(text), alarmHandling(false) {}
+
+nelk_script_helper::~nelk_script_helper() { announceShutdown(); }
+
+void nelk_script_helper::announceShutdown() {
+    if (host != nullptr) host->hostSend("AS", 0);
+}
+
+void nelk_script_helper::numberCallback(int&) {}
+
+void nelk_script_helper::dataCallback(dataEvent&) {}
+
+const char* nelk_script_helper::callback(void* data, int kind) {
+    switch (kind) {
+    case 1: {
+        if (data == nullptr) return nullptr;
+        slotEvent event(static_cast<slotNotify*>(data));
+        slotCallback(event);
+        return nullptr;
+    }
+    case 2: {
+        if (data == nullptr) return nullptr;
+        buttonEvent event(static_cast<buttonNotify*>(data));
+        controlEvent(event);
+        return nullptr;
+    }
+    case 3:
+        return commandNotification(static_cast<const char*>(data));
+    case 4:
+        timerCallback(wordValue(data));
+        return nullptr;
+    case 5:
+        delete[] static_cast<char*>(data);
+        return nullptr;
+    case 6: {
+        dataEvent event(data);
+        dataCallback(event);
+        return nullptr;
+    }
+    case 7: {
+        int value = wordValue(data);
+        numberCallback(value);
+        return nullptr;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+const char* nelk_script_helper::commandNotification(const char* text) {
+    parsedCommand command(text);
+    commandEvent event(&command);
+    const nelk_string answer = commandCallback(event);
+    const int length = answer.length();
+    if (length == 0) return nullptr;
+    char* block = new (std::nothrow) char[static_cast<std::size_t>(length) + 1];
+    if (block == nullptr) return nullptr;  // no memory: no answer rather than a crash
+    std::memcpy(block, static_cast<const char*>(answer), static_cast<std::size_t>(length) + 1);
+    return block;
+}
+
+void nelk_script_helper::controlEvent(buttonEvent& event) {
+    if (!alarmHandling) {
+        buttonCallback(event);
+        return;
+    }
+    const nelk_string controlId = event.controlId();
+    if (controlId == "ActionAll" && event.commandName() == "alarm") {
+        alarmBroadcast(event.commandValue());
+    } else if (controlId == "AckAll") {
+        alarmBroadcast(nelk_string(4, '\0', 0, 10));
+    } else {
+        buttonCallback(event);
+    }
+}
