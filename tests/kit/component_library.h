@@ -1,0 +1,47 @@
+// Loads a component library the way a panel host does: open it, resolve
+// load_nelk_client_script, create components, close it. dlopen on POSIX, LoadLibrary on Windows.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "nelk_client_callback.h"
+#include "nelk_host.h"
+
+namespace nelk_test_kit {
+
+using load_entry = nelk_client_callback* (*)(nelk_host*, const char*);
+
+class component_library {
+public:
+    // Opens `path`; check loaded() and error() afterwards. Closes it when destroyed, so every
+    // component it created must be deleted first.
+    explicit component_library(const std::string& path);
+    ~component_library();
+    component_library(const component_library&) = delete;
+    component_library& operator=(const component_library&) = delete;
+
+    bool loaded() const noexcept { return entry_ != nullptr; }
+    // Why opening failed: the loader's message, or that the entry is missing.
+    const std::string& error() const noexcept { return error_; }
+    const std::string& path() const noexcept { return path_; }
+    load_entry entry() const noexcept { return entry_; }
+
+    // Calls the entry; null when it returned null or the library did not load.
+    // host: must outlive the component. text: read during the call only.
+    nelk_client_callback* create(nelk_host* host, const char* text) const;
+
+private:
+    std::string path_;
+    std::string error_;
+    void* handle_ = nullptr;
+    load_entry entry_ = nullptr;
+};
+
+// Deletes components through their virtual destructor, as the host does.
+struct component_deleter {
+    void operator()(nelk_client_callback* component) const { delete component; }
+};
+using component_pointer = std::unique_ptr<nelk_client_callback, component_deleter>;
+
+}  // namespace nelk_test_kit

@@ -1,0 +1,7 @@
+// The test kit: everything a component author needs to test a component without a panel host.
+#pragma once
+
+#include "component_library.h"
+#include "line_grammar.h"
+#include "notifications.h"
+#include "recording_host.h"
