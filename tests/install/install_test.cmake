@@ -1,0 +1,15 @@
+# Script run by CTest: install, configure the out-of-tree component, build it, run its check.
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "failed (${result}): ${ARGN}\n${output}")
+    endif()
+endfunction()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${WORK_DIR}/prefix")
+run(${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}/build" -G "${GENERATOR}"
+    "-DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix")
+run(${CMAKE_COMMAND} --build "${WORK_DIR}/build")
+run("${WORK_DIR}/build/echo_check")
+message(STATUS "out-of-tree component built and checked against ${WORK_DIR}/prefix")
