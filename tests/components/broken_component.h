@@ -1,0 +1,23 @@
+// Shared by the deliberately broken components that prove the validator and nelk-host catch
+// faults. Each is a loadable library exporting load_nelk_client_script, like a real component.
+#pragma once
+
+#include <new>
+
+#include "nelk_script_helper.h"
+
+#define NELK_BROKEN_ENTRY(type)                                                                          \
+    extern "C" __attribute__((visibility("default"))) nelk_client_callback* load_nelk_client_script( \
+        nelk_host* host, const char* text) {                                                            \
+        return new (std::nothrow) type(host, text);                                                     \
+    }
+
+// A well-behaved base for the broken ones: every hook does nothing.
+class quiet_component : public nelk_script_helper {
+public:
+    quiet_component(nelk_host* host, const char* text) : nelk_script_helper(host, text) {}
+    void buttonCallback(buttonEvent&) override {}
+    int slotCallback(slotEvent&) override { return 0; }
+    nelk_string commandCallback(commandEvent&) override { return nelk_string(); }
+    void timerCallback(int) override {}
+};

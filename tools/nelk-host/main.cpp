@@ -1,0 +1,127 @@
+// nelk-host: a headless panel host for component libraries.
+//   nelk-host                 the built-in demo on the Corvane library beside this program
+//   nelk-host run FILE...     run scenario files
+//   nelk-host repl [LIBRARY]  type statements interactively
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
+#include "demo_scenario.h"
+#include "executable_path.h"
+#include "repl.h"
+#include "scenario.h"
+#include "simulator.h"
+#include "transcript.h"
+
+using namespace nelk_host_tool;
+
+namespace {
+
+bool onTerminal() {
+#if defined(_WIN32)
+    return false;
+#else
+    return isatty(1) != 0;
+#endif
+}
+
+// The demo names the library's directory in one expectation; quote it for the scenario text.
+std::string demoText(const std::string& library) {
+    std::string directory;
+    for (const char byte : directoryOf(library)) {
+        if (byte == '\\' || byte == '"') directory += '\\';
+        directory += byte;
+    }
+    std::string text = demoScenario();
+    const std::string marker = "{dir}";
+    const std::size_t at = text.find(marker);
+    if (at != std::string::npos) text.replace(at, marker.size(), directory);
+    return text;
+}
+
+int exitStatus(statement_result result) {
+    switch (result) {
+    case statement_result::ok: return 0;
+    case statement_result::failed: return 1;
+    case statement_result::load_failed: return 2;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"nelk-host: a headless panel host that loads component libraries.\n"
+                 "Without a subcommand it runs the built-in demo on the Corvane library beside it.",
+                 "nelk-host"};
+    app.fallthrough();
+    bool json = false;
+    bool quiet = false;
+    bool immediate = false;
+    bool noColour = false;
+    std::string library = defaultComponentLibrary();
+    app.add_flag("--json", json, "one JSON object per event");
+    app.add_flag("--quiet", quiet, "errors only");
+    app.add_flag("--immediate", immediate, "deliver slot events from inside hostSend (nested calls)");
+    app.add_flag("--no-colour,--no-color", noColour, "no colour even on a terminal");
+    app.add_option("--library", library, "the component library that loads use by default")->capture_default_str();
+
+    CLI::App* run = app.add_subcommand("run", "run scenario files (docs/scenarios.md)");
+    std::vector<std::string> files;
+    run->add_option("files", files, "scenario files")->required()->check(CLI::ExistingFile);
+
+    CLI::App* repl = app.add_subcommand("repl", "type scenario statements interactively");
+    std::string replLibrary;
+    repl->add_option("library", replLibrary, "the component library that loads use by default");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::printf("%s\nStatements of a scenario:\n%s", app.help().c_str(), scenario_runner::help());
+        return 0;
+    } catch (const CLI::CallForAllHelp&) {
+        std::printf("%s", app.help("", CLI::AppFormatMode::All).c_str());
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        std::fprintf(stderr, "nelk-host: %s (see nelk-host --help)\n", error.what());
+        return 2;
+    }
+    if (json && quiet) {
+        std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
+        return 2;
+    }
+    if (!replLibrary.empty()) library = replLibrary;
+
+    // A library without the entry is a usage error, reported before anything runs.
+    {
+        nelk_test_kit::component_library probe(library);
+        if (!probe.loaded() && (files.empty() || !replLibrary.empty() || !*run)) {
+            std::fprintf(stderr, "nelk-host: %s\n", probe.error().c_str());
+            return 2;
+        }
+    }
+
+    const transcript_style style = json ? transcript_style::json : quiet ? transcript_style::quiet : transcript_style::readable;
+    transcript output(stdout, style, onTerminal() && !noColour);
+    simulator host(output, immediate ? delivery_mode::immediate : delivery_mode::queued);
+    scenario_runner runner(host, output, library);
+
+    if (*repl) return runRepl(runner, host);
+    if (*run) {
+        int status = 0;
+        for (const std::string& file : files) {
+            const int fileStatus = exitStatus(runner.runFile(file));
+            if (fileStatus > status) status = fileStatus;
+        }
+        return status;
+    }
+    const int status = exitStatus(runner.runText("demo", demoText(library)));
+    if (status == 0 && style == transcript_style::readable) std::printf("demo finished: both panels showed the slot's text\n");
+    return status;
+}

@@ -1,0 +1,12 @@
+// The interactive host: scenario statements typed at a prompt, with line editing and history.
+#pragma once
+
+#include "scenario.h"
+
+namespace nelk_host_tool {
+
+// Reads statements until "quit" or the end of input; returns 0, or 1 when a protocol error was
+// seen. Line editing and history when built with libedit and reading a terminal.
+int runRepl(scenario_runner& runner, simulator& host);
+
+}  // namespace nelk_host_tool

@@ -1,0 +1,49 @@
+// What the host tells its user: every delivery, line, answer, warning and protocol error.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json_fwd.hpp>
+
+namespace nelk_host_tool {
+
+enum class transcript_style { readable, json, quiet };
+
+class transcript {
+public:
+    // out: where events go (not owned). Colour only when `colour` is set (a terminal).
+    transcript(std::FILE* out, transcript_style style, bool colour);
+
+    // A call into a component: kind and what it carried, e.g. "command text=Camera 1".
+    void delivered(const std::string& instance, int kind, const std::string& what);
+    // A line the component sent, shown before the host carries it out.
+    void sent(const std::string& instance, const std::string& line);
+    // What the host answered a line with ("1", a quoted text, "null"), for "PS", "TG" and "XI".
+    void hostAnswered(const std::string& instance, const std::string& answer);
+    // A kind-3 answer, already copied; null answers are shown as such.
+    void answered(const std::string& instance, const std::string* answer);
+    void note(const std::string& instance, const std::string& text);
+    void warning(const std::string& instance, const std::string& text);
+    // A protocol breach or a failed expectation; shown in every style.
+    void error(const std::string& where, const std::string& text);
+    // A multi-line block such as a panel listing.
+    void block(const std::string& instance, const std::string& title, const std::string& body);
+
+    transcript_style style() const noexcept { return style_; }
+
+private:
+    void line(const char* colour, const std::string& tag, const std::string& instance, const std::string& text);
+    void json(const char* event, const std::string& instance, const std::string& key, const std::string& value,
+              const std::string& extraKey = "", const std::string* extraValue = nullptr);
+    void emit(const nlohmann::ordered_json& object);
+
+    std::FILE* out_;
+    transcript_style style_;
+    bool colour_;
+};
+
+// A text with line feeds, tabs, quotes and other control bytes written as escapes.
+std::string escaped(const std::string& text);
+
+}  // namespace nelk_host_tool
