@@ -1,4 +1,4 @@
-// Shared by the deliberately broken components that prove the validator and nelk-host catch
+// Shared by the test components (most of them broken on purpose) that prove the validator and nelk-host catch
 // faults. Each is a loadable library exporting load_nelk_client_script, like a real component.
 #pragma once
 

@@ -2,6 +2,7 @@
 //   nelk-host                 the built-in demo on the Corvane library beside this program
 //   nelk-host run FILE...     run scenario files
 //   nelk-host repl [LIBRARY]  type statements interactively
+//   nelk-host validate LIB... the validator's battery of checks
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "scenario.h"
 #include "simulator.h"
 #include "transcript.h"
+#include "validator/validator.h"
 
 using namespace nelk_host_tool;
 
@@ -80,6 +82,18 @@ int main(int argc, char** argv) {
     std::string replLibrary;
     repl->add_option("library", replLibrary, "the component library that loads use by default");
 
+    CLI::App* validate = app.add_subcommand("validate", "run the validator's checks against component libraries");
+    nelk_validator::validator_options checks;
+    bool listChecks = false;
+    validate->add_option("libraries", checks.libraries, "component libraries")->check(CLI::ExistingFile);
+    validate->add_flag("--list", listChecks, "list the checks and what each guarantees");
+    validate->add_option("--only", checks.only, "run only these check ids");
+    validate->add_option("--skip", checks.skip, "leave these check ids out");
+    validate->add_option("--seed", checks.seed, "seed of the random storm (printed when not given)");
+    validate->add_option("--iterations", checks.iterations, "events of the random storm")->capture_default_str()->check(CLI::PositiveNumber);
+    validate->add_option("--timeout", checks.timeoutSeconds, "seconds before a check is reported TIMEOUT")->capture_default_str()->check(CLI::PositiveNumber);
+    validate->add_flag("--in-process", checks.inProcess, "run every check in this process (for a debugger)");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -95,6 +109,30 @@ int main(int argc, char** argv) {
     if (json && quiet) {
         std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
         return 2;
+    }
+    if (*validate) {
+        if (listChecks) {
+            std::printf("%s", nelk_validator::checkList().c_str());
+            return 0;
+        }
+        std::string problem;
+        if (checks.libraries.empty()) problem = "validate needs at least one library";
+        if (problem.empty()) nelk_validator::knownIds(checks, problem);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+            return 2;
+        }
+        for (const std::string& path : checks.libraries) {
+            nelk_test_kit::component_library probe(path);
+            if (!probe.loaded()) {
+                std::fprintf(stderr, "nelk-host: %s\n", probe.error().c_str());
+                return 2;
+            }
+        }
+        checks.seedGiven = validate->count("--seed") > 0;
+        checks.json = json;
+        checks.program = argv[0];
+        return nelk_validator::runValidator(checks);
     }
     if (!replLibrary.empty()) library = replLibrary;
 

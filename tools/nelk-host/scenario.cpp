@@ -177,7 +177,13 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
     if (words.empty()) return statement_result::ok;
     const std::string verb = words[0].quoted ? "" : words[0].text;
     const std::size_t count = words.size();
-    auto wrong = [&]() { return fail(where, "malformed statement; expected one of:\n" + std::string(help())); };
+    auto wrong = [&]() {
+        for (const auto& entry : usage) {
+            const std::string form = entry[0];
+            if (form.compare(0, verb.size() + 1, verb + " ") == 0) return fail(where, "malformed statement; the form is: " + form);
+        }
+        return fail(where, "unknown statement \"" + (words[0].text) + "\" (the statements are listed by nelk-host --help)");
+    };
     int first = 0;
     int second = 0;
 

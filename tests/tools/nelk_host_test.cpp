@@ -1,0 +1,178 @@
+// nelk-host's parts: reading command arguments, scenario words, layouts, and the host's answers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "command_arguments.h"
+#include "panel_layout.h"
+#include "scenario.h"
+#include "simulator.h"
+
+namespace {
+
+using namespace nelk_host_tool;
+
+TEST(CommandArgumentsTest, TextsAreFoundFromTheirFixedSeparators) {
+    struct row { const char* line; std::vector<std::string> texts; std::vector<long long> numbers; };
+    const row rows[] = {
+        {"TP 'text=Camera 1' '1' 'umdText'", {"text=Camera 1", "1", "umdText"}, {}},
+        {"TP 'text=a' 'b' '1' 'umdText'", {"text=a' 'b", "1", "umdText"}, {}},
+        {"TP 'text=' '1' 'umdText'", {"text=", "1", "umdText"}, {}},
+        {"TG '1' 'alm_1' 'value'", {"1", "alm_1", "value"}, {}},
+        {"TG '1' 'a' 'b' 'value'", {"1", "a' 'b", "value"}, {}},
+        {"XI '1' 'alm_'", {"1", "alm_"}, {}},
+        {"PS '1' 'dir/corvane.nelk_ui'", {"1", "dir/corvane.nelk_ui"}, {}},
+        {"PS '1' 'x.nelk_ui' 'extra'", {"1", "x.nelk_ui", "extra"}, {}},
+        {"IW 12 'it's 7 0' 7 0", {"it's 7 0"}, {12, 7, 0}},
+        {"IW -1 '' 4096 1", {""}, {-1, 4096, 1}},
+        {"IR 12 7 7", {}, {12, 7, 7}},
+        {"IU -2147483648", {}, {-2147483648LL}},
+        {"ET 3", {}, {3}},
+    };
+    for (const row& r : rows) {
+        const command_arguments arguments = readArguments(r.line);
+        EXPECT_EQ(arguments.texts, r.texts) << r.line;
+        EXPECT_EQ(arguments.numbers, r.numbers) << r.line;
+    }
+    EXPECT_TRUE(readArguments("IR 1 2 3 'ADD'").add);
+    EXPECT_FALSE(readArguments("IR 1 2 3").add);
+}
+
+TEST(ScenarioWordsTest, QuotesEscapesCommentsAndNull) {
+    std::vector<token> words;
+    std::string problem;
+    ASSERT_TRUE(tokenize(R"(command A "text=a \"b\"\n\x41" -> null # comment)", words, problem));
+    ASSERT_EQ(words.size(), 5u);
+    EXPECT_EQ(words[2].text, "text=a \"b\"\nA");
+    EXPECT_TRUE(words[2].quoted);
+    EXPECT_TRUE(words[4].isNull());
+    ASSERT_TRUE(tokenize(R"(x "null")", words, problem));
+    EXPECT_FALSE(words[1].isNull());
+    for (const char* bad : {R"(x "open)", R"(x "\q")", R"(x "\x4")"}) {
+        EXPECT_FALSE(tokenize(bad, words, problem)) << bad;
+        EXPECT_FALSE(problem.empty());
+    }
+}
+
+std::string writeFile(const std::string& name, const std::string& content) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path) << content;
+    return path;
+}
+
+TEST(PanelLayoutTest, GoodBrokenAndMissingFiles) {
+    std::string problem;
+    const panel_layout good = loadLayout(
+        writeFile("good.nelk_ui", R"({"controls":[{"id":"b","type":"label","properties":{"z":"1","a":2}},{"id":"a"}]})"),
+        problem);
+    EXPECT_TRUE(problem.empty()) << problem;
+    ASSERT_EQ(good.controls.size(), 2u);
+    EXPECT_EQ(good.controls[0].id, "b");  // layout order kept
+    EXPECT_EQ(good.controls[0].properties[0].first, "z");  // property order kept
+    EXPECT_EQ(*good.controls[0].find("a"), "2");
+
+    struct row { const char* content; std::size_t controls; const char* problem; };
+    const row rows[] = {
+        {"not json", 0, "not valid JSON"},
+        {R"({"panel":"x"})", 0, "no \"controls\" list"},
+        {R"({"controls":[{"type":"label"},{"id":"ok"}]})", 1, "without a text \"id\""},
+        {R"({"controls":[{"id":"a"},{"id":"a"}]})", 1, "twice"},
+    };
+    for (const row& r : rows) {
+        const panel_layout layout = loadLayout(writeFile("broken.nelk_ui", r.content), problem);
+        EXPECT_EQ(layout.controls.size(), r.controls) << r.content;
+        EXPECT_NE(problem.find(r.problem), std::string::npos) << problem;
+    }
+    const panel_layout missing = loadLayout(testing::TempDir() + "no-such-file.nelk_ui", problem);
+    EXPECT_TRUE(missing.controls.empty());
+    EXPECT_NE(problem.find("cannot open"), std::string::npos);
+}
+
+// A host session on the test alarm component, which answers with "TG" and "XI" on demand.
+class SimulatorTest : public ::testing::Test {
+protected:
+    SimulatorTest() : output(sink(), transcript_style::quiet, false), host(output, delivery_mode::queued) {}
+    ~SimulatorTest() override {
+        if (sink_ != nullptr) std::fclose(sink_);
+    }
+    std::FILE* sink() {
+        sink_ = std::tmpfile();
+        return sink_;
+    }
+    void loadAlarmPanel() {
+        const std::string layout = writeFile("alarm.nelk_ui",
+            R"({"controls":[{"id":"alm_2","properties":{"value":"1"}},{"id":"title"},{"id":"alm_1","properties":{"value":"3"}}]})");
+        std::string error;
+        ASSERT_TRUE(host.load("P", NELK_ALARM_PANEL_LIBRARY, std::string(""), error)) << error;
+        // The test component shows no panel itself, so the layout is shown by a line of ours.
+        host.receive("P", ("PS '1' '" + layout + "'").c_str(), 0);
+    }
+    std::FILE* sink_ = nullptr;
+    transcript output;
+    simulator host;
+};
+
+TEST_F(SimulatorTest, AlarmBroadcastRunsAgainstThePanel) {
+    loadAlarmPanel();
+    host.control("P", std::string("AckAll"), std::nullopt);
+    const instance* panel = host.find("P");
+    ASSERT_NE(panel, nullptr);
+    // XI lists alm_2 then alm_1 (layout order); alm_2 read 1 and is acknowledged, alm_1 read 3.
+    EXPECT_EQ(*panel->panel.find("alm_2")->find("alarm"), "4");
+    EXPECT_EQ(*panel->panel.find("alm_2")->find("value"), "4");
+    EXPECT_EQ(*panel->panel.find("alm_1")->find("value"), "3");
+    EXPECT_EQ(host.protocolErrors(), 0);
+}
+
+TEST_F(SimulatorTest, AnswersToTextQueries) {
+    loadAlarmPanel();
+    struct row { const char* line; const char* answer; };
+    const row rows[] = {
+        {"TG '1' 'alm_1' 'value'", "value=3"},
+        {"TG '1' 'alm_1' 'missing'", "missing="},
+        {"TG '1' 'alm_1' 'all'", "value=3"},
+        {"TG '1' 'nothere' 'value'", nullptr},
+        {"TG '2' 'alm_1' 'value'", nullptr},
+        {"XI '1' 'alm_'", "alm_2,alm_1"},
+        {"XI '1' 'zzz'", ""},
+        {"XI '1' ''", "alm_2,title,alm_1"},
+    };
+    for (const row& r : rows) {
+        const char* answer = static_cast<const char*>(host.receive("P", r.line, 0));
+        if (r.answer == nullptr) {
+            EXPECT_EQ(answer, nullptr) << r.line;
+            continue;
+        }
+        ASSERT_NE(answer, nullptr) << r.line;
+        EXPECT_STREQ(answer, r.answer) << r.line;
+        host.receive("P", answer, 5);
+    }
+    EXPECT_EQ(host.protocolErrors(), 0);
+}
+
+TEST_F(SimulatorTest, OwnershipBreachesAreProtocolErrors) {
+    loadAlarmPanel();
+    const char* answer = static_cast<const char*>(host.receive("P", "TG '1' 'alm_1' 'value'", 0));
+    host.receive("P", answer, 5);
+    host.receive("P", answer, 5);                          // twice
+    host.receive("P", "not handed out", 5);                 // foreign
+    host.receive("P", "IR 1 2", 0);                         // malformed
+    host.receive("P", "IU 1", 3);                           // unknown kind
+    EXPECT_EQ(host.protocolErrors(), 4);
+}
+
+TEST_F(SimulatorTest, RegistrationsAndSlotReports) {
+    loadAlarmPanel();
+    host.receive("P", "IR 12 1 3", 0);
+    host.receive("P", "IW 12 'x' 2 0", 0);
+    EXPECT_EQ(*host.slotText(12, 2), "x");
+    host.receive("P", "IW 1000 'x' 2 0", 0);  // no such driver: nothing stored
+    EXPECT_EQ(host.slotText(1000, 2), nullptr);
+    host.receive("P", "IU 12", 0);
+    EXPECT_TRUE(host.find("P")->registrations.empty());
+    host.remove("P");
+    EXPECT_EQ(host.protocolErrors(), 0);
+}
+
+}  // namespace

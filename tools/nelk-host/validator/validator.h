@@ -1,0 +1,30 @@
+// nelk-host validate: runs the battery of checks against component libraries and reports.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nelk_validator {
+
+struct validator_options {
+    std::vector<std::string> libraries;
+    std::vector<std::string> only;  // check ids to run; empty: all
+    std::vector<std::string> skip;  // check ids to leave out
+    std::uint64_t seed = 0;
+    bool seedGiven = false;
+    int iterations = 20000;
+    double timeoutSeconds = 10;
+    bool inProcess = false;  // no child processes: for a debugger
+    bool json = false;
+    std::string program = "nelk-host";  // how to name this program in reproduce commands
+};
+
+// The ids and guarantees, one check a line.
+std::string checkList();
+// False with `problem` set when an id in only/skip names no check.
+bool knownIds(const validator_options& options, std::string& problem);
+// Runs and reports; returns 0 only when nothing failed, crashed or timed out.
+int runValidator(validator_options options);
+
+}  // namespace nelk_validator
