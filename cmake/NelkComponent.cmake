@@ -12,9 +12,12 @@ function(nelk_component_link_options target)
             target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++)
         endif()
     elseif(NOT APPLE)
-        target_link_options(${target} PRIVATE
-            "LINKER:--version-script=${NELK_COMPONENT_EXPORTS_MAP}"
-            "LINKER:--no-undefined")
+        target_link_options(${target} PRIVATE "LINKER:--version-script=${NELK_COMPONENT_EXPORTS_MAP}")
+        # Sanitizer runtimes live in the host executable, so instrumented components leave
+        # their symbols undefined.
+        if(NOT NELK_SANITIZE AND NOT NELK_BUILD_FUZZERS)
+            target_link_options(${target} PRIVATE "LINKER:--no-undefined")
+        endif()
         set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${NELK_COMPONENT_EXPORTS_MAP}")
     endif()
 endfunction()

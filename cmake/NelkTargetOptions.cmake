@@ -15,10 +15,14 @@ function(nelk_target_options target)
         target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic
                                $<$<BOOL:${NELK_WARNINGS_AS_ERRORS}>:-Werror>)
     endif()
-    if(NELK_SANITIZE AND NOT MSVC)
+    if((NELK_SANITIZE OR NELK_BUILD_FUZZERS) AND NOT MSVC)
         set(flags -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
         target_compile_options(${target} PRIVATE ${flags})
         target_link_options(${target} PRIVATE ${flags})
+    endif()
+    if(NELK_BUILD_FUZZERS)
+        # Coverage for libFuzzer in every target; the fuzzers themselves link the fuzzer main.
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
     endif()
 endfunction()
 

@@ -1,11 +1,112 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite.
-set -euo pipefail
+# Builds everything and runs the whole test suite: the unit, end-to-end, scenario, validator and
+# soak tests; the same under AddressSanitizer and UndefinedBehaviorSanitizer; valgrind memcheck;
+# the 32-bit build; the fuzzers for a bounded time. Every stage runs; the script fails if any did.
+#   NELK_FUZZ_SECONDS  seconds per fuzzer (default 60)
+set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
-nelk_require_packages "${NELK_BUILD_PACKAGES[@]}"
+nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-dev g++-multilib || exit 1
 
-echo "== build and test (g++, warnings as errors)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNELK_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build build -j2
-ctest --test-dir build -j2 --output-on-failure
+jobs=2
+fuzz_seconds=${NELK_FUZZ_SECONDS:-60}
+failed=()
+
+# stage NAME COMMAND...: runs one stage and remembers whether it failed.
+stage() {
+    local name=$1
+    shift
+    echo
+    echo "== $name"
+    local started=$SECONDS
+    if "$@"; then
+        echo "== $name: passed ($((SECONDS - started)) s)"
+    else
+        echo "== $name: FAILED ($((SECONDS - started)) s)"
+        failed+=("$name")
+    fi
+}
+
+configure_and_build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNELK_WARNINGS_AS_ERRORS=ON "$@" >/dev/null &&
+        cmake --build "$dir" -j"$jobs"
+}
+
+main_build() {
+    configure_and_build build && ctest --test-dir build -j"$jobs" --output-on-failure
+}
+
+# Unit and end-to-end tests, the demo and the Corvane scenarios under memcheck. The test programs
+# count allocations with their own operator new, which memcheck must leave in place.
+memcheck() {
+    local valgrind=(valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect,possible
+                    --error-exitcode=1 --soname-synonyms=somalloc=nouserintercepts)
+    local program status=0
+    for program in string_tests kit_tests framework_tests corvane_tests nelk_host_tests; do
+        echo "-- memcheck $program"
+        "${valgrind[@]}" "build/bin/$program" --gtest_brief=1 || status=1
+    done
+    echo "-- memcheck nelk-host demo"
+    "${valgrind[@]}" build/bin/nelk-host --quiet || status=1
+    echo "-- memcheck nelk-host scenarios"
+    "${valgrind[@]}" build/bin/nelk-host --quiet --library build/bin/libCorvane.so run tests/scenarios/corvane/*.nelk || status=1
+    return $status
+}
+
+sanitizers() {
+    CC=clang CXX=clang++ configure_and_build build-sanitize -DNELK_SANITIZE=ON -DNELK_GTEST_FROM_SOURCE=ON &&
+        ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure -LE soak
+}
+
+thirty_two_bit() {
+    configure_and_build build-i686 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/linux-i686.cmake" -DNELK_BUILD_TOOLS=OFF \
+        -DNELK_GTEST_FROM_SOURCE=ON && ctest --test-dir build-i686 -j"$jobs" --output-on-failure -LE soak
+}
+
+# Each fuzzer for a bounded time on a scratch copy of its committed seeds, two at a time.
+# A crash, a leak or a broken invariant fails the stage and leaves the input in the log.
+fuzz_one() {
+    local name=$1 work=build-fuzz/work/$1
+    rm -rf "$work" && mkdir -p "$work/corpus" && cp fuzz/corpus/"$name"/* "$work/corpus/"
+    if (cd "$work" && "../../bin/${name}_fuzz" -max_total_time="$fuzz_seconds" -print_final_stats=1 corpus > log 2>&1); then
+        echo "-- fuzz $name: $(grep -h 'stat::number_of_executed_units' "$work/log" | awk '{print $2}') runs, no finding"
+        return 0
+    fi
+    echo "-- fuzz $name: FINDING"
+    tail -n 60 "$work/log"
+    local artifact
+    for artifact in "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*; do
+        [ -f "$artifact" ] && echo "input $(basename "$artifact") (hex):" && od -A x -t x1z -v "$artifact" | head -n 40
+    done
+    return 1
+}
+
+fuzzers() {
+    CC=clang CXX=clang++ configure_and_build build-fuzz -DNELK_BUILD_FUZZERS=ON -DNELK_BUILD_TESTS=OFF \
+        -DNELK_BUILD_TOOLS=OFF -DNELK_INSTALL=OFF || return 1
+    local status=0
+    fuzz_one parsed_command & local first=$!
+    fuzz_one string & local second=$!
+    wait $first || status=1
+    wait $second || status=1
+    fuzz_one alarm_broadcast & first=$!
+    fuzz_one corvane_dispatcher & second=$!
+    wait $first || status=1
+    wait $second || status=1
+    return $status
+}
+
+stage "build and test (g++)" main_build
+stage "valgrind memcheck" memcheck
+stage "sanitizers (clang, ASan+UBSan)" sanitizers
+stage "32-bit build (-m32)" thirty_two_bit
+stage "fuzzers (${fuzz_seconds} s each)" fuzzers
+
+echo
+if [ ${#failed[@]} -ne 0 ]; then
+    echo "failed stages: ${failed[*]}"
+    exit 1
+fi
+echo "all stages passed"

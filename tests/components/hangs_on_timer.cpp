@@ -1,5 +1,6 @@
 // Broken on purpose: never returns from a timer event.
-#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "broken_component.h"
 
@@ -7,9 +8,7 @@ class hangs_on_timer : public quiet_component {
 public:
     using quiet_component::quiet_component;
     void timerCallback(int) override {
-        std::atomic<bool> forever{true};
-        while (forever.load()) {
-        }
+        for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
     }
 };
 

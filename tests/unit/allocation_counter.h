@@ -13,4 +13,6 @@ public:
     // While set (on this thread), the nothrow forms of operator new return null; the throwing
     // forms still succeed, so only the code that asks for nothrow memory sees the shortage.
     static void failNothrowAllocations(bool fail);
+    // Blocks obtained from the global allocator and not yet released, over the whole process.
+    static long long liveBlocks();
 };

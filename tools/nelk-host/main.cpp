@@ -152,9 +152,12 @@ int main(int argc, char** argv) {
 
     if (*repl) return runRepl(runner, host);
     if (*run) {
+        // Every file starts from a fresh host: no instances, slots or delivery mode carried over.
         int status = 0;
         for (const std::string& file : files) {
-            const int fileStatus = exitStatus(runner.runFile(file));
+            simulator fileHost(output, immediate ? delivery_mode::immediate : delivery_mode::queued);
+            scenario_runner fileRunner(fileHost, output, library);
+            const int fileStatus = exitStatus(fileRunner.runFile(file));
             if (fileStatus > status) status = fileStatus;
         }
         return status;
