@@ -1,32 +1,21 @@
-// nelk_string: a std::string with the conversions and marker filling that components use.
+// nelk_string: bytes inside the object up to 47, on the heap beyond; the conversions and marker
+// filling that components use. Heap blocks are allocated and released only here.
 #include "nelk_string.h"
 
-#include <algorithm>
 #include <climits>
-#include <cstring>
 
 namespace {
 
 const char* orEmpty(const char* text) { return text != nullptr ? text : ""; }
 
-// Room for a line that is still being built, so that the next few appends of a `+` chain fit
-// without another allocation.
-std::size_t roomFor(std::size_t size) { return size * 2 + 32; }
-
-void appendGrowing(std::string& text, const char* bytes, std::size_t count) {
-    const std::size_t needed = text.size() + count;
-    if (needed > text.capacity()) text.reserve(roomFor(needed));
-    text.append(bytes, count);
-}
-
 bool isDigit(char byte) { return byte >= '0' && byte <= '9'; }
 
-// Reads the decimal digits at `position` into a saturated int; `negative` applies the sign.
-int readDigits(const std::string& text, std::size_t position, bool negative) {
+// Reads the decimal digits at `text` into a saturated int; `negative` applies the sign.
+int readDigits(const char* text, bool negative) {
     long long magnitude = 0;
     const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    for (; position < text.size() && isDigit(text[position]); ++position) {
-        magnitude = magnitude * 10 + (text[position] - '0');
+    for (; isDigit(*text); ++text) {
+        magnitude = magnitude * 10 + (*text - '0');
         if (magnitude > limit) return negative ? INT_MIN : INT_MAX;
     }
     return static_cast<int>(negative ? -magnitude : magnitude);
@@ -34,23 +23,19 @@ int readDigits(const std::string& text, std::size_t position, bool negative) {
 
 // A marker is '%' followed by 1-9 and an optional second digit: "%1" to "%99".
 // Returns its number and sets `width` to its length, or returns 0 when none starts here.
-int markerAt(const std::string& text, std::size_t position, std::size_t& width) {
-    if (text[position] != '%' || position + 1 >= text.size()) return 0;
-    const char first = text[position + 1];
-    if (first < '1' || first > '9') return 0;
-    if (position + 2 < text.size() && isDigit(text[position + 2])) {
+int markerAt(const char* text, int& width) {
+    if (text[0] != '%' || text[1] < '1' || text[1] > '9') return 0;
+    if (isDigit(text[2])) {
         width = 3;
-        return (first - '0') * 10 + (text[position + 2] - '0');
+        return (text[1] - '0') * 10 + (text[2] - '0');
     }
     width = 2;
-    return first - '0';
+    return text[1] - '0';
 }
 
 }  // namespace
 
-nelk_string::nelk_string(const char* text) : text_(orEmpty(text)) {}
-
-nelk_string::nelk_string(int value, char fill, int width, int base) {
+nelk_string::nelk_string(int value, char fill, int width, int base) : nelk_string() {
     if (base < 2 || base > 36) base = 10;
     const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
     char reversed[40];
@@ -62,68 +47,103 @@ nelk_string::nelk_string(int value, char fill, int width, int base) {
         rest /= base;
     } while (rest != 0);
     if (value < 0) reversed[count++] = '-';
-    std::string number(reversed, reversed + count);
-    std::reverse(number.begin(), number.end());
+    char number[40];
+    for (int i = 0; i < count; ++i) number[i] = reversed[count - 1 - i];
     const char pad = fill != '\0' ? fill : ' ';
-    const std::size_t span = static_cast<std::size_t>(width < 0 ? -static_cast<long long>(width) : width);
-    if (number.size() < span) {
-        if (width > 0)
-            number.insert(0, span - number.size(), pad);
-        else
-            number.append(span - number.size(), pad);
+    const long long span = width < 0 ? -static_cast<long long>(width) : width;
+    const long long padding = span > count ? span - count : 0;
+    if (padding > 0) reserve(static_cast<int>(span));
+    const char padText[1] = {pad};
+    for (long long i = 0; width > 0 && i < padding; ++i) append(padText, 1);
+    append(number, count);
+    for (long long i = 0; width < 0 && i < padding; ++i) append(padText, 1);
+}
+
+nelk_string::~nelk_string() {
+    if (data_ != inline_) delete[] data_;
+}
+
+void nelk_string::take(nelk_string& other) noexcept {
+    if (other.data_ == other.inline_) {
+        // Inline bytes always fit, since every string holds at least the inline capacity.
+        assignBytes(other.data_, other.length_);
+    } else {
+        if (data_ != inline_) delete[] data_;
+        data_ = other.data_;
+        length_ = other.length_;
+        capacity_ = other.capacity_;
+        other.data_ = other.inline_;
+        other.capacity_ = inlineCapacity;
     }
-    text_ = std::move(number);
+    other.length_ = 0;
+    other.data_[0] = '\0';
 }
 
-nelk_string::~nelk_string() = default;
-
-nelk_string& nelk_string::operator=(const char* text) {
-    text_.assign(orEmpty(text));
-    return *this;
+void nelk_string::assignGrowing(const char* bytes, int count) {
+    // `bytes` may lie inside the old block, which is released only after the copy.
+    char* block = new char[static_cast<std::size_t>(count) + 1];
+    std::memcpy(block, bytes, static_cast<std::size_t>(count));
+    block[count] = '\0';
+    if (data_ != inline_) delete[] data_;
+    data_ = block;
+    length_ = count;
+    capacity_ = count;
 }
 
-nelk_string& nelk_string::operator+=(const nelk_string& tail) {
-    appendGrowing(text_, tail.text_.data(), tail.text_.size());
-    return *this;
+void nelk_string::appendGrowing(const char* bytes, int count) {
+    // Room for the next few appends of a line being built, so that a chain of + allocates once.
+    const long long needed = static_cast<long long>(length_) + count;
+    const long long grown = needed * 2 + 32;
+    const int capacity = static_cast<int>(grown > INT_MAX - 1 ? needed : grown);
+    char* block = new char[static_cast<std::size_t>(capacity) + 1];
+    std::memcpy(block, data_, static_cast<std::size_t>(length_));
+    std::memcpy(block + length_, bytes, static_cast<std::size_t>(count));
+    if (data_ != inline_) delete[] data_;
+    data_ = block;
+    length_ += count;
+    capacity_ = capacity;
+    data_[length_] = '\0';
 }
 
-nelk_string& nelk_string::operator+=(const char* tail) {
-    tail = orEmpty(tail);
-    appendGrowing(text_, tail, std::strlen(tail));
-    return *this;
+void nelk_string::reserve(int capacity) {
+    if (capacity <= capacity_) return;
+    char* block = new char[static_cast<std::size_t>(capacity) + 1];
+    std::memcpy(block, data_, static_cast<std::size_t>(length_) + 1);
+    if (data_ != inline_) delete[] data_;
+    data_ = block;
+    capacity_ = capacity;
 }
 
 int nelk_string::toInt() const noexcept {
-    std::size_t position = 0;
-    while (position < text_.size() && text_[position] == ' ') ++position;
+    const char* cursor = data_;
+    while (*cursor == ' ') ++cursor;
     bool negative = false;
-    if (position < text_.size() && (text_[position] == '-' || text_[position] == '+')) {
-        negative = text_[position] == '-';
-        ++position;
-    }
-    return readDigits(text_, position, negative);
+    if (*cursor == '-' || *cursor == '+') negative = *cursor++ == '-';
+    return readDigits(cursor, negative);
 }
 
 int nelk_string::firstInt() const noexcept {
-    for (std::size_t position = 0; position < text_.size(); ++position) {
-        if (isDigit(text_[position]))
-            return readDigits(text_, position, position > 0 && text_[position - 1] == '-');
+    for (int position = 0; position < length_; ++position) {
+        if (isDigit(data_[position])) return readDigits(data_ + position, position > 0 && data_[position - 1] == '-');
     }
     return 0;
 }
 
 void nelk_string::split(char separator, nelk_string& left, nelk_string& right) const {
-    const std::size_t at = text_.find(separator);
-    if (at == std::string::npos) {
-        std::string whole = text_;  // `left` or `right` may be this very string
-        right.text_.clear();
-        left.text_ = std::move(whole);
+    const void* found = std::memchr(data_, separator, static_cast<std::size_t>(length_));
+    if (found == nullptr) {
+        if (&left != this) left = *this;
+        if (&right != this || &left != this) right.assignBytes("", 0);
         return;
     }
-    std::string before = text_.substr(0, at);
-    std::string after = text_.substr(at + 1);
-    left.text_ = std::move(before);
-    right.text_ = std::move(after);
+    const int at = static_cast<int>(static_cast<const char*>(found) - data_);
+    if (&left == this || &right == this) {
+        const nelk_string source(*this);  // copy out first when writing over the source
+        source.split(separator, left, right);
+        return;
+    }
+    left.assignBytes(data_, at);
+    right.assignBytes(data_ + at + 1, length_ - at - 1);
 }
 
 nelk_string nelk_string::arg(const nelk_string& text) const {
@@ -137,73 +157,64 @@ nelk_string nelk_string::arg(int value, char fill, int width, int base) const {
 }
 
 nelk_string nelk_string::argEach(const nelk_string* const* texts, int count) const {
-    // Which marker numbers are present, so that the i-th lowest one gets texts[i].
-    bool present[100] = {};
-    bool anyMarker = false;
-    for (std::size_t position = 0; position < text_.size(); ++position) {
-        std::size_t width = 0;
-        if (const int number = markerAt(text_, position, width)) {
-            present[number] = true;
-            anyMarker = true;
-        }
+    // Which marker numbers (1 to 99) are present; the i-th lowest of them gets texts[i].
+    unsigned long long present[2] = {0, 0};
+    for (const char* cursor = static_cast<const char*>(std::memchr(data_, '%', static_cast<std::size_t>(length_)));
+         cursor != nullptr && cursor < data_ + length_; cursor = std::strchr(cursor + 1, '%')) {
+        int width = 0;
+        if (const int number = markerAt(cursor, width)) present[number / 64] |= 1ULL << (number % 64);
     }
+    if ((present[0] | present[1]) == 0 || count <= 0) return *this;
+    // The text for a marker number: its rank among the present numbers, if below count.
+    auto textFor = [&](int number) -> const nelk_string* {
+        int rank = 0;
+        for (int below = 1; below < number; ++below) rank += (present[below / 64] >> (below % 64)) & 1ULL ? 1 : 0;
+        return rank < count ? texts[rank] : nullptr;
+    };
     nelk_string result;
-    if (!anyMarker || count <= 0) {
-        result.text_ = text_;
-        return result;
+    result.reserve(length_);
+    int copied = 0;  // bytes of this string already in the result
+    for (int position = 0; position < length_; ++position) {
+        int width = 0;
+        const int number = data_[position] == '%' ? markerAt(data_ + position, width) : 0;
+        const nelk_string* text = number != 0 ? textFor(number) : nullptr;
+        if (text == nullptr) continue;
+        result.append(data_ + copied, position - copied);  // the run before the marker, at once
+        result.append(text->data_, text->length_);
+        position += width - 1;
+        copied = position + 1;
     }
-    const nelk_string* fillFor[100] = {};
-    for (int number = 1, next = 0; number < 100 && next < count; ++number) {
-        if (present[number]) fillFor[number] = texts[next++];
-    }
-    result.text_.reserve(text_.size() + 16);
-    for (std::size_t position = 0; position < text_.size();) {
-        std::size_t width = 0;
-        const int number = markerAt(text_, position, width);
-        if (number != 0 && fillFor[number] != nullptr) {
-            result.text_ += fillFor[number]->text_;
-            position += width;
-        } else {
-            result.text_ += text_[position];
-            ++position;
-        }
-    }
+    result.append(data_ + copied, length_ - copied);
     return result;
-}
-
-void nelk_string::reserve(int capacity) {
-    if (capacity > 0) text_.reserve(static_cast<std::size_t>(capacity));
-}
-
-void nelk_string::append(const char* bytes, int count) {
-    if (bytes != nullptr && count > 0) text_.append(bytes, static_cast<std::size_t>(count));
 }
 
 namespace {
 
-nelk_string joined(const char* left, std::size_t leftCount, const char* right, std::size_t rightCount) {
+// The start of a chain of +: beyond the inline room, reserve for the appends still to come, so
+// that the whole chain allocates once.
+nelk_string joined(const char* left, int leftCount, const char* right, int rightCount) {
     nelk_string result;
-    const std::size_t size = leftCount + rightCount;
-    if (size > 15) result.reserve(static_cast<int>(roomFor(size)));
-    result.append(left, static_cast<int>(leftCount));
-    result.append(right, static_cast<int>(rightCount));
+    const long long size = static_cast<long long>(leftCount) + rightCount;
+    if (size > 47) result.reserve(static_cast<int>(size * 2 + 32 < INT_MAX ? size * 2 + 32 : size));
+    result.append(left, leftCount);
+    result.append(right, rightCount);
     return result;
 }
 
 }  // namespace
 
 nelk_string operator+(const nelk_string& left, const nelk_string& right) {
-    return joined(left, static_cast<std::size_t>(left.length()), right, static_cast<std::size_t>(right.length()));
+    return joined(left, left.length(), right, right.length());
 }
 
 nelk_string operator+(const nelk_string& left, const char* right) {
     right = orEmpty(right);
-    return joined(left, static_cast<std::size_t>(left.length()), right, std::strlen(right));
+    return joined(left, left.length(), right, static_cast<int>(std::strlen(right)));
 }
 
 nelk_string operator+(const char* left, const nelk_string& right) {
     left = orEmpty(left);
-    return joined(left, std::strlen(left), right, static_cast<std::size_t>(right.length()));
+    return joined(left, static_cast<int>(std::strlen(left)), right, right.length());
 }
 
 nelk_string operator+(nelk_string&& left, const nelk_string& right) {
@@ -214,17 +225,4 @@ nelk_string operator+(nelk_string&& left, const nelk_string& right) {
 nelk_string operator+(nelk_string&& left, const char* right) {
     left += right;
     return std::move(left);
-}
-
-bool operator==(const nelk_string& left, const char* right) noexcept {
-    right = orEmpty(right);
-    const std::size_t size = static_cast<std::size_t>(left.length());
-    // strncmp stops at the right text's end, so a long right text is never scanned whole.
-    return std::strncmp(static_cast<const char*>(left), right, size) == 0 && right[size] == '\0';
-}
-
-bool operator==(const nelk_string& left, const nelk_string& right) noexcept {
-    return left.length() == right.length() &&
-           std::memcmp(static_cast<const char*>(left), static_cast<const char*>(right),
-                       static_cast<std::size_t>(left.length())) == 0;
 }

@@ -8,7 +8,7 @@
 // A null C text, wherever one is accepted, is the empty text.
 #pragma once
 
-#include <string>
+#include <cstring>
 #include <vector>
 
 #if defined(_WIN32)
@@ -21,26 +21,47 @@
 #define NELK_STRING_API __attribute__((visibility("default")))
 #endif
 
+// Texts of up to 47 bytes live inside the object; longer ones on the heap, which only the
+// library's own code allocates and releases. Every slot text, setting and answer of a typical
+// panel fits inside, so building them allocates nothing (docs/performance.md has the figures).
 class NELK_STRING_API nelk_string {
 public:
-    nelk_string() noexcept = default;
-    nelk_string(const char* text);  // NOLINT: implicit on purpose, components pass literals
-    nelk_string(const nelk_string& other) = default;
-    nelk_string(nelk_string&& other) noexcept = default;
+    nelk_string() noexcept : data_(inline_), length_(0), capacity_(inlineCapacity) { inline_[0] = '\0'; }
+    nelk_string(const char* text) : nelk_string() {  // NOLINT: implicit on purpose, components pass literals
+        if (text != nullptr) assignBytes(text, static_cast<int>(std::strlen(text)));
+    }
+    nelk_string(const nelk_string& other) : nelk_string() { assignBytes(other.data_, other.length_); }
+    nelk_string(nelk_string&& other) noexcept : nelk_string() { take(other); }
     // The integer written in `base` (2 to 36, else 10); padded with `fill` (a zero byte pads with
     // spaces) on the left up to `width`, or on the right for a negative width.
     nelk_string(int value, char fill, int width, int base);
     virtual ~nelk_string();
 
-    nelk_string& operator=(const nelk_string& other) = default;
-    nelk_string& operator=(nelk_string&& other) noexcept = default;
-    nelk_string& operator=(const char* text);
-    nelk_string& operator+=(const nelk_string& tail);
-    nelk_string& operator+=(const char* tail);
+    nelk_string& operator=(const nelk_string& other) {
+        if (this != &other) assignBytes(other.data_, other.length_);
+        return *this;
+    }
+    nelk_string& operator=(nelk_string&& other) noexcept {
+        if (this != &other) take(other);
+        return *this;
+    }
+    nelk_string& operator=(const char* text) {
+        if (text == nullptr) text = "";
+        assignBytes(text, static_cast<int>(std::strlen(text)));
+        return *this;
+    }
+    nelk_string& operator+=(const nelk_string& tail) {
+        append(tail.data_, tail.length_);
+        return *this;
+    }
+    nelk_string& operator+=(const char* tail) {
+        if (tail != nullptr) append(tail, static_cast<int>(std::strlen(tail)));
+        return *this;
+    }
 
     // Zero-terminated view of the bytes; owned by the string, valid until it next changes.
-    operator const char*() const noexcept { return text_.c_str(); }  // NOLINT: implicit by contract
-    int length() const noexcept { return static_cast<int>(text_.size()); }
+    operator const char*() const noexcept { return data_; }  // NOLINT: implicit by contract
+    int length() const noexcept { return length_; }
 
     // Optional leading spaces, an optional sign, then decimal digits up to the first other byte.
     // No digits gives 0; values outside 32 bits saturate to INT_MAX / INT_MIN.
@@ -61,12 +82,41 @@ public:
     // texts: `count` pointers read during the call only.
     nelk_string argEach(const nelk_string* const* texts, int count) const;
 
-    // Building aids that keep a line to one allocation; capacity is a hint in bytes.
+    // Building aids: room for `capacity` bytes, and `count` bytes appended (they may lie
+    // inside this string).
     void reserve(int capacity);
-    void append(const char* bytes, int count);
+    void append(const char* bytes, int count) {
+        if (bytes == nullptr || count <= 0) return;
+        if (count <= capacity_ - length_) {
+            std::memmove(data_ + length_, bytes, static_cast<std::size_t>(count));
+            length_ += count;
+            data_[length_] = '\0';
+        } else {
+            appendGrowing(bytes, count);
+        }
+    }
 
 private:
-    std::string text_;
+    static constexpr int inlineCapacity = 47;  // bytes held inside, besides the terminator
+
+    void assignBytes(const char* bytes, int count) {
+        if (count <= capacity_) {
+            std::memmove(data_, bytes, static_cast<std::size_t>(count));
+            data_[count] = '\0';
+            length_ = count;
+        } else {
+            assignGrowing(bytes, count);
+        }
+    }
+    // Takes the other's bytes, its heap block when it has one; leaves it empty.
+    void take(nelk_string& other) noexcept;
+    void assignGrowing(const char* bytes, int count);
+    void appendGrowing(const char* bytes, int count);
+
+    char* data_;     // inline_ or a heap block of capacity_ + 1 bytes
+    int length_;
+    int capacity_;
+    char inline_[inlineCapacity + 1];
 };
 
 NELK_STRING_API nelk_string operator+(const nelk_string& left, const nelk_string& right);
@@ -77,8 +127,17 @@ NELK_STRING_API nelk_string operator+(nelk_string&& left, const nelk_string& rig
 NELK_STRING_API nelk_string operator+(nelk_string&& left, const char* right);
 
 // Exact byte comparison: case matters, nothing is trimmed; a null C text equals the empty text.
-NELK_STRING_API bool operator==(const nelk_string& left, const char* right) noexcept;
-NELK_STRING_API bool operator==(const nelk_string& left, const nelk_string& right) noexcept;
+// strncmp stops at the right text's end, so a long right text is never scanned whole.
+inline bool operator==(const nelk_string& left, const char* right) noexcept {
+    if (right == nullptr) return left.length() == 0;
+    const std::size_t size = static_cast<std::size_t>(left.length());
+    return std::strncmp(static_cast<const char*>(left), right, size) == 0 && right[size] == '\0';
+}
+inline bool operator==(const nelk_string& left, const nelk_string& right) noexcept {
+    return left.length() == right.length() &&
+           std::memcmp(static_cast<const char*>(left), static_cast<const char*>(right),
+                       static_cast<std::size_t>(left.length())) == 0;
+}
 inline bool operator!=(const nelk_string& left, const char* right) noexcept { return !(left == right); }
 inline bool operator!=(const nelk_string& left, const nelk_string& right) noexcept { return !(left == right); }
 

@@ -4,6 +4,10 @@
 nelk_stringlist::nelk_stringlist(const nelk_string& text, char separator) {
     const char* cursor = text;
     if (*cursor == '\0') return;
+    // One allocation for all the items, so that long lists cost the same per item as short ones.
+    std::size_t pieces = 1;
+    for (const char* at = cursor; *at != '\0'; ++at) pieces += *at == separator ? 1 : 0;
+    items_.reserve(pieces);
     for (;;) {
         const char* start = cursor;
         while (*cursor != '\0' && *cursor != separator) ++cursor;
@@ -18,6 +22,7 @@ nelk_stringlist::nelk_stringlist(const nelk_string& text, char separator) {
 nelk_stringlist::~nelk_stringlist() = default;
 
 nelk_stringlist& nelk_stringlist::operator<<(const nelk_string& item) {
+    if (items_.capacity() == 0) items_.reserve(4);  // lists of settings are short: one allocation
     items_.push_back(item);
     return *this;
 }

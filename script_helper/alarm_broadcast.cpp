@@ -22,15 +22,17 @@ void nelk_script_helper::alarmBroadcast(const nelk_string& state) {
     const nelk_string panel("1");
     const nelk_string alarm("alarm");
     const nelk_string value("value");
+    const nelk_string acknowledged(acknowledge, '\0', 0, 10);
+    const nelk_string codeText(code, '\0', 0, 10);
     const nelk_stringlist controls = controlList(panel, "alm_");
     for (const nelk_string& control : controls) {
         textPut(alarm, state, panel, control);
         if (code == acknowledge) {
             nelk_string reading;
             textGet(value, panel, control, reading);
-            if (!keptOnAcknowledge(reading.toInt())) textPut(value, nelk_string(acknowledge, '\0', 0, 10), panel, control);
+            if (!keptOnAcknowledge(reading.toInt())) textPut(value, acknowledged, panel, control);
         } else if (code != untouched) {
-            textPut(value, nelk_string(code, '\0', 0, 10), panel, control);
+            textPut(value, codeText, panel, control);
         }
     }
 }

@@ -3,36 +3,36 @@
 #include "nelk_script_helper.h"
 
 using nelk_command_line::format;
-using nelk_command_line::join;
+using nelk_command_line::line;
 using nelk_command_line::piece;
 
 bool nelk_script_helper::panelShow(const nelk_string& panel, const nelk_string& file, const nelk_string& extra) {
     const bool withPath = basePath.length() > 0;
     const bool withExtra = extra.length() > 0;
     const piece path = withPath ? piece(basePath) : piece("");
-    const nelk_string line = join({"PS '", panel, "' '", path, withPath ? "/" : "", file, "'",
-                                   withExtra ? " '" : "", extra, withExtra ? "'" : ""});
+    const line command({"PS '", panel, "' '", path, withPath ? "/" : "", file, "'", withExtra ? " '" : "", extra,
+                        withExtra ? "'" : ""});
     if (host == nullptr) return true;
     // The whole pointer-sized answer counts, never read as a text.
-    return host->hostSend(line, 0) != nullptr;
+    return host->hostSend(command.text(), 0) != nullptr;
 }
 
 void nelk_script_helper::textPut(const nelk_string& property, const nelk_string& value, const nelk_string& panel,
                                  const nelk_string& control) {
-    const nelk_string line = join({"TP '", property, "=", value, "' '", panel, "' '", control, "'"});
-    if (host != nullptr) host->hostSend(line, 0);
+    const line command({"TP '", property, "=", value, "' '", panel, "' '", control, "'"});
+    if (host != nullptr) host->hostSend(command.text(), 0);
 }
 
 void nelk_script_helper::infoRegister(int driver, int first, int last, bool add) {
-    char line[64];
-    format(line, sizeof line, add ? "IR %d %d %d 'ADD'" : "IR %d %d %d", driver, first, last);
-    if (host != nullptr) host->hostSend(line, 0);
+    char command[64];
+    format(command, sizeof command, add ? "IR %d %d %d 'ADD'" : "IR %d %d %d", driver, first, last);
+    if (host != nullptr) host->hostSend(command, 0);
 }
 
 void nelk_script_helper::infoUnregister(int driver) {
-    char line[32];
-    format(line, sizeof line, "IU %d", driver);
-    if (host != nullptr) host->hostSend(line, 0);
+    char command[32];
+    format(command, sizeof command, "IU %d", driver);
+    if (host != nullptr) host->hostSend(command, 0);
 }
 
 void nelk_script_helper::infoWrite(int driver, const nelk_string& text, int index, bool flag) {
@@ -41,12 +41,12 @@ void nelk_script_helper::infoWrite(int driver, const nelk_string& text, int inde
     char indexText[16];
     format(driverText, sizeof driverText, "%d", driver);
     format(indexText, sizeof indexText, "%d", index);
-    const nelk_string line = join({"IW ", driverText, " '", text, "' ", indexText, flag ? " 1" : " 0"});
-    if (host != nullptr) host->hostSend(line, 0);
+    const line command({"IW ", driverText, " '", text, "' ", indexText, flag ? " 1" : " 0"});
+    if (host != nullptr) host->hostSend(command.text(), 0);
 }
 
 void nelk_script_helper::timerStop(int id) {
-    char line[32];
-    format(line, sizeof line, "ET %d", id);
-    if (host != nullptr) host->hostSend(line, 0);
+    char command[32];
+    format(command, sizeof command, "ET %d", id);
+    if (host != nullptr) host->hostSend(command, 0);
 }

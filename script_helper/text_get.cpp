@@ -11,12 +11,12 @@ const char mismatchFormat[] =
 
 void nelk_script_helper::textGet(const nelk_string& property, const nelk_string& panel, const nelk_string& control,
                                  nelk_string& result) {
-    const nelk_string line = nelk_command_line::join({"TG '", panel, "' '", control, "' '", property, "'"});
+    const nelk_command_line::line command({"TG '", panel, "' '", control, "' '", property, "'"});
     if (host == nullptr) {
         result = "";
         return;
     }
-    void* answer = host->hostSend(line, 0);
+    void* answer = host->hostSend(command.text(), 0);
     if (answer == nullptr) {
         result = "";
         return;

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: the unit, end-to-end, scenario, validator and
-# soak tests; the same under AddressSanitizer and UndefinedBehaviorSanitizer; valgrind memcheck;
-# the 32-bit build; the fuzzers for a bounded time. Every stage runs; the script fails if any did.
+# soak tests; a smoke run of the benchmarks; the same under AddressSanitizer and
+# UndefinedBehaviorSanitizer; valgrind memcheck; the 32-bit build; the fuzzers for a bounded
+# time. Every stage runs; the script fails if any did.
 #   NELK_FUZZ_SECONDS  seconds per fuzzer (default 60)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
-nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-dev g++-multilib || exit 1
+nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-dev g++-multilib libbenchmark-dev || exit 1
 
 jobs=2
 fuzz_seconds=${NELK_FUZZ_SECONDS:-60}
@@ -35,7 +36,12 @@ configure_and_build() {
 }
 
 main_build() {
-    configure_and_build build && ctest --test-dir build -j"$jobs" --output-on-failure
+    configure_and_build build -DNELK_BUILD_BENCHMARKS=ON && ctest --test-dir build -j"$jobs" --output-on-failure
+}
+
+# The benchmarks once, briefly: they build and run; timings are for docs/performance.md.
+benchmark_smoke() {
+    build/bin/nelk_bench --benchmark_min_time=0.002 | tail -n 22
 }
 
 # Unit and end-to-end tests, the demo and the Corvane scenarios under memcheck. The test programs
@@ -99,6 +105,7 @@ fuzzers() {
 }
 
 stage "build and test (g++)" main_build
+stage "benchmarks (smoke run)" benchmark_smoke
 stage "valgrind memcheck" memcheck
 stage "sanitizers (clang, ASan+UBSan)" sanitizers
 stage "32-bit build (-m32)" thirty_two_bit

@@ -1,0 +1,273 @@
+// Every notification path of the real Corvane module (opened with dlopen, as a host does) and of
+// the framework, each beside its floor, with allocations per operation. At the end a table gives
+// each path's ratio to its floor. Run: build-bench/bin/nelk_bench
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "allocation_counter.h"
+#include "counting_host.h"
+#include "floors.h"
+#include "nelk_test_kit.h"
+
+namespace {
+
+using nelk_test_kit::component_library;
+using nelk_test_kit::wordFor;
+
+component_library& corvaneLibrary() {
+    static component_library library(NELK_CORVANE_LIBRARY);
+    return library;
+}
+
+// A Corvane bound to driver 12, slot 7, with its own counting host.
+struct bound_corvane {
+    counting_host host;
+    nelk_client_callback* component = nullptr;
+    bound_corvane() {
+        component = corvaneLibrary().create(&host, "");
+        for (const char* text : {"InfoDriverID=12", "Slot=7"}) component->callback(const_cast<char*>(text), 3);
+    }
+    ~bound_corvane() { delete component; }
+};
+
+// Runs `body` for the benchmark's iterations and reports allocations per operation.
+template <typename Body> void measure(benchmark::State& state, Body&& body, int operationsPerIteration = 1) {
+    for (int warm = 0; warm < 16; ++warm) body();
+    allocation_counter counter;
+    for (auto _ : state) body();
+    state.counters["allocs/op"] = static_cast<double>(counter.count()) / static_cast<double>(state.iterations()) /
+                                  operationsPerIteration;
+}
+
+std::string text(std::size_t size) {
+    std::string value;
+    for (std::size_t i = 0; value.size() < size; ++i) value += static_cast<char>('a' + i % 26);
+    return value;
+}
+
+void slotMatching(benchmark::State& state, std::size_t size, bool floor) {
+    const std::string slotText = text(size);
+    nelk_test_kit::slot_notification notification(12, 7, slotText);
+    bound_corvane corvane;
+    floors::corvane_floor handWritten(opaque<nelk_host>(&corvane.host));
+    nelk_client_callback* hand = opaque<nelk_client_callback>(&handWritten);
+    if (floor) {
+        measure(state, [&] { hand->callback(notification.record(), 1); });
+    } else {
+        measure(state, [&] { corvane.component->callback(notification.record(), 1); });
+    }
+}
+
+void slotOther(benchmark::State& state, bool floor) {
+    nelk_test_kit::slot_notification notification(12, 8, "another slot's text");
+    bound_corvane corvane;
+    floors::corvane_floor handWritten(opaque<nelk_host>(&corvane.host));
+    nelk_client_callback* hand = opaque<nelk_client_callback>(&handWritten);
+    if (floor) {
+        measure(state, [&] { hand->callback(notification.record(), 1); });
+    } else {
+        measure(state, [&] { corvane.component->callback(notification.record(), 1); });
+    }
+}
+
+void command(benchmark::State& state, const char* text, bool floor) {
+    bound_corvane corvane;
+    floors::corvane_floor handWritten(opaque<nelk_host>(&corvane.host));
+    nelk_client_callback* hand = opaque<nelk_client_callback>(&handWritten);
+    char* mutableText = const_cast<char*>(text);
+    if (floor) {
+        measure(state, [&] {
+            const char* answer = hand->callback(mutableText, 3);
+            if (answer != nullptr) hand->callback(const_cast<char*>(answer), 5);
+        });
+    } else {
+        measure(state, [&] {
+            const char* answer = corvane.component->callback(mutableText, 3);
+            if (answer != nullptr) corvane.component->callback(const_cast<char*>(answer), 5);
+        });
+    }
+}
+
+void timer(benchmark::State& state, bool floor) {
+    int timerId = 1;
+    bound_corvane corvane;
+    floors::corvane_floor handWritten(opaque<nelk_host>(&corvane.host));
+    nelk_client_callback* hand = opaque<nelk_client_callback>(&handWritten);
+    if (floor) {
+        measure(state, [&] { hand->callback(wordFor(timerId), 4); });
+    } else {
+        measure(state, [&] { corvane.component->callback(wordFor(1), 4); });
+    }
+}
+
+// The parser's floor: the same splitting, written out, with its one allocation.
+struct parsed_floor {
+    const char* name;
+    const char* parts[32];
+    const char* value;
+    int partCount;
+    char* buffer;
+    explicit parsed_floor(const char* text) : name(""), value(""), partCount(0) {
+        for (const char*& part : parts) part = "";
+        const std::size_t size = std::strlen(text);
+        buffer = new char[size + 1];
+        std::memcpy(buffer, text, size + 1);
+        bool named = false;
+        for (std::size_t at = 0; at < size && partCount < 32; ++at) {
+            if (buffer[at] != '.' && buffer[at] != '=') continue;
+            if (!named) name = buffer;
+            named = true;
+            const bool dot = buffer[at] == '.';
+            buffer[at] = '\0';
+            if (!dot) {
+                value = buffer + at + 1;
+                break;
+            }
+            parts[partCount++] = buffer + at + 1;
+        }
+        if (!named) name = buffer;
+    }
+    ~parsed_floor() { delete[] buffer; }
+};
+
+std::string partsText(int count) {
+    std::string value = "a";
+    for (int i = 1; i <= count; ++i) value += ".p" + std::to_string(i);
+    return value + "=v";
+}
+
+void parser(benchmark::State& state, const std::string& input, bool floor) {
+    const char* textPointer = input.c_str();
+    if (floor) {
+        measure(state, [&] {
+            parsed_floor parsed(opaque(textPointer));
+            benchmark::DoNotOptimize(parsed.value);
+        });
+    } else {
+        measure(state, [&] {
+            parsedCommand parsed(opaque(textPointer));
+            benchmark::DoNotOptimize(parsed.value);
+        });
+    }
+}
+
+// A component with the alarm facility on, as a host would load it.
+class alarm_component : public nelk_script_helper {
+public:
+    explicit alarm_component(nelk_host* host) : nelk_script_helper(host, "") { alarmHandling = true; }
+    void buttonCallback(buttonEvent&) override {}
+    int slotCallback(slotEvent&) override { return 0; }
+    nelk_string commandCallback(commandEvent&) override { return nelk_string(); }
+    void timerCallback(int) override {}
+};
+
+void alarmBroadcast(benchmark::State& state, bool floor) {
+    const int controls = static_cast<int>(state.range(0));
+    counting_host host;
+    for (int i = 1; i <= controls; ++i) host.controls += (i > 1 ? "," : "") + std::string("alm_") + std::to_string(i);
+    alarm_component component(&host);
+    floors::corvane_floor handWritten(opaque<nelk_host>(&host));
+    nelk_client_callback* hand = opaque<nelk_client_callback>(&handWritten);
+    nelk_client_callback* framework = opaque<nelk_client_callback>(&component);
+    nelk_test_kit::control_notification acknowledge("AckAll", "");
+    if (floor) {
+        measure(state, [&] { hand->callback(acknowledge.record(), 2); }, controls);
+    } else {
+        measure(state, [&] { framework->callback(acknowledge.record(), 2); }, controls);
+    }
+    state.counters["ns/control"] = benchmark::Counter(static_cast<double>(controls) * static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void createDelete(benchmark::State& state, bool floor) {
+    counting_host host;
+    if (floor) {
+        measure(state, [&] { delete opaque(new floors::component_floor(opaque<nelk_host>(&host))); });
+    } else {
+        measure(state, [&] { delete corvaneLibrary().create(&host, ""); });
+    }
+}
+
+// Collects every run so that the table of ratios can be printed after the usual output.
+class ratio_reporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration) continue;
+            const auto allocations = run.counters.find("allocs/op");
+            results_[run.benchmark_name()] = {run.GetAdjustedRealTime(),
+                                              allocations != run.counters.end() ? allocations->second.value : 0};
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\n| path | ns/op | floor ns/op | ratio | allocs/op | floor allocs/op |\n|---|---|---|---|---|---|\n");
+        for (const auto& entry : results_) {
+            const std::string& name = entry.first;
+            const std::size_t split = name.rfind("/component");
+            if (split == std::string::npos) continue;
+            const std::string path = name.substr(0, split) + name.substr(split + 10);
+            const auto floor = results_.find(name.substr(0, split) + "/floor" + name.substr(split + 10));
+            if (floor == results_.end()) continue;
+            std::printf("| %s | %.1f | %.1f | %.2f | %.2f | %.2f |\n", path.c_str(), entry.second.nanoseconds,
+                        floor->second.nanoseconds, entry.second.nanoseconds / floor->second.nanoseconds,
+                        entry.second.allocations, floor->second.allocations);
+        }
+    }
+
+private:
+    struct result {
+        double nanoseconds;
+        double allocations;
+    };
+    std::map<std::string, result> results_;
+};
+
+void registerPair(const std::string& path, const std::function<void(benchmark::State&, bool)>& body,
+                  const std::vector<long>& arguments = {}) {
+    for (const bool floor : {false, true}) {
+        auto* registered = benchmark::RegisterBenchmark((path + (floor ? "/floor" : "/component")).c_str(),
+                                                        [body, floor](benchmark::State& state) { body(state, floor); });
+        registered->Unit(benchmark::kNanosecond);
+        for (long argument : arguments) registered->Arg(argument);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!corvaneLibrary().loaded()) {
+        std::fprintf(stderr, "%s\n", corvaneLibrary().error().c_str());
+        return 2;
+    }
+    static const std::string shortText = "text=Camera 1";
+    static const std::string longText = "text=" + std::string(1019, 'x');
+    static const std::string manyParts = partsText(33);
+    registerPair("slot matching 19 B", [](benchmark::State& s, bool f) { slotMatching(s, 19, f); });
+    registerPair("slot matching 200 B", [](benchmark::State& s, bool f) { slotMatching(s, 200, f); });
+    registerPair("slot other", slotOther);
+    registerPair("command text", [](benchmark::State& s, bool f) { command(s, "text=Camera 1", f); });
+    registerPair("command InfoDriverID", [](benchmark::State& s, bool f) { command(s, "InfoDriverID=12", f); });
+    registerPair("command Slot", [](benchmark::State& s, bool f) { command(s, "Slot=7", f); });
+    registerPair("query return=all", [](benchmark::State& s, bool f) { command(s, "return=all", f); });
+    registerPair("timer", timer);
+    registerPair("parser short", [](benchmark::State& s, bool f) { parser(s, shortText, f); });
+    registerPair("parser 1 KB", [](benchmark::State& s, bool f) { parser(s, longText, f); });
+    registerPair("parser 33 parts", [](benchmark::State& s, bool f) { parser(s, manyParts, f); });
+    registerPair("alarm broadcast", alarmBroadcast, {1, 10, 100, 1000, 10000});
+    registerPair("create and delete", createDelete);
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    ratio_reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
