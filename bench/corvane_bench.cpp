@@ -199,11 +199,13 @@ class ratio_reporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
+        // Single runs, or the median of repetitions when they are asked for.
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration) continue;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median) continue;
             const auto allocations = run.counters.find("allocs/op");
-            results_[run.benchmark_name()] = {run.GetAdjustedRealTime(),
-                                              allocations != run.counters.end() ? allocations->second.value : 0};
+            results_[run.run_name.str()] = {run.GetAdjustedRealTime(),
+                                            allocations != run.counters.end() ? allocations->second.value : 0};
         }
     }
     void Finalize() override {

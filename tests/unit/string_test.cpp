@@ -155,11 +155,35 @@ TEST(StringTest, CopiesAreIndependent) {
     EXPECT_EQ(text(original), "shared text that is long enough to live on the heap");
 }
 
-TEST(StringTest, ShortTextsDoNotAllocate) {
+TEST(StringTest, TextsUpTo47BytesDoNotAllocate) {
+    const std::string fits(47, 'f');
+    const std::string longer(48, 'l');
     allocation_counter counter;
-    nelk_string value("umdText");
+    nelk_string value(fits.c_str());
     nelk_string copy(value);
+    nelk_string moved(std::move(copy));
+    moved += "";
     EXPECT_EQ(counter.count(), 0);
+    nelk_string heap(longer.c_str());
+    EXPECT_EQ(counter.count(), 1);
+    nelk_string taken(std::move(heap));  // a move takes the block over
+    EXPECT_EQ(counter.count(), 1);
+    EXPECT_EQ(text(taken), longer);
+    EXPECT_EQ(heap.length(), 0);
+}
+
+TEST(StringTest, AssignmentFromItsOwnBytes) {
+    nelk_string value("a text that is long enough to need a heap block of its own");
+    value = static_cast<const char*>(value) + 2;  // overlapping, shorter
+    EXPECT_EQ(text(value), "text that is long enough to need a heap block of its own");
+    nelk_string grown("abc");
+    grown.append(grown, grown.length());
+    grown.append(grown, grown.length());
+    EXPECT_EQ(text(grown), "abcabcabcabc");
+    const std::string big(100, 'b');
+    nelk_string self(big.c_str());
+    self.append(self, self.length());  // grows while reading its own old block
+    EXPECT_EQ(text(self), big + big);
 }
 
 TEST(StringTest, AChainOfPlusAllocatesOnce) {
