@@ -4,12 +4,18 @@
 
 #include <string>
 
+#include <benchmark/benchmark.h>
+
 #include "nelk_host.h"
 
 // The host pointer as the optimiser cannot follow it: every floor pays for the same virtual call
 // as the component, and no allocation of it can be elided.
 template <typename T> T* opaque(T* pointer) {
+#if defined(__GNUC__)
     asm volatile("" : "+r"(pointer) : : "memory");
+#else
+    benchmark::DoNotOptimize(pointer);
+#endif
     return pointer;
 }
 

@@ -9,6 +9,10 @@ function(nelk_target_options target)
         CXX_EXTENSIONS OFF
         RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin"
         LIBRARY_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
+    if(MINGW)
+        # The DLLs and programs carry their C++ runtime, so they load where no mingw runtime is.
+        target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++ -static)
+    endif()
     if(MSVC)
         target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${NELK_WARNINGS_AS_ERRORS}>:/WX>)
     else()

@@ -9,6 +9,7 @@
 #include "events.h"
 #include "host_records.h"
 #include "nelk_client_callback.h"
+#include "nelk_component_entry.h"
 #include "nelk_host.h"
 #include "nelk_string.h"
 #include "parsed_command.h"

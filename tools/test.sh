@@ -7,7 +7,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
-nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-dev g++-multilib libbenchmark-dev || exit 1
+nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-dev g++-multilib libbenchmark-dev \
+    mingw-w64 wine64 || exit 1
 
 jobs=2
 fuzz_seconds=${NELK_FUZZ_SECONDS:-60}
@@ -71,6 +72,25 @@ thirty_two_bit() {
         -DNELK_GTEST_FROM_SOURCE=ON && ctest --test-dir build-i686 -j"$jobs" --output-on-failure -LE soak
 }
 
+# Corvane.dll and the rest for Windows, 64-bit and 32-bit (the host's platform), with mingw-w64.
+# The 64-bit test suite, the demo and the scenarios run under wine64; both export tables are
+# checked on this machine.
+windows() {
+    local wine=/usr/lib/wine/wine64
+    export WINEPREFIX="$PWD/build-win64/wine-prefix" WINEDEBUG=-all
+    configure_and_build build-win64 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
+        -DNELK_GTEST_FROM_SOURCE=ON || return 1
+    configure_and_build build-win32 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-i686.cmake" \
+        -DNELK_GTEST_FROM_SOURCE=ON || return 1
+    ctest --test-dir build-win32 --output-on-failure || return 1
+    echo "-- nelk-host.exe demo under wine64"
+    local demo
+    demo=$("$wine" build-win64/bin/nelk-host.exe --no-colour 2>/dev/null) || { echo "$demo"; return 1; }
+    echo "$demo" | grep -E 'umdText.text shows|demo finished'
+    [ "$(echo "$demo" | grep -c 'umdText.text shows "Camera 1"')" -eq 2 ] || return 1
+    ctest --test-dir build-win64 -j"$jobs" --output-on-failure -LE soak
+}
+
 # Each fuzzer for a bounded time on a scratch copy of its committed seeds, two at a time.
 # A crash, a leak or a broken invariant fails the stage and leaves the input in the log.
 fuzz_one() {
@@ -110,6 +130,7 @@ stage "valgrind memcheck" memcheck
 stage "sanitizers (clang, ASan+UBSan)" sanitizers
 stage "32-bit build (-m32)" thirty_two_bit
 stage "fuzzers (${fuzz_seconds} s each)" fuzzers
+stage "Windows (mingw-w64, wine64)" windows
 
 echo
 if [ ${#failed[@]} -ne 0 ]; then

@@ -6,10 +6,9 @@
 
 #include "nelk_script_helper.h"
 
-#define NELK_BROKEN_ENTRY(type)                                                                          \
-    extern "C" __attribute__((visibility("default"))) nelk_client_callback* load_nelk_client_script( \
-        nelk_host* host, const char* text) {                                                            \
-        return new (std::nothrow) type(host, text);                                                     \
+#define NELK_BROKEN_ENTRY(type)                                                                     \
+    NELK_COMPONENT_ENTRY nelk_client_callback* load_nelk_client_script(nelk_host* host, const char* text) { \
+        return new (std::nothrow) type(host, text);                                                \
     }
 
 // A well-behaved base for the broken ones: every hook does nothing.

@@ -97,6 +97,9 @@ TEST_F(CorvaneTest, NullHostWorksAndSendsNothing) {
 }
 
 TEST_F(CorvaneTest, ExportsExactlyTheEntry) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "the DLL's export table is checked on the build machine with objdump";
+#endif
     const std::string command = std::string("nm -D --defined-only '") + NELK_CORVANE_LIBRARY + "'";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     ASSERT_NE(pipe, nullptr);

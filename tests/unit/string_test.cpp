@@ -155,7 +155,16 @@ TEST(StringTest, CopiesAreIndependent) {
     EXPECT_EQ(text(original), "shared text that is long enough to live on the heap");
 }
 
+// On Windows nelk_string.dll carries its own runtime, whose allocations the test program's
+// counter cannot see.
+#if defined(_WIN32)
+#define NELK_SKIP_WITHOUT_SHARED_ALLOCATOR() GTEST_SKIP() << "the DLL allocates with its own runtime"
+#else
+#define NELK_SKIP_WITHOUT_SHARED_ALLOCATOR() (void)0
+#endif
+
 TEST(StringTest, TextsUpTo47BytesDoNotAllocate) {
+    NELK_SKIP_WITHOUT_SHARED_ALLOCATOR();
     const std::string fits(47, 'f');
     const std::string longer(48, 'l');
     allocation_counter counter;
@@ -187,6 +196,7 @@ TEST(StringTest, AssignmentFromItsOwnBytes) {
 }
 
 TEST(StringTest, AChainOfPlusAllocatesOnce) {
+    NELK_SKIP_WITHOUT_SHARED_ALLOCATOR();
     const nelk_string panel("1");
     const nelk_string control("umdText");
     const nelk_string value("Camera 1 on the main stage");

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "nelk_test_kit.h"
-#include "standard_error_capture.h"
+#include "debugger_output_capture.h"
 #include "test_component.h"
 
 namespace {
@@ -37,7 +37,7 @@ TEST(TextGetTest, AnswersAndTheirResults) {
         host.answerText("TG", r.answer);
         test_component component(&host, "");
         nelk_string result("stale");
-        standard_error_capture capture;
+        debugger_output_capture capture;
         component.textGet(r.property, "1", "alm_1", result);
         const std::string traced = capture.text();
         EXPECT_STREQ(result, r.result);
@@ -53,7 +53,7 @@ TEST(TextGetTest, MismatchTraceIsExact) {
     host.answerText("TG", "Value=7");
     test_component component(&host, "");
     nelk_string result;
-    standard_error_capture capture;
+    debugger_output_capture capture;
     component.textGet("value", "1", "alm_2", result);
     std::string expected;
     EXPECT_EQ(capture.text(), trace("Value", "value", "Value=7", "alm_2", "1", expected));
@@ -64,7 +64,7 @@ TEST(TextGetTest, MarkersInsideTheAnswerAreShownLiterally) {
     host.answerText("TG", "%3=%1%5");
     test_component component(&host, "");
     nelk_string result;
-    standard_error_capture capture;
+    debugger_output_capture capture;
     component.textGet("value", "1", "c", result);
     std::string expected;
     EXPECT_EQ(capture.text(), trace("%3", "value", "%3=%1%5", "c", "1", expected));
@@ -100,11 +100,11 @@ TEST(DebugTraceTest, FillsMarkersInOnePassAndAddsNothing) {
     };
     test_component component(nullptr, "");
     for (const row& r : rows) {
-        standard_error_capture capture;
+        debugger_output_capture capture;
         component.debugTrace(r.format, "a", "b", "c", "d", "e", "f", "g", "h", "i");
         EXPECT_EQ(capture.text(), r.expected) << r.format;
     }
-    standard_error_capture capture;
+    debugger_output_capture capture;
     component.debugTrace("%1|%2", "%2", "x", "", "", "", "", "", "", "");
     EXPECT_EQ(capture.text(), "%2|x");
 }

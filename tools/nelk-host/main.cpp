@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
                  "Without a subcommand it runs the built-in demo on the Corvane library beside it.",
                  "nelk-host"};
     app.fallthrough();
+    app.allow_windows_style_options(false);  // "/path/to/file" is a path, also on Windows
     bool json = false;
     bool quiet = false;
     bool immediate = false;

@@ -12,7 +12,6 @@ public:
     void timerCallback(int id) override { timerStop(id); }
 };
 
-extern "C" __attribute__((visibility("default"))) nelk_client_callback* load_nelk_client_script(nelk_host* host,
-                                                                                              const char* text) {
+NELK_COMPONENT_ENTRY nelk_client_callback* load_nelk_client_script(nelk_host* host, const char* text) {
     return new (std::nothrow) Echo(host, text);
 }
