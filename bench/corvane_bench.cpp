@@ -51,21 +51,10 @@ std::string text(std::size_t size) {
     return value;
 }
 
-void slotMatching(benchmark::State& state, std::size_t size, bool floor) {
+// A slot notification for the bound slot 7, or for slot 8, which the component ignores.
+void slotNotification(benchmark::State& state, int slot, std::size_t size, bool floor) {
     const std::string slotText = text(size);
-    nelk_test_kit::slot_notification notification(12, 7, slotText);
-    bound_corvane corvane;
-    floors::corvane_floor handWritten(opaque<nelk_host>(&corvane.host));
-    nelk_client_callback* hand = opaque<nelk_client_callback>(&handWritten);
-    if (floor) {
-        measure(state, [&] { hand->callback(notification.record(), 1); });
-    } else {
-        measure(state, [&] { corvane.component->callback(notification.record(), 1); });
-    }
-}
-
-void slotOther(benchmark::State& state, bool floor) {
-    nelk_test_kit::slot_notification notification(12, 8, "another slot's text");
+    nelk_test_kit::slot_notification notification(12, slot, slotText);
     bound_corvane corvane;
     floors::corvane_floor handWritten(opaque<nelk_host>(&corvane.host));
     nelk_client_callback* hand = opaque<nelk_client_callback>(&handWritten);
@@ -157,21 +146,11 @@ void parser(benchmark::State& state, const std::string& input, bool floor) {
     }
 }
 
-// A component with the alarm facility on, as a host would load it.
-class alarm_component : public nelk_script_helper {
-public:
-    explicit alarm_component(nelk_host* host) : nelk_script_helper(host, "") { alarmHandling = true; }
-    void buttonCallback(buttonEvent&) override {}
-    int slotCallback(slotEvent&) override { return 0; }
-    nelk_string commandCallback(commandEvent&) override { return nelk_string(); }
-    void timerCallback(int) override {}
-};
-
 void alarmBroadcast(benchmark::State& state, bool floor) {
     const int controls = static_cast<int>(state.range(0));
     counting_host host;
     for (int i = 1; i <= controls; ++i) host.controls += (i > 1 ? "," : "") + std::string("alm_") + std::to_string(i);
-    alarm_component component(&host);
+    nelk_test_kit::quiet_component component(&host, "", true);
     floors::corvane_floor handWritten(opaque<nelk_host>(&host));
     nelk_client_callback* hand = opaque<nelk_client_callback>(&handWritten);
     nelk_client_callback* framework = opaque<nelk_client_callback>(&component);
@@ -252,9 +231,9 @@ int main(int argc, char** argv) {
     static const std::string shortText = "text=Camera 1";
     static const std::string longText = "text=" + std::string(1019, 'x');
     static const std::string manyParts = partsText(33);
-    registerPair("slot matching 19 B", [](benchmark::State& s, bool f) { slotMatching(s, 19, f); });
-    registerPair("slot matching 200 B", [](benchmark::State& s, bool f) { slotMatching(s, 200, f); });
-    registerPair("slot other", slotOther);
+    registerPair("slot matching 19 B", [](benchmark::State& s, bool f) { slotNotification(s, 7, 19, f); });
+    registerPair("slot matching 200 B", [](benchmark::State& s, bool f) { slotNotification(s, 7, 200, f); });
+    registerPair("slot other", [](benchmark::State& s, bool f) { slotNotification(s, 8, 19, f); });
     registerPair("command text", [](benchmark::State& s, bool f) { command(s, "text=Camera 1", f); });
     registerPair("command InfoDriverID", [](benchmark::State& s, bool f) { command(s, "InfoDriverID=12", f); });
     registerPair("command Slot", [](benchmark::State& s, bool f) { command(s, "Slot=7", f); });

@@ -6,25 +6,14 @@
 #include <cstring>
 #include <new>
 
+#include "command_line.h"
 #include "host_records.h"
 #include "nelk_client_callback.h"
 #include "nelk_host.h"
 
 namespace floors {
 
-// Writes `value` in decimal at `out`; returns the end.
-inline char* decimal(char* out, int value) {
-    char digits[12];
-    int count = 0;
-    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-    do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *out++ = '-';
-    while (count > 0) *out++ = digits[--count];
-    return out;
-}
+using nelk_command_line::writeDecimal;
 
 inline char* put(char* out, const char* text, std::size_t size) {
     std::memcpy(out, text, size);
@@ -91,29 +80,29 @@ private:
         if (std::strcmp(command.name, "text") == 0) {
             char line[512];
             char* end = put(line, "IW ", 3);
-            end = decimal(end, driver);
+            end = writeDecimal(end, driver);
             end = put(end, " '", 2);
             end = put(end, command.value, std::strlen(command.value));
             end = put(end, "' ", 2);
-            end = decimal(end, slot);
+            end = writeDecimal(end, slot);
             put(end, " 0", 3);
             host->hostSend(line, 0);
             return nullptr;
         }
         if (std::strcmp(command.name, "InfoDriverID") == 0 || std::strcmp(command.name, "Slot") == 0) {
             char line[64];
-            *decimal(put(line, "IU ", 3), driver) = '\0';
+            *writeDecimal(put(line, "IU ", 3), driver) = '\0';
             host->hostSend(line, 0);
-            char* end = decimal(put(line, "IR ", 3), driver);
-            end = decimal(put(end, " ", 1), slot);
-            *decimal(put(end, " ", 1), slot) = '\0';
+            char* end = writeDecimal(put(line, "IR ", 3), driver);
+            end = writeDecimal(put(end, " ", 1), slot);
+            *writeDecimal(put(end, " ", 1), slot) = '\0';
             host->hostSend(line, 0);
             return nullptr;
         }
         if (std::strcmp(command.name, "return") == 0 && std::strcmp(command.value, "all") == 0) {
             char answer[64];
-            char* end = decimal(put(answer, "InfoDriverID=", 13), driver);
-            end = decimal(put(end, "\nSlot=", 6), slot);
+            char* end = writeDecimal(put(answer, "InfoDriverID=", 13), driver);
+            end = writeDecimal(put(end, "\nSlot=", 6), slot);
             const std::size_t size = static_cast<std::size_t>(end - answer);
             char* block = new char[size + 1];
             std::memcpy(block, answer, size);
@@ -125,7 +114,7 @@ private:
 
     void timer(int id) {
         char line[32];
-        *decimal(put(line, "ET ", 3), id) = '\0';
+        *writeDecimal(put(line, "ET ", 3), id) = '\0';
         host->hostSend(line, 0);
     }
 };

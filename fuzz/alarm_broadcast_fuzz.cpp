@@ -4,18 +4,8 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "nelk_script_helper.h"
 
 namespace {
-
-class alarm_component : public nelk_script_helper {
-public:
-    explicit alarm_component(nelk_host* host) : nelk_script_helper(host, "") { alarmHandling = true; }
-    void buttonCallback(buttonEvent&) override {}
-    int slotCallback(slotEvent&) override { return 0; }
-    nelk_string commandCallback(commandEvent&) override { return nelk_string(); }
-    void timerCallback(int) override {}
-};
 
 int items(const std::string& list) {
     if (list.empty()) return 0;
@@ -34,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string list = input.ConsumeRandomLengthString(128);
     host.answerText("XI", nullList ? std::nullopt : std::optional<std::string>(list));
     host.answerText("TG", input.ConsumeBool() ? std::nullopt : std::optional<std::string>(input.ConsumeRandomLengthString(32)));
-    alarm_component component(&host);
+    nelk_test_kit::quiet_component component(&host, "", true);
     const bool acknowledge = input.ConsumeBool();
     const std::string command = input.ConsumeRandomLengthString(32);
     nelk_test_kit::sendControl(component, acknowledge ? "AckAll" : "ActionAll", command);

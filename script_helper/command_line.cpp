@@ -24,6 +24,19 @@ inline void copyPiece(char* to, const char* from, int size) {
 
 }  // namespace
 
+char* writeDecimal(char* out, int value) noexcept {
+    char digits[10];
+    int count = 0;
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *out++ = '-';
+    while (count > 0) *out++ = digits[--count];
+    return out;
+}
+
 line::line(std::initializer_list<piece> pieces) : data_(inline_) {
     std::size_t size = 0;
     for (const piece& part : pieces) size += static_cast<std::size_t>(part.length());
@@ -51,16 +64,9 @@ const char* format(char* buffer, int size, const char* pattern, int a, int b, in
             continue;
         }
         ++cursor;
-        const int value = values[next++];
-        char digits[12];
-        int count = 0;
-        unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-        do {
-            digits[count++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (value < 0) digits[count++] = '-';
-        while (count > 0 && end < last) *end++ = digits[--count];
+        char number[12];
+        const int size = static_cast<int>(writeDecimal(number, values[next++]) - number);
+        for (int i = 0; i < size && end < last; ++i) *end++ = number[i];
     }
     *end = '\0';
     return buffer;

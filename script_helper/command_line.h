@@ -37,6 +37,9 @@ private:
     char inline_[256];
 };
 
+// Writes `value` in signed decimal at `out` (at most 11 bytes, no terminator); returns the end.
+char* writeDecimal(char* out, int value) noexcept;
+
 // Formats a line without texts into `buffer` of `size` bytes, bounded by the size: the pattern's
 // bytes as they are, each "%d" replaced by the next of a, b, c in signed decimal. Returns buffer.
 // Used for "IR", "IU" and "ET".

@@ -4,7 +4,7 @@
 
 class alarm_panel : public quiet_component {
 public:
-    alarm_panel(nelk_host* host, const char* text) : quiet_component(host, text) { alarmHandling = true; }
+    alarm_panel(nelk_host* host, const char* text) : quiet_component(host, text, true) {}
 };
 
 NELK_BROKEN_ENTRY(alarm_panel)

@@ -5,18 +5,11 @@
 #include <new>
 
 #include "nelk_script_helper.h"
+#include "quiet_component.h"
 
 #define NELK_BROKEN_ENTRY(type)                                                                     \
     NELK_COMPONENT_ENTRY nelk_client_callback* load_nelk_client_script(nelk_host* host, const char* text) { \
         return new (std::nothrow) type(host, text);                                                \
     }
 
-// A well-behaved base for the broken ones: every hook does nothing.
-class quiet_component : public nelk_script_helper {
-public:
-    quiet_component(nelk_host* host, const char* text) : nelk_script_helper(host, text) {}
-    void buttonCallback(buttonEvent&) override {}
-    int slotCallback(slotEvent&) override { return 0; }
-    nelk_string commandCallback(commandEvent&) override { return nelk_string(); }
-    void timerCallback(int) override {}
-};
+using nelk_test_kit::quiet_component;

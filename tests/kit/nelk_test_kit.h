@@ -4,4 +4,5 @@
 #include "component_library.h"
 #include "line_grammar.h"
 #include "notifications.h"
+#include "quiet_component.h"
 #include "recording_host.h"

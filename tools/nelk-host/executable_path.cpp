@@ -32,4 +32,13 @@ std::string defaultComponentLibrary() {
 #endif
 }
 
+bool isTerminal(int descriptor) {
+#if defined(_WIN32)
+    (void)descriptor;
+    return false;
+#else
+    return isatty(descriptor) != 0;
+#endif
+}
+
 }  // namespace nelk_host_tool

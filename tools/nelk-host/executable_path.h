@@ -1,4 +1,5 @@
-// Where the running program lives, so that it finds the component built beside it.
+// Where the running program lives, so that it finds the component built beside it, and whether
+// it talks to a terminal.
 #pragma once
 
 #include <string>
@@ -7,6 +8,9 @@ namespace nelk_host_tool {
 
 // The directory of the running executable, or "." when it cannot be told.
 std::string executableDirectory();
+// Whether the file descriptor (0 input, 1 output) is a terminal; never on Windows, where the
+// transcript stays plain.
+bool isTerminal(int descriptor);
 // The Corvane library beside the executable: libCorvane.so, or Corvane.dll on Windows.
 std::string defaultComponentLibrary();
 

@@ -9,10 +9,6 @@
 
 #include <CLI/CLI.hpp>
 
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
-
 #include "demo_scenario.h"
 #include "executable_path.h"
 #include "repl.h"
@@ -24,14 +20,6 @@
 using namespace nelk_host_tool;
 
 namespace {
-
-bool onTerminal() {
-#if defined(_WIN32)
-    return false;
-#else
-    return isatty(1) != 0;
-#endif
-}
 
 // The demo names the library's directory in one expectation; quote it for the scenario text.
 std::string demoText(const std::string& library) {
@@ -147,7 +135,7 @@ int main(int argc, char** argv) {
     }
 
     const transcript_style style = json ? transcript_style::json : quiet ? transcript_style::quiet : transcript_style::readable;
-    transcript output(stdout, style, onTerminal() && !noColour);
+    transcript output(stdout, style, isTerminal(1) && !noColour);
     simulator host(output, immediate ? delivery_mode::immediate : delivery_mode::queued);
     scenario_runner runner(host, output, library);
 

@@ -1,5 +1,7 @@
 #include "repl.h"
 
+#include "executable_path.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -10,21 +12,10 @@
 #include <editline/readline.h>
 #endif
 
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 namespace nelk_host_tool {
 
 namespace {
-
-bool interactive() {
-#if defined(_WIN32)
-    return false;
-#else
-    return isatty(0) != 0;
-#endif
-}
 
 std::optional<std::string> readStatement(bool terminal) {
 #if defined(NELK_HAVE_EDITLINE)
@@ -49,7 +40,7 @@ std::optional<std::string> readStatement(bool terminal) {
 }  // namespace
 
 int runRepl(scenario_runner& runner, simulator& host) {
-    const bool terminal = interactive();
+    const bool terminal = isTerminal(0);
     if (terminal) std::printf("nelk-host: type statements, \"help\" for the list, \"quit\" to leave.\n");
     int number = 0;
     while (const std::optional<std::string> line = readStatement(terminal)) {

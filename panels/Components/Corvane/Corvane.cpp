@@ -36,11 +36,11 @@ nelk_string Corvane::commandCallback(commandEvent& event) {
         return nelk_string();
     }
     if (name == "InfoDriverID") {
-        setDriver(event.commandValue());
+        accept(event.commandValue(), lastDriver, infoDriverId);
         return nelk_string();
     }
     if (name == "Slot") {
-        setSlot(event.commandValue());
+        accept(event.commandValue(), lastSlot, slot);
         return nelk_string();
     }
     if (name == "_events") {
@@ -63,18 +63,12 @@ nelk_string Corvane::settings() const {
     return list.toString('\n');
 }
 
-void Corvane::setDriver(const nelk_string& value) {
-    const int driver = value.firstInt();
-    if (driver < 1 || driver > lastDriver) return;
+// Takes the first integer of `value` into `setting` (the driver or the slot) when it lies in
+// 1 to `last`, and registers again: after an "IU" for the old driver when the component was bound.
+void Corvane::accept(const nelk_string& value, int last, int& setting) {
+    const int number = value.firstInt();
+    if (number < 1 || number > last) return;
     if (bound()) infoUnregister(infoDriverId);
-    infoDriverId = driver;
-    infoRegister(infoDriverId, slot, slot, false);
-}
-
-void Corvane::setSlot(const nelk_string& value) {
-    const int index = value.firstInt();
-    if (index < 1 || index > lastSlot) return;
-    if (bound()) infoUnregister(infoDriverId);
-    slot = index;
+    setting = number;
     infoRegister(infoDriverId, slot, slot, false);
 }
