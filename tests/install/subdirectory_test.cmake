@@ -1,0 +1,11 @@
+# Script run by CTest: configure the project that pulls this tree in, build it, run its check.
+include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
+file(REMOVE_RECURSE "${WORK_DIR}")
+set(toolchain "")
+if(TOOLCHAIN)
+    set(toolchain "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}")
+endif()
+run(${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}" -G "${GENERATOR}" "-DNELK_ROOT=${NELK_ROOT}" ${toolchain})
+run(${CMAKE_COMMAND} --build "${WORK_DIR}")
+run("${WORK_DIR}/echo_check")
+message(STATUS "a project with this tree as a subdirectory built and checked its component")
