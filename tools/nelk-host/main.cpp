@@ -125,10 +125,11 @@ int main(int argc, char** argv) {
     }
     if (!replLibrary.empty()) library = replLibrary;
 
-    // A library without the entry is a usage error, reported before anything runs.
-    {
+    // The demo and the prompt start from the default library: one that cannot be loaded, or has
+    // no entry, is a usage error reported before anything runs. Scenarios may name their own.
+    if (!*run) {
         nelk_test_kit::component_library probe(library);
-        if (!probe.loaded() && (files.empty() || !replLibrary.empty() || !*run)) {
+        if (!probe.loaded()) {
             std::fprintf(stderr, "nelk-host: %s\n", probe.error().c_str());
             return 2;
         }

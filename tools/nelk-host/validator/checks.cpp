@@ -176,11 +176,17 @@ check_outcome answerLifetime(const check_settings& settings) {
         if (problem.empty() && std::strcmp(each.pointer, each.copy.c_str()) != 0)
             problem = "the answer to \"" + each.command + "\" changed before the host gave it back";
     }
+    int empty = 0;
+    for (const kept& each : answers) empty += each.copy.empty() ? 1 : 0;
     for (const kept& each : answers) target.call(const_cast<char*>(each.pointer), 5);
     target.destroy();
     if (!problem.empty()) return fail(problem);
-    auto violations = violationsOf({&target});
-    return judge(violations, std::to_string(answers.size()) + " answers stayed unchanged until given back");
+    const check_outcome outcome =
+        judge(violationsOf({&target}), std::to_string(answers.size()) + " answers stayed unchanged until given back");
+    // An empty answer works, but the host then has a text to give back for nothing.
+    if (outcome.status == check_status::pass && empty > 0)
+        return {check_status::warn, std::to_string(empty) + " answers were empty texts; an empty answer should be null"};
+    return outcome;
 }
 
 std::vector<answer_text> hostileAnswers() {
