@@ -92,6 +92,16 @@ TEST(ComponentBaseTest, ConstructionKeepsTheLoadTextAndSendsNothing) {
     EXPECT_EQ(nullText.basePath.length(), 0);
 }
 
+TEST(ComponentBaseTest, LibrarySignatureMarksTheBuild) {
+    const std::string signature(librarySignature);
+    const std::string head = "NELK_SIG,name=nelk_script_helper,type=LIB,version=4.8.8.0,date=27/10/2020,author=";
+    EXPECT_EQ(signature.compare(0, head.size(), head), 0) << signature;
+    EXPECT_GT(signature.size(), head.size());  // an author follows
+    librarySignature[0] = 'n';  // writable data, not a constant
+    EXPECT_EQ(librarySignature[0], 'n');
+    librarySignature[0] = 'N';
+}
+
 TEST(ComponentBaseTest, DeletionAnnouncesShutdownLast) {
     recording_host host;
     {
