@@ -3,6 +3,7 @@
 #include "nelk_string.h"
 
 #include <climits>
+#include <stdexcept>
 
 namespace {
 
@@ -93,6 +94,7 @@ void nelk_string::assignGrowing(const char* bytes, int count) {
 void nelk_string::appendGrowing(const char* bytes, int count) {
     // Room for the next few appends of a line being built, so that a chain of + allocates once.
     const long long needed = static_cast<long long>(length_) + count;
+    if (needed >= INT_MAX) throw std::length_error("nelk_string longer than 2 GB");  // as std::string does
     const long long grown = needed * 2 + 32;
     const int capacity = static_cast<int>(grown > INT_MAX - 1 ? needed : grown);
     char* block = new char[static_cast<std::size_t>(capacity) + 1];

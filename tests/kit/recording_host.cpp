@@ -1,10 +1,17 @@
 #include "recording_host.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "line_grammar.h"
 
 namespace nelk_test_kit {
+
+recording_host::~recording_host() {
+    const std::size_t seen = reported_;
+    const std::vector<std::string> all = finish();
+    for (std::size_t i = seen; i < all.size(); ++i) std::fprintf(stderr, "recording_host: %s\n", all[i].c_str());
+}
 
 void* recording_host::hostSend(const char* text, int kind) {
     if (kind == 5) {
@@ -88,6 +95,7 @@ std::vector<std::string> recording_host::finish() const {
     for (const auto& answer : answers_) {
         if (!answer.second.givenBack) all.push_back("the answer to \"" + answer.second.line + "\" was never given back");
     }
+    if (all.size() > reported_) reported_ = all.size();
     return all;
 }
 

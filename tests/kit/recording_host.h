@@ -21,7 +21,9 @@ namespace nelk_test_kit {
 class recording_host : public nelk_host {
 public:
     recording_host() = default;
-    ~recording_host() override = default;
+    // Writes to standard error the problems that no call of finish() has looked at, so that a
+    // test that forgot to look still shows them.
+    ~recording_host() override;
     recording_host(const recording_host&) = delete;
     recording_host& operator=(const recording_host&) = delete;
 
@@ -67,6 +69,7 @@ private:
     std::vector<std::string> problems_;
     std::map<std::string, scripted> scripts_;
     std::map<const char*, handedOut> answers_;
+    mutable std::size_t reported_ = 0;  // how many problems finish() has returned
 };
 
 }  // namespace nelk_test_kit

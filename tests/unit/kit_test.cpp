@@ -1,6 +1,7 @@
 // The test kit itself: its give-back checks must catch what they promise to catch.
 #include <gtest/gtest.h>
 
+#include "debugger_output_capture.h"
 #include "nelk_test_kit.h"
 
 namespace {
@@ -41,6 +42,23 @@ TEST(KitTest, CatchesAMissingGiveBack) {
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_NE(problems[0].find("never given back"), std::string::npos);
 }
+
+#if !defined(_WIN32)
+TEST(KitTest, AHostReportsWhatNoTestLookedAtWhenItDies) {
+    debugger_output_capture capture;  // standard error, where the report goes
+    {
+        recording_host host;
+        host.answerText("TG", "value=1");
+        host.hostSend("TG '1' 'c' 'value'", 0);
+    }
+    {
+        recording_host host;  // its problems were looked at: nothing more is said
+        host.hostSend("IR 1", 0);
+        EXPECT_EQ(host.finish().size(), 1u);
+    }
+    EXPECT_EQ(capture.text(), "recording_host: the answer to \"TG '1' 'c' 'value'\" was never given back\n");
+}
+#endif
 
 TEST(KitTest, CatchesADoubleGiveBackAndAForeignPointer) {
     recording_host host;
