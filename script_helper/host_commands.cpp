@@ -37,10 +37,10 @@ void nelk_script_helper::infoUnregister(int driver) {
 
 void nelk_script_helper::infoWrite(int driver, const nelk_string& text, int index, bool flag) {
     // The numbers are placed first and the text joined in as it is, so a "%1" inside it stays.
-    char driverText[16];
-    char indexText[16];
-    format(driverText, sizeof driverText, "%d", driver);
-    format(indexText, sizeof indexText, "%d", index);
+    char driverText[12];
+    char indexText[12];
+    *nelk_command_line::writeDecimal(driverText, driver) = '\0';
+    *nelk_command_line::writeDecimal(indexText, index) = '\0';
     const line command({"IW ", driverText, " '", text, "' ", indexText, flag ? " 1" : " 0"});
     if (host != nullptr) host->hostSend(command.text(), 0);
 }

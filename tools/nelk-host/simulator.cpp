@@ -57,18 +57,21 @@ void simulator::protocolError(const instance& source, const std::string& line, c
     output_.error("instance " + source.name, text + (line.empty() ? "" : " (line: " + escaped(line) + ")"));
 }
 
-// Every call into a component goes through here: it counts the nesting, checks after the call
-// that the texts handed out during it came back, and delivers queued events once the outermost
-// call has returned.
-template <typename Call> void simulator::call(instance& target, Call&& body) {
+// Every call of a component's callback goes through here: it counts the nesting, and once the
+// outermost call has returned it checks that the texts handed out came back and delivers the
+// queued events.
+const char* simulator::deliver(instance& target, void* data, int kind) {
     ++depth_;
-    body();
+    const char* result = target.component->callback(data, kind);
     --depth_;
-    (void)target;
-    if (depth_ == 0) {
-        finishCall();
-        drain();
-    }
+    afterCall();
+    return result;
+}
+
+void simulator::afterCall() {
+    if (depth_ != 0) return;
+    finishCall();
+    drain();
 }
 
 void simulator::finishCall() {
@@ -102,7 +105,7 @@ void simulator::drain() {
 void simulator::deliverSlot(instance& target, int driver, int slot, const std::string& text) {
     nelk_test_kit::slot_notification notification(driver, slot, text);
     output_.delivered(target.name, 1, "slot " + std::to_string(driver) + " " + std::to_string(slot) + " '" + text + "'");
-    call(target, [&] { target.component->callback(notification.record(), 1); });
+    deliver(target, notification.record(), 1);
 }
 
 // Reports a slot's text to one instance: at once when immediate and the instance can take it,
@@ -146,10 +149,7 @@ bool simulator::load(const std::string& name, const std::string& library, const 
     --depth_;
     target.component = component;
     target.phase = component != nullptr ? instance_phase::live : instance_phase::gone;
-    if (depth_ == 0) {
-        finishCall();
-        drain();  // includes events for it that came while it was being created
-    }
+    afterCall();  // delivers the events for it that came while it was being created
     if (component == nullptr) {
         target.library.reset();
         error = library + ": load_nelk_client_script returned null";
@@ -165,7 +165,7 @@ std::optional<std::string> simulator::command(const std::string& name, const std
     const char* answer = nullptr;
     std::optional<std::string> copy;
     ++depth_;  // the give-back below belongs to the same step as the command
-    call(*target, [&] { answer = target->component->callback(const_cast<char*>(text ? text->c_str() : nullptr), 3); });
+    answer = deliver(*target, const_cast<char*>(text ? text->c_str() : nullptr), 3);
     if (answer != nullptr) {
         copy = std::string(answer);
         if (copy->empty()) output_.warning(name, "a kind-3 answer was an empty text; an empty answer should be null");
@@ -173,13 +173,10 @@ std::optional<std::string> simulator::command(const std::string& name, const std
     output_.answered(name, copy ? &*copy : nullptr);
     if (answer != nullptr) {
         output_.delivered(name, 5, "give back the answer");
-        call(*target, [&] { target->component->callback(const_cast<char*>(answer), 5); });
+        deliver(*target, const_cast<char*>(answer), 5);
     }
     --depth_;
-    if (depth_ == 0) {
-        finishCall();
-        drain();
-    }
+    afterCall();
     return copy;
 }
 
@@ -189,7 +186,7 @@ void simulator::control(const std::string& name, const std::optional<std::string
     if (target == nullptr) return;
     nelk_test_kit::control_notification notification(controlId, commandText);
     output_.delivered(name, 2, "control " + quotedOrNull(controlId) + " " + quotedOrNull(commandText));
-    call(*target, [&] { target->component->callback(notification.record(), 2); });
+    deliver(*target, notification.record(), 2);
 }
 
 void simulator::timer(const std::string& name, int id) {
@@ -197,7 +194,7 @@ void simulator::timer(const std::string& name, int id) {
     if (target == nullptr) return;
     target->runningTimers.insert(id);
     output_.delivered(name, 4, "timer " + std::to_string(id));
-    call(*target, [&] { target->component->callback(word(id), 4); });
+    deliver(*target, word(id), 4);
     if (target->runningTimers.count(id) != 0) output_.note(name, "timer " + std::to_string(id) + " is still running");
 }
 
@@ -205,7 +202,7 @@ void simulator::number(const std::string& name, int value) {
     instance* target = live(name, "send a number to");
     if (target == nullptr) return;
     output_.delivered(name, 7, "number " + std::to_string(value));
-    call(*target, [&] { target->component->callback(word(value), 7); });
+    deliver(*target, word(value), 7);
 }
 
 void simulator::data(const std::string& name, const std::optional<std::string>& text) {
@@ -213,7 +210,7 @@ void simulator::data(const std::string& name, const std::optional<std::string>& 
     if (target == nullptr) return;
     std::string copy = text.value_or("");
     output_.delivered(name, 6, "data " + quotedOrNull(text));
-    call(*target, [&] { target->component->callback(text ? &copy[0] : nullptr, 6); });
+    deliver(*target, text ? &copy[0] : nullptr, 6);
 }
 
 void simulator::notify(const std::string& name, int driver, int slot, const std::optional<std::string>& text) {
@@ -221,7 +218,7 @@ void simulator::notify(const std::string& name, int driver, int slot, const std:
     if (target == nullptr) return;
     nelk_test_kit::slot_notification notification(driver, slot, text);
     output_.delivered(name, 1, "slot " + std::to_string(driver) + " " + std::to_string(slot) + " " + quotedOrNull(text));
-    call(*target, [&] { target->component->callback(notification.record(), 1); });
+    deliver(*target, notification.record(), 1);
 }
 
 void simulator::changeSlot(int driver, int slot, const std::string& text) {
@@ -256,12 +253,15 @@ void simulator::remove(const std::string& name) {
     target->phase = instance_phase::deleting;
     output_.delivered(name, 0, "delete");
     nelk_client_callback* component = target->component;
-    call(*target, [&] { delete component; });
+    ++depth_;
+    delete component;
+    --depth_;
     target->component = nullptr;
     target->phase = instance_phase::gone;
     target->registrations.clear();
     if (!target->shutdownAnnounced) protocolError(*target, "", "deleted without announcing its shutdown with \"AS\"");
     target->library.reset();  // the last instance of a library unloads it
+    afterCall();
 }
 
 void simulator::removeAll() {

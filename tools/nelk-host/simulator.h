@@ -112,7 +112,8 @@ private:
     };
 
     instance* live(const std::string& name, const char* action);
-    template <typename Call> void call(instance& target, Call&& body);
+    const char* deliver(instance& target, void* data, int kind);
+    void afterCall();
     void finishCall();
     void storeAndReport(int driver, int slot, const std::string& text);
     void drain();
