@@ -19,8 +19,8 @@ nelk_require_packages() {
         apt-get update -qq >&2 || return 1
         export NELK_APT_UPDATED=1
     fi
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+    apt-get install -y -qq "${missing[@]}" >&2
 }
 
 # What building and testing the project needs.
-NELK_BUILD_PACKAGES=(cmake ninja-build g++ binutils libgtest-dev libcli11-dev nlohmann-json3-dev libedit-dev)
+NELK_BUILD_PACKAGES=(cmake ninja-build g++ binutils libgtest-dev googletest libcli11-dev nlohmann-json3-dev libedit-dev)
