@@ -14,25 +14,25 @@ bool nelk_script_helper::panelShow(const nelk_string& panel, const nelk_string& 
                         withExtra ? "'" : ""});
     if (host == nullptr) return true;
     // The whole pointer-sized answer counts, never read as a text.
-    return host->hostSend(command.text(), 0) != nullptr;
+    return host->hostSend(command.text(), nelk_send::commandLine) != nullptr;
 }
 
 void nelk_script_helper::textPut(const nelk_string& property, const nelk_string& value, const nelk_string& panel,
                                  const nelk_string& control) {
     const line command({"TP '", property, "=", value, "' '", panel, "' '", control, "'"});
-    if (host != nullptr) host->hostSend(command.text(), 0);
+    if (host != nullptr) host->hostSend(command.text(), nelk_send::commandLine);
 }
 
 void nelk_script_helper::infoRegister(int driver, int first, int last, bool add) {
     char command[64];
     format(command, sizeof command, add ? "IR %d %d %d 'ADD'" : "IR %d %d %d", driver, first, last);
-    if (host != nullptr) host->hostSend(command, 0);
+    if (host != nullptr) host->hostSend(command, nelk_send::commandLine);
 }
 
 void nelk_script_helper::infoUnregister(int driver) {
     char command[32];
     format(command, sizeof command, "IU %d", driver);
-    if (host != nullptr) host->hostSend(command, 0);
+    if (host != nullptr) host->hostSend(command, nelk_send::commandLine);
 }
 
 void nelk_script_helper::infoWrite(int driver, const nelk_string& text, int index, bool flag) {
@@ -42,11 +42,11 @@ void nelk_script_helper::infoWrite(int driver, const nelk_string& text, int inde
     *nelk_command_line::writeDecimal(driverText, driver) = '\0';
     *nelk_command_line::writeDecimal(indexText, index) = '\0';
     const line command({"IW ", driverText, " '", text, "' ", indexText, flag ? " 1" : " 0"});
-    if (host != nullptr) host->hostSend(command.text(), 0);
+    if (host != nullptr) host->hostSend(command.text(), nelk_send::commandLine);
 }
 
 void nelk_script_helper::timerStop(int id) {
     char command[32];
     format(command, sizeof command, "ET %d", id);
-    if (host != nullptr) host->hostSend(command, 0);
+    if (host != nullptr) host->hostSend(command, nelk_send::commandLine);
 }

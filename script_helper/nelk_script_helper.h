@@ -11,6 +11,7 @@
 #include "nelk_client_callback.h"
 #include "nelk_component_entry.h"
 #include "nelk_host.h"
+#include "nelk_protocol.h"
 #include "nelk_string.h"
 #include "parsed_command.h"
 

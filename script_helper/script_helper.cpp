@@ -30,7 +30,7 @@ nelk_script_helper::nelk_script_helper(nelk_host* host, const char* text)
 nelk_script_helper::~nelk_script_helper() { announceShutdown(); }
 
 void nelk_script_helper::announceShutdown() {
-    if (host != nullptr) host->hostSend("AS", 0);
+    if (host != nullptr) host->hostSend("AS", nelk_send::commandLine);
 }
 
 void nelk_script_helper::numberCallback(int&) {}
@@ -39,32 +39,32 @@ void nelk_script_helper::dataCallback(dataEvent&) {}
 
 const char* nelk_script_helper::callback(void* data, int kind) {
     switch (kind) {
-    case 1: {
+    case nelk_kind::slotValue: {
         if (data == nullptr) return nullptr;
         slotEvent event(static_cast<slotNotify*>(data));
         slotCallback(event);
         return nullptr;
     }
-    case 2: {
+    case nelk_kind::controlEvent: {
         if (data == nullptr) return nullptr;
         buttonEvent event(static_cast<buttonNotify*>(data));
         controlEvent(event);
         return nullptr;
     }
-    case 3:
+    case nelk_kind::commandText:
         return commandNotification(static_cast<const char*>(data));
-    case 4:
+    case nelk_kind::timerFired:
         timerCallback(wordValue(data));
         return nullptr;
-    case 5:
+    case nelk_kind::giveBackAnswer:
         delete[] static_cast<char*>(data);
         return nullptr;
-    case 6: {
+    case nelk_kind::dataPointer: {
         dataEvent event(data);
         dataCallback(event);
         return nullptr;
     }
-    case 7: {
+    case nelk_kind::numberValue: {
         int value = wordValue(data);
         numberCallback(value);
         return nullptr;

@@ -16,14 +16,14 @@ void nelk_script_helper::textGet(const nelk_string& property, const nelk_string&
         result = "";
         return;
     }
-    void* answer = host->hostSend(command.text(), 0);
+    void* answer = host->hostSend(command.text(), nelk_send::commandLine);
     if (answer == nullptr) {
         result = "";
         return;
     }
     // Copy first, then give the host's text back at once; only the copy is used after this.
     const nelk_string copy(static_cast<const char*>(answer));
-    host->hostSend(static_cast<const char*>(answer), 5);
+    host->hostSend(static_cast<const char*>(answer), nelk_send::giveBack);
     if (property == "all") {
         result = copy;
         return;

@@ -2,9 +2,6 @@
 
 namespace {
 const char panel[] = "1";
-const int lastDriver = 999;
-const int lastSlot = 4096;
-
 }  // namespace
 
 Corvane::Corvane(nelk_host* host, const char* text) : nelk_script_helper(host, text), infoDriverId(0), slot(0) {
@@ -12,11 +9,7 @@ Corvane::Corvane(nelk_host* host, const char* text) : nelk_script_helper(host, t
 }
 
 Corvane::~Corvane() {
-    if (bound()) {
-        infoUnregister(infoDriverId);
-        infoDriverId = 0;
-        slot = 0;
-    }
+    if (bound()) infoUnregister(infoDriverId);
 }
 
 void Corvane::buttonCallback(buttonEvent&) {}
@@ -36,18 +29,14 @@ nelk_string Corvane::commandCallback(commandEvent& event) {
         return nelk_string();
     }
     if (name == "InfoDriverID") {
-        accept(event.commandValue(), lastDriver, infoDriverId);
+        accept(event.commandValue(), nelk_range::firstDriver, nelk_range::lastDriver, infoDriverId);
         return nelk_string();
     }
     if (name == "Slot") {
-        accept(event.commandValue(), lastSlot, slot);
+        accept(event.commandValue(), nelk_range::firstSlot, nelk_range::lastSlot, slot);
         return nelk_string();
     }
-    if (name == "_events") {
-        nelk_stringlist events;
-        events << nelk_string();
-        return events.toString('\n');
-    }
+    if (name == "_events") return nelk_string();  // no events: the empty answer, null for the host
     if (name == "_commands") {
         nelk_stringlist commands;
         commands << "text=[value]" << "InfoDriverID=[value]" << "Slot=[value]";
@@ -64,10 +53,10 @@ nelk_string Corvane::settings() const {
 }
 
 // Takes the first integer of `value` into `setting` (the driver or the slot) when it lies in
-// 1 to `last`, and registers again: after an "IU" for the old driver when the component was bound.
-void Corvane::accept(const nelk_string& value, int last, int& setting) {
+// `first` to `last`, and registers again: after an "IU" for the old driver when the component was bound.
+void Corvane::accept(const nelk_string& value, int first, int last, int& setting) {
     const int number = value.firstInt();
-    if (number < 1 || number > last) return;
+    if (number < first || number > last) return;
     if (bound()) infoUnregister(infoDriverId);
     setting = number;
     infoRegister(infoDriverId, slot, slot, false);
