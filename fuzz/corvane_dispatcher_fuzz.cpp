@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int driver = -1;
     int slot = -1;
     nelk_fuzz::require(settings && std::sscanf(settings->c_str(), "InfoDriverID=%d\nSlot=%d", &driver, &slot) == 2);
-    nelk_fuzz::require(driver >= 0 && driver <= 999 && slot >= 0 && slot <= 4096);
+    nelk_fuzz::require(driver >= 0 && driver <= nelk_range::lastDriver && slot >= 0 && slot <= nelk_range::lastSlot);
     delete static_cast<nelk_client_callback*>(component);
     nelk_fuzz::require(!host.lines().empty() && host.lines().back() == "AS");
     nelk_fuzz::require(host.finish().empty());

@@ -44,12 +44,12 @@ inline void deliverOne(FuzzedDataProvider& input, nelk_client_callback& componen
     case 5: nelk_test_kit::sendNumber(component, input.ConsumeIntegral<int>()); break;
     case 6: {
         std::string payload = text(input);
-        component.callback(&payload[0], 6);
+        nelk_test_kit::sendData(component, &payload[0]);
         break;
     }
     default: {
         int kind = input.ConsumeIntegral<int>();
-        if (kind >= 1 && kind <= 7) kind += 7;
+        if (kind >= nelk_kind::first && kind <= nelk_kind::last) kind += nelk_kind::last;
         component.callback(nelk_test_kit::wordFor(input.ConsumeIntegral<int>()), kind);
         break;
     }

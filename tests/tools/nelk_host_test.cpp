@@ -1,10 +1,9 @@
-// nelk-host's parts: reading command arguments, scenario words, layouts, and the host's answers.
+// nelk-host's parts: scenario words, layouts, and the host's answers.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 
-#include "command_arguments.h"
 #include "panel_layout.h"
 #include "scenario.h"
 #include "simulator.h"
@@ -12,32 +11,6 @@
 namespace {
 
 using namespace nelk_host_tool;
-
-TEST(CommandArgumentsTest, TextsAreFoundFromTheirFixedSeparators) {
-    struct row { const char* line; std::vector<std::string> texts; std::vector<long long> numbers; };
-    const row rows[] = {
-        {"TP 'text=Camera 1' '1' 'umdText'", {"text=Camera 1", "1", "umdText"}, {}},
-        {"TP 'text=a' 'b' '1' 'umdText'", {"text=a' 'b", "1", "umdText"}, {}},
-        {"TP 'text=' '1' 'umdText'", {"text=", "1", "umdText"}, {}},
-        {"TG '1' 'alm_1' 'value'", {"1", "alm_1", "value"}, {}},
-        {"TG '1' 'a' 'b' 'value'", {"1", "a' 'b", "value"}, {}},
-        {"XI '1' 'alm_'", {"1", "alm_"}, {}},
-        {"PS '1' 'dir/corvane.nelk_ui'", {"1", "dir/corvane.nelk_ui"}, {}},
-        {"PS '1' 'x.nelk_ui' 'extra'", {"1", "x.nelk_ui", "extra"}, {}},
-        {"IW 12 'it's 7 0' 7 0", {"it's 7 0"}, {12, 7, 0}},
-        {"IW -1 '' 4096 1", {""}, {-1, 4096, 1}},
-        {"IR 12 7 7", {}, {12, 7, 7}},
-        {"IU -2147483648", {}, {-2147483648LL}},
-        {"ET 3", {}, {3}},
-    };
-    for (const row& r : rows) {
-        const command_arguments arguments = readArguments(r.line);
-        EXPECT_EQ(arguments.texts, r.texts) << r.line;
-        EXPECT_EQ(arguments.numbers, r.numbers) << r.line;
-    }
-    EXPECT_TRUE(readArguments("IR 1 2 3 'ADD'").add);
-    EXPECT_FALSE(readArguments("IR 1 2 3").add);
-}
 
 TEST(ScenarioWordsTest, QuotesEscapesCommentsAndNull) {
     std::vector<token> words;
@@ -106,7 +79,7 @@ protected:
         std::string error;
         ASSERT_TRUE(host.load("P", NELK_ALARM_PANEL_LIBRARY, std::string(""), error)) << error;
         // The test component shows no panel itself, so the layout is shown by a line of ours.
-        host.receive("P", ("PS '1' '" + layout + "'").c_str(), 0);
+        host.receive(*host.find("P"), ("PS '1' '" + layout + "'").c_str(), nelk_send::commandLine);
     }
     std::FILE* sink_ = nullptr;
     transcript output;
@@ -139,37 +112,39 @@ TEST_F(SimulatorTest, AnswersToTextQueries) {
         {"XI '1' ''", "alm_2,title,alm_1"},
     };
     for (const row& r : rows) {
-        const char* answer = static_cast<const char*>(host.receive("P", r.line, 0));
+        const char* answer = static_cast<const char*>(host.receive(*host.find("P"), r.line, nelk_send::commandLine));
         if (r.answer == nullptr) {
             EXPECT_EQ(answer, nullptr) << r.line;
             continue;
         }
         ASSERT_NE(answer, nullptr) << r.line;
         EXPECT_STREQ(answer, r.answer) << r.line;
-        host.receive("P", answer, 5);
+        host.receive(*host.find("P"), answer, nelk_send::giveBack);
     }
     EXPECT_EQ(host.protocolErrors(), 0);
 }
 
 TEST_F(SimulatorTest, OwnershipBreachesAreProtocolErrors) {
     loadAlarmPanel();
-    const char* answer = static_cast<const char*>(host.receive("P", "TG '1' 'alm_1' 'value'", 0));
-    host.receive("P", answer, 5);
-    host.receive("P", answer, 5);                          // twice
-    host.receive("P", "not handed out", 5);                 // foreign
-    host.receive("P", "IR 1 2", 0);                         // malformed
-    host.receive("P", "IU 1", 3);                           // unknown kind
+    instance& panel = *host.find("P");
+    const char* answer = static_cast<const char*>(host.receive(panel, "TG '1' 'alm_1' 'value'", nelk_send::commandLine));
+    host.receive(panel, answer, nelk_send::giveBack);
+    host.receive(panel, answer, nelk_send::giveBack);            // twice
+    host.receive(panel, "not handed out", nelk_send::giveBack);  // foreign
+    host.receive(panel, "IR 1 2", nelk_send::commandLine);       // malformed
+    host.receive(panel, "IU 1", nelk_kind::commandText);         // unknown kind
     EXPECT_EQ(host.protocolErrors(), 4);
 }
 
 TEST_F(SimulatorTest, RegistrationsAndSlotReports) {
     loadAlarmPanel();
-    host.receive("P", "IR 12 1 3", 0);
-    host.receive("P", "IW 12 'x' 2 0", 0);
-    EXPECT_EQ(*host.slotText(12, 2), "x");
-    host.receive("P", "IW 1000 'x' 2 0", 0);  // no such driver: nothing stored
-    EXPECT_EQ(host.slotText(1000, 2), nullptr);
-    host.receive("P", "IU 12", 0);
+    instance& panel = *host.find("P");
+    host.receive(panel, "IR 12 1 3", nelk_send::commandLine);
+    host.receive(panel, "IW 12 'x' 2 0", nelk_send::commandLine);
+    EXPECT_EQ(*host.model().slotText(12, 2), "x");
+    host.receive(panel, "IW 1000 'x' 2 0", nelk_send::commandLine);  // no such driver: nothing stored
+    EXPECT_EQ(host.model().slotText(1000, 2), nullptr);
+    host.receive(panel, "IU 12", nelk_send::commandLine);
     EXPECT_TRUE(host.find("P")->registrations.empty());
     host.remove("P");
     EXPECT_EQ(host.protocolErrors(), 0);

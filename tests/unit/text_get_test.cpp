@@ -75,7 +75,6 @@ TEST(TextGetTest, ResultMayBeOneOfTheArguments) {
 
 TEST(TextGetTest, QuotesInsideArgumentsAreSentUnchanged) {
     recording_host host;
-    host.allowMalformedLines = true;
     test_component component(&host, "");
     nelk_string result;
     component.textGet("va'lue", "1'", "c'", result);

@@ -32,6 +32,11 @@ std::string defaultComponentLibrary() {
 #endif
 }
 
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 bool isTerminal(int descriptor) {
 #if defined(_WIN32)
     (void)descriptor;

@@ -13,5 +13,7 @@ std::string executableDirectory();
 bool isTerminal(int descriptor);
 // The Corvane library beside the executable: libCorvane.so, or Corvane.dll on Windows.
 std::string defaultComponentLibrary();
+// The directory part of a path ("" when it has none).
+std::string directoryOf(const std::string& path);
 
 }  // namespace nelk_host_tool

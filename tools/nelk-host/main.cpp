@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "component_library.h"
 #include "demo_scenario.h"
 #include "executable_path.h"
 #include "repl.h"
@@ -20,6 +21,20 @@
 using namespace nelk_host_tool;
 
 namespace {
+
+// The options every host subcommand shares.
+struct host_options {
+    bool json = false;
+    bool quiet = false;
+    bool immediate = false;
+    bool noColour = false;
+    std::string library = defaultComponentLibrary();
+
+    transcript_style style() const {
+        return json ? transcript_style::json : quiet ? transcript_style::quiet : transcript_style::readable;
+    }
+    delivery_mode mode() const { return immediate ? delivery_mode::immediate : delivery_mode::queued; }
+};
 
 // The demo names the library's directory in one expectation; quote it for the scenario text.
 std::string demoText(const std::string& library) {
@@ -38,32 +53,91 @@ std::string demoText(const std::string& library) {
 int exitStatus(statement_result result) {
     switch (result) {
     case statement_result::ok: return 0;
-    case statement_result::failed: return 1;
     case statement_result::load_failed: return 2;
+    case statement_result::failed:
+    case statement_result::malformed: return 1;
     }
     return 1;
+}
+
+// A library that cannot be loaded, or has no entry, is a usage error reported before anything
+// runs.
+bool loadable(const std::string& library) {
+    nelk_test_kit::component_library probe(library);
+    if (probe.loaded()) return true;
+    std::fprintf(stderr, "nelk-host: %s\n", probe.error().c_str());
+    return false;
+}
+
+int runDemo(const host_options& options) {
+    if (!loadable(options.library)) return 2;
+    transcript output(stdout, options.style(), isTerminal(1) && !options.noColour);
+    simulator host(output, options.mode());
+    scenario_runner runner(host, output, options.library);
+    const int status = exitStatus(runner.runText("demo", demoText(options.library)));
+    if (status == 0 && options.style() == transcript_style::readable)
+        std::printf("demo finished: both panels showed the slot's text\n");
+    return status;
+}
+
+// Every file starts from a fresh host: no instances, slots or delivery mode carried over.
+int runFiles(const host_options& options, const std::vector<std::string>& files) {
+    transcript output(stdout, options.style(), isTerminal(1) && !options.noColour);
+    int status = 0;
+    for (const std::string& file : files) {
+        simulator host(output, options.mode());
+        scenario_runner runner(host, output, options.library);
+        const int fileStatus = exitStatus(runner.runFile(file));
+        if (fileStatus > status) status = fileStatus;
+    }
+    return status;
+}
+
+int runPrompt(const host_options& options) {
+    if (!loadable(options.library)) return 2;
+    transcript output(stdout, options.style(), isTerminal(1) && !options.noColour);
+    simulator host(output, options.mode());
+    scenario_runner runner(host, output, options.library);
+    return runRepl(runner, host);
+}
+
+int runValidation(nelk_validator::validator_options checks, bool listChecks, bool json, const char* program) {
+    if (listChecks) {
+        std::printf("%s", nelk_validator::checkList().c_str());
+        return 0;
+    }
+    std::string problem;
+    if (checks.libraries.empty()) problem = "validate needs at least one library";
+    if (problem.empty()) nelk_validator::knownIds(checks, problem);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+        return 2;
+    }
+    for (const std::string& path : checks.libraries) {
+        if (!loadable(path)) return 2;
+    }
+    checks.json = json;
+    checks.program = program;
+    return nelk_validator::runValidator(checks);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"nelk-host: a headless panel host that loads component libraries.\n"
-                 "Without a subcommand it runs the built-in demo on the Corvane library beside it.",
+                 "Without a subcommand it runs the built-in demo on the Corvane library beside it.\n"
+                 "The scenario language and the transcript are described in docs/nelk-host.md.",
                  "nelk-host"};
     app.fallthrough();
     app.allow_windows_style_options(false);  // "/path/to/file" is a path, also on Windows
-    bool json = false;
-    bool quiet = false;
-    bool immediate = false;
-    bool noColour = false;
-    std::string library = defaultComponentLibrary();
-    app.add_flag("--json", json, "one JSON object per event");
-    app.add_flag("--quiet", quiet, "errors only");
-    app.add_flag("--immediate", immediate, "deliver slot events from inside hostSend (nested calls)");
-    app.add_flag("--no-colour,--no-color", noColour, "no colour even on a terminal");
-    app.add_option("--library", library, "the component library that loads use by default")->capture_default_str();
+    host_options options;
+    app.add_flag("--json", options.json, "one JSON object per event");
+    app.add_flag("--quiet", options.quiet, "errors only");
+    app.add_flag("--immediate", options.immediate, "deliver slot events from inside hostSend (nested calls)");
+    app.add_flag("--no-colour,--no-color", options.noColour, "no colour even on a terminal");
+    app.add_option("--library", options.library, "the component library that loads use by default")->capture_default_str();
 
-    CLI::App* run = app.add_subcommand("run", "run scenario files (docs/scenarios.md)");
+    CLI::App* run = app.add_subcommand("run", "run scenario files (docs/nelk-host.md)");
     std::vector<std::string> files;
     run->add_option("files", files, "scenario files")->required()->check(CLI::ExistingFile);
 
@@ -86,7 +160,7 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        std::printf("%s\nStatements of a scenario:\n%s", app.help().c_str(), scenario_runner::help());
+        std::printf("%s\nStatements of a scenario:\n%s", app.help().c_str(), statementHelp().c_str());
         return 0;
     } catch (const CLI::CallForAllHelp&) {
         std::printf("%s", app.help("", CLI::AppFormatMode::All).c_str());
@@ -95,64 +169,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nelk-host: %s (see nelk-host --help)\n", error.what());
         return 2;
     }
-    if (json && quiet) {
+    if (options.json && options.quiet) {
         std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
         return 2;
     }
     if (*validate) {
-        if (listChecks) {
-            std::printf("%s", nelk_validator::checkList().c_str());
-            return 0;
-        }
-        std::string problem;
-        if (checks.libraries.empty()) problem = "validate needs at least one library";
-        if (problem.empty()) nelk_validator::knownIds(checks, problem);
-        if (!problem.empty()) {
-            std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
-            return 2;
-        }
-        for (const std::string& path : checks.libraries) {
-            nelk_test_kit::component_library probe(path);
-            if (!probe.loaded()) {
-                std::fprintf(stderr, "nelk-host: %s\n", probe.error().c_str());
-                return 2;
-            }
-        }
         checks.seedGiven = validate->count("--seed") > 0;
-        checks.json = json;
-        checks.program = argv[0];
-        return nelk_validator::runValidator(checks);
+        return runValidation(checks, listChecks, options.json, argv[0]);
     }
-    if (!replLibrary.empty()) library = replLibrary;
-
-    // The demo and the prompt start from the default library: one that cannot be loaded, or has
-    // no entry, is a usage error reported before anything runs. Scenarios may name their own.
-    if (!*run) {
-        nelk_test_kit::component_library probe(library);
-        if (!probe.loaded()) {
-            std::fprintf(stderr, "nelk-host: %s\n", probe.error().c_str());
-            return 2;
-        }
+    if (*run) return runFiles(options, files);
+    if (*repl) {
+        if (!replLibrary.empty()) options.library = replLibrary;
+        return runPrompt(options);
     }
-
-    const transcript_style style = json ? transcript_style::json : quiet ? transcript_style::quiet : transcript_style::readable;
-    transcript output(stdout, style, isTerminal(1) && !noColour);
-    simulator host(output, immediate ? delivery_mode::immediate : delivery_mode::queued);
-    scenario_runner runner(host, output, library);
-
-    if (*repl) return runRepl(runner, host);
-    if (*run) {
-        // Every file starts from a fresh host: no instances, slots or delivery mode carried over.
-        int status = 0;
-        for (const std::string& file : files) {
-            simulator fileHost(output, immediate ? delivery_mode::immediate : delivery_mode::queued);
-            scenario_runner fileRunner(fileHost, output, library);
-            const int fileStatus = exitStatus(fileRunner.runFile(file));
-            if (fileStatus > status) status = fileStatus;
-        }
-        return status;
-    }
-    const int status = exitStatus(runner.runText("demo", demoText(library)));
-    if (status == 0 && style == transcript_style::readable) std::printf("demo finished: both panels showed the slot's text\n");
-    return status;
+    return runDemo(options);
 }

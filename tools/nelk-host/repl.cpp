@@ -1,17 +1,16 @@
 #include "repl.h"
 
-#include "executable_path.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
 
+#include "executable_path.h"
+
 #if defined(NELK_HAVE_EDITLINE)
 #include <editline/readline.h>
 #endif
-
 
 namespace nelk_host_tool {
 
@@ -47,7 +46,7 @@ int runRepl(scenario_runner& runner, simulator& host) {
         ++number;
         if (*line == "quit" || *line == "exit") break;
         if (*line == "help") {
-            std::printf("%s", scenario_runner::help());
+            std::printf("%s", statementHelp().c_str());
             continue;
         }
         runner.runStatement("repl:" + std::to_string(number), *line);

@@ -2,7 +2,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host_rules.h"
+
 namespace nelk_host_tool {
+
+using nelk_test_kit::escaped;
 
 namespace {
 const char* const plain = "";
@@ -14,35 +18,13 @@ const char* const red = "\x1b[1;31m";
 const char* const reset = "\x1b[0m";
 }  // namespace
 
-std::string escaped(const std::string& text) {
-    std::string result;
-    for (const char byte : text) {
-        switch (byte) {
-        case '\n': result += "\\n"; break;
-        case '\r': result += "\\r"; break;
-        case '\t': result += "\\t"; break;
-        case '\\': result += "\\\\"; break;
-        case '"': result += "\\\""; break;
-        default:
-            if (static_cast<unsigned char>(byte) < 0x20) {
-                char code[8];
-                std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(byte));
-                result += code;
-            } else {
-                result += byte;
-            }
-        }
-    }
-    return result;
-}
-
 transcript::transcript(std::FILE* out, transcript_style style, bool colour)
     : out_(out), style_(style), colour_(colour && style == transcript_style::readable) {}
 
 void transcript::line(const char* colour, const std::string& tag, const std::string& instance, const std::string& text) {
     const bool painted = colour_ && colour != plain;
     std::fprintf(out_, "%s%-7s%s %-6s %s\n", painted ? colour : "", tag.c_str(), painted ? reset : "",
-                 instance.c_str(), text.c_str());
+                 escaped(instance).c_str(), text.c_str());
     std::fflush(out_);
 }
 
@@ -64,13 +46,19 @@ void transcript::emit(const nlohmann::ordered_json& object) {
 void transcript::delivered(const std::string& instance, int kind, const std::string& what) {
     if (style_ == transcript_style::quiet) return;
     if (style_ == transcript_style::json) {
-        nlohmann::ordered_json object{{"event", "deliver"}, {"instance", instance}};
-        if (kind != 0) object["kind"] = kind;
-        object["what"] = what;
-        emit(object);
+        emit({{"event", "deliver"}, {"instance", instance}, {"kind", kind}, {"what", what}});
         return;
     }
-    line(cyan, "host>", instance, (kind == 0 ? std::string() : "[" + std::to_string(kind) + "] ") + escaped(what));
+    line(cyan, "host>", instance, "[" + std::to_string(kind) + "] " + escaped(what));
+}
+
+void transcript::lifecycle(const std::string& instance, const std::string& what) {
+    if (style_ == transcript_style::quiet) return;
+    if (style_ == transcript_style::json) {
+        emit({{"event", "deliver"}, {"instance", instance}, {"what", what}});
+        return;
+    }
+    line(cyan, "host>", instance, escaped(what));
 }
 
 void transcript::sent(const std::string& instance, const std::string& line) {
@@ -88,7 +76,7 @@ void transcript::hostAnswered(const std::string& instance, const std::string& an
         json("host-answer", instance, "answer", answer);
         return;
     }
-    line(cyan, "host>", instance, "-> " + escaped(answer));
+    line(cyan, "host>", instance, "-> " + answer);
 }
 
 void transcript::answered(const std::string& instance, const std::string* answer) {
@@ -107,7 +95,7 @@ void transcript::note(const std::string& instance, const std::string& text) {
         json("note", instance, "text", text);
         return;
     }
-    line(dim, "note", instance, text);
+    line(dim, "note", instance, escaped(text, true));
 }
 
 void transcript::warning(const std::string& instance, const std::string& text) {
@@ -116,7 +104,7 @@ void transcript::warning(const std::string& instance, const std::string& text) {
         json("warning", instance, "text", text);
         return;
     }
-    line(yellow, "warning", instance, text);
+    line(yellow, "warning", instance, escaped(text, true));
 }
 
 void transcript::error(const std::string& where, const std::string& text) {

@@ -17,9 +17,12 @@ public:
 
     // A call into a component: kind and what it carried, e.g. "command text=Camera 1".
     void delivered(const std::string& instance, int kind, const std::string& what);
+    // The entry's call or the deletion of an instance, e.g. "delete".
+    void lifecycle(const std::string& instance, const std::string& what);
     // A line the component sent, shown before the host carries it out.
     void sent(const std::string& instance, const std::string& line);
-    // What the host answered a line with ("1", a quoted text, "null"), for "PS", "TG" and "XI".
+    // What the host answered a line with, as shown ("1", an escaped and quoted text, "null"),
+    // for "PS", "TG" and "XI".
     void hostAnswered(const std::string& instance, const std::string& answer);
     // A kind-3 answer, already copied; null answers are shown as such.
     void answered(const std::string& instance, const std::string* answer);
@@ -29,8 +32,6 @@ public:
     void error(const std::string& where, const std::string& text);
     // A multi-line block such as a panel listing.
     void block(const std::string& instance, const std::string& title, const std::string& body);
-
-    transcript_style style() const noexcept { return style_; }
 
 private:
     void line(const char* colour, const std::string& tag, const std::string& instance, const std::string& text);
@@ -42,8 +43,5 @@ private:
     transcript_style style_;
     bool colour_;
 };
-
-// A text with line feeds, tabs, quotes and other control bytes written as escapes.
-std::string escaped(const std::string& text);
 
 }  // namespace nelk_host_tool

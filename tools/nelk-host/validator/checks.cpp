@@ -1,11 +1,12 @@
 #include "checks.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <random>
 
+#include "component_profile.h"
 #include "notifications.h"
 #include "subject.h"
 
@@ -29,17 +30,31 @@ check_outcome judge(const std::vector<std::string>& violations, const std::strin
     return fail(text);
 }
 
-// Opens the library or says why the check cannot start.
-std::unique_ptr<component_library> open(const check_settings& settings, check_outcome& failure) {
-    auto library = std::make_unique<component_library>(settings.library);
-    if (!library->loaded()) failure = fail(library->error());
-    return library;
+// Violations of the given categories only, for the checks that judge one rule.
+std::vector<std::string> ofCategories(const std::vector<std::string>& violations,
+                                      std::initializer_list<const char*> categories) {
+    std::vector<std::string> selected;
+    for (const std::string& each : violations) {
+        for (const char* category : categories) {
+            const std::size_t size = std::strlen(category);
+            if (each.compare(0, size, category) == 0 && each.size() > size && each[size] == ':') selected.push_back(each);
+        }
+    }
+    return selected;
 }
 
-#define NELK_OPEN_OR_FAIL(library, settings)       \
-    check_outcome failure{check_status::fail, ""}; \
-    auto library = open(settings, failure);        \
-    if (!library->loaded()) return failure
+
+#define NELK_OPEN_OR_FAIL(name, settings)                   \
+    component_library name((settings).library);             \
+    if (!name.loaded()) return fail(name.error())
+
+// What the component says it offers, asked of a component of its own.
+component_profile profileOf(const component_library& library) {
+    subject probe(library, "");
+    component_profile profile = learnProfile(probe);
+    probe.destroy();
+    return profile;
+}
 
 std::string dottedParts(int count) {
     std::string text = "name";
@@ -53,10 +68,11 @@ check_outcome loadUnloadCycle(const check_settings& settings) {
         if (!library.loaded()) return fail("cycle " + std::to_string(cycle + 1) + ": " + library.error());
         subject target(library, "");
         if (!target.created()) return fail("cycle " + std::to_string(cycle + 1) + ": the entry returned null");
-        target.command("return=all");
-        target.call(wordFor(1), 4);
+        const component_profile profile = learnProfile(target);
+        for (const std::string& name : profile.commands) target.command(name + "=1");
+        target.call(wordFor(1), nelk_kind::timerFired);
         target.destroy();
-        const auto violations = violationsOf({&target});
+        const auto violations = target.violations();
         if (!violations.empty()) return judge(violations, "");
     }
     return pass("100 cycles of open, create, delete, close");
@@ -64,13 +80,14 @@ check_outcome loadUnloadCycle(const check_settings& settings) {
 
 check_outcome sideBySide(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
+    const component_profile profile = profileOf(library);
     for (const bool reverse : {false, true}) {
         std::vector<std::unique_ptr<subject>> subjects;
         for (int i = 0; i < 3; ++i) {
-            subjects.push_back(std::make_unique<subject>(*library, ""));
+            subjects.push_back(std::make_unique<subject>(library, ""));
             if (!subjects.back()->created()) return fail("the entry returned null");
         }
-        for (auto& each : subjects) exercise(*each);
+        for (auto& each : subjects) exercise(*each, profile);
         std::vector<std::size_t> before;
         for (auto& each : subjects) before.push_back(each->host().lines().size());
         for (int step = 0; step < 3; ++step) {
@@ -95,10 +112,11 @@ check_outcome sideBySide(const check_settings& settings) {
 
 check_outcome createNullHost(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
+    const component_profile profile = profileOf(library);
     for (const char* loadText : {"", static_cast<const char*>(nullptr), "layouts"}) {
-        subject target(*library, loadText, true);
+        subject target(library, loadText, true);
         if (!target.created()) return fail("the entry returned null for a null host");
-        exercise(target);
+        exercise(target, profile);
         target.destroy();
     }
     return pass("created, driven and deleted with a null host");
@@ -106,13 +124,14 @@ check_outcome createNullHost(const check_settings& settings) {
 
 check_outcome createLoadTexts(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
+    const component_profile profile = profileOf(library);
     const std::string longText(65536, 'd');
-    const char* texts[] = {"", nullptr, longText.c_str(), "it's %1 \"quoted\"", "trailing/"};
+    const char* texts[] = {"", nullptr, longText.c_str(), "it's %1 \"quoted\"", "trailing/", "trailing\\"};
     std::vector<std::unique_ptr<subject>> subjects;
     for (const char* text : texts) {
-        subjects.push_back(std::make_unique<subject>(*library, text));
+        subjects.push_back(std::make_unique<subject>(library, text));
         if (!subjects.back()->created()) return fail("the entry returned null for a load text");
-        exercise(*subjects.back());
+        exercise(*subjects.back(), profile);
         subjects.back()->destroy();
     }
     std::vector<const subject*> all;
@@ -120,55 +139,55 @@ check_outcome createLoadTexts(const check_settings& settings) {
     return judge(violationsOf(all), "empty, null, 64 KB, quoted and slash-ended load texts");
 }
 
-// Violations of one category only, for the checks that judge one rule.
-std::vector<std::string> ofCategory(const std::vector<std::string>& violations, const std::string& category) {
-    std::vector<std::string> selected;
-    for (const std::string& each : violations) {
-        if (each.compare(0, category.size() + 1, category + ":") == 0) selected.push_back(each);
-    }
-    return selected;
-}
-
 check_outcome lineGrammar(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
-    subject target(*library, "layouts");
+    subject target(library, "layouts");
     if (!target.created()) return fail("the entry returned null");
-    exercise(target);
+    exercise(target, learnProfile(target));
     target.destroy();
-    auto violations = ofCategory(target.host().violations(), "grammar");
-    for (const std::string& each : ofCategory(target.host().violations(), "kind")) violations.push_back(each);
-    return judge(violations, std::to_string(target.host().lines().size()) + " lines, all well-formed");
+    return judge(ofCategories(target.violations(), {"grammar", "kind"}),
+                 std::to_string(target.host().lines().size()) + " lines, all well-formed");
 }
 
 check_outcome shutdownLast(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
-    subject idle(*library, "");
-    subject busy(*library, "");
+    subject idle(library, "");
+    subject busy(library, "");
     if (!idle.created() || !busy.created()) return fail("the entry returned null");
-    exercise(busy);
+    exercise(busy, learnProfile(busy));
     idle.destroy();
     busy.destroy();
-    auto violations = ofCategory(idle.host().violations(), "shutdown");
-    for (const std::string& each : ofCategory(busy.host().violations(), "shutdown")) violations.push_back(each);
+    auto violations = ofCategories(idle.violations(), {"shutdown"});
+    for (const std::string& each : ofCategories(busy.violations(), {"shutdown"})) violations.push_back(each);
     return judge(violations, "\"AS\" sent once, last, by an idle and a busy component");
 }
 
 check_outcome answerLifetime(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
-    subject target(*library, "");
+    subject target(library, "");
     if (!target.created()) return fail("the entry returned null");
-    const char* commands[] = {"_commands", "return=all", "_events", "InfoDriverID=12", "Slot=7", "return=all",
-                              "_commands", "text=x", "anything", "return=all"};
-    struct kept { const char* pointer; std::string copy; std::string command; };
+    const component_profile profile = learnProfile(target);
+    std::vector<std::string> commands = {"_commands", "return=all", "_events"};
+    for (const std::string& name : profile.commands) {
+        commands.push_back(name + "=12");
+        commands.push_back(name);
+    }
+    commands.push_back("return=all");
+    commands.push_back("anything");
+    struct kept {
+        const char* pointer;
+        std::string copy;
+        std::string command;
+    };
     std::vector<kept> answers;
     for (int round = 0; round < 8; ++round) {
-        for (const char* text : commands) {
-            const char* answer = target.call(const_cast<char*>(text), 3);
+        for (const std::string& text : commands) {
+            const char* answer = target.call(const_cast<char*>(text.c_str()), nelk_kind::commandText);
             if (answer != nullptr) answers.push_back({answer, answer, text});
             // Other calls come before the give-back.
-            slot_notification slot(12, 7, "meanwhile");
-            target.call(slot.record(), 1);
-            target.call(wordFor(round), 4);
+            slot_notification slot(12, 7, std::string("meanwhile"));
+            target.call(slot.record(), nelk_kind::slotValue);
+            target.call(wordFor(round), nelk_kind::timerFired);
         }
     }
     std::string problem;
@@ -178,11 +197,11 @@ check_outcome answerLifetime(const check_settings& settings) {
     }
     int empty = 0;
     for (const kept& each : answers) empty += each.copy.empty() ? 1 : 0;
-    for (const kept& each : answers) target.call(const_cast<char*>(each.pointer), 5);
+    for (const kept& each : answers) target.call(const_cast<char*>(each.pointer), nelk_kind::giveBackAnswer);
     target.destroy();
     if (!problem.empty()) return fail(problem);
     const check_outcome outcome =
-        judge(violationsOf({&target}), std::to_string(answers.size()) + " answers stayed unchanged until given back");
+        judge(target.violations(), std::to_string(answers.size()) + " answers stayed unchanged until given back");
     // An empty answer works, but the host then has a text to give back for nothing.
     if (outcome.status == check_status::pass && empty > 0)
         return {check_status::warn, std::to_string(empty) + " answers were empty texts; an empty answer should be null"};
@@ -208,85 +227,90 @@ std::vector<answer_text> hostileAnswers() {
 
 check_outcome hostTextGiveBack(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
-    subject target(*library, "");
+    subject target(library, "");
     if (!target.created()) return fail("the entry returned null");
     target.host().answerWith(hostileAnswers());
-    for (int round = 0; round < 3; ++round) exercise(target);
+    const component_profile profile = learnProfile(target);
+    for (int round = 0; round < 3; ++round) exercise(target, profile);
     target.destroy();
-    const int handed = target.host().textsHandedOut();
+    const int handed = target.host().rules().textsHandedOut();
     const std::string reason = handed == 0 ? "the component sent no \"TG\" or \"XI\"; nothing to give back"
                                            : std::to_string(handed) + " host texts, each given back once";
-    return judge(ofCategory(target.host().violations(), "give-back"), reason);
+    return judge(ofCategories(target.violations(), {"give-back"}), reason);
 }
 
 check_outcome nestedCalls(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
-    subject target(*library, "");
+    subject target(library, "");
     if (!target.created()) return fail("the entry returned null");
+    const component_profile profile = learnProfile(target);
     int nested = 0;
     int kind = 0;
     target.host().nestWith([&](const std::string&) {
-        nelk_client_callback* component = target.component();
-        if (component == nullptr) return;
+        if (target.component() == nullptr) return;
         ++nested;
-        kind = kind % 7 + 1;
-        slot_notification slot(12, 7, "nested slot");
-        control_notification control("nested", "press=1");
+        kind = kind % nelk_kind::last + 1;
+        slot_notification slot(12, 7, std::string("nested slot"));
+        control_notification control(std::string("nested"), std::string("press=1"));
         char payload[8] = "nested";
         switch (kind) {
-        case 1: component->callback(slot.record(), 1); break;
-        case 2: component->callback(control.record(), 2); break;
-        case 3:
-        case 5: {
-            const char* answer = component->callback(const_cast<char*>("return=all"), 3);
-            if (answer != nullptr) component->callback(const_cast<char*>(answer), 5);
-            break;
-        }
-        case 4: component->callback(wordFor(2), 4); break;
-        case 6: component->callback(payload, 6); break;
-        default: component->callback(wordFor(3), 7); break;
+        case nelk_kind::slotValue: target.call(slot.record(), kind); break;
+        case nelk_kind::controlEvent: target.call(control.record(), kind); break;
+        case nelk_kind::commandText:
+        case nelk_kind::giveBackAnswer: target.command("return=all"); break;
+        case nelk_kind::timerFired: target.call(wordFor(2), kind); break;
+        case nelk_kind::dataPointer: target.call(payload, kind); break;
+        default: target.call(wordFor(3), nelk_kind::numberValue); break;
         }
     });
-    for (int round = 0; round < 3; ++round) exercise(target);
+    for (int round = 0; round < 3; ++round) exercise(target, profile);
     target.destroy();
-    return judge(violationsOf({&target}), std::to_string(nested) + " calls made from inside hostSend");
+    return judge(target.violations(), std::to_string(nested) + " calls made from inside hostSend");
 }
 
 check_outcome oddNotifications(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
-    subject target(*library, "");
+    subject target(library, "");
     if (!target.created()) return fail("the entry returned null");
+    const component_profile profile = learnProfile(target);
     char zeroed[64] = {};
     for (int kind : {0, 8, 9, -1, 100, INT_MIN, INT_MAX}) {
         target.call(nullptr, kind);
         target.call(zeroed, kind);
     }
-    target.call(nullptr, 1);
-    target.call(nullptr, 2);
-    target.call(nullptr, 5);
-    target.call(nullptr, 6);
+    target.call(nullptr, nelk_kind::slotValue);
+    target.call(nullptr, nelk_kind::controlEvent);
+    target.call(nullptr, nelk_kind::giveBackAnswer);
+    target.call(nullptr, nelk_kind::dataPointer);
     const std::string huge(1 << 20, 'h');
-    const std::string hugeCommand = "text=" + huge;
-    const std::string texts[] = {"", "=", ".", "..=..", dottedParts(31), dottedParts(32), dottedParts(33),
-                                 dottedParts(100), "text='quoted' it's", "text=%1 %2 %9 %99 %",
-                                 "InfoDriverID=99999999999999999999", "Slot=-2147483648", "InfoDriverID=12", "Slot=7",
-                                 hugeCommand, huge};
-    target.command(nullptr);
-    for (const std::string& text : texts) target.command(text.c_str());
-    for (int value : {INT_MIN, INT_MAX, -1, 0}) {
-        target.call(wordFor(value), 4);
-        target.call(wordFor(value), 7);
+    std::vector<std::string> texts = {"", "=", ".", "..=..", dottedParts(31), dottedParts(32), dottedParts(33),
+                                      dottedParts(100), huge};
+    for (const std::string& name : profile.commands) {
+        for (const std::string& value : {std::string("99999999999999999999"), std::to_string(INT_MIN), huge,
+                                         std::string("'quoted' it's"), std::string("%1 %2 %9 %99 %")})
+            texts.push_back(name + "=" + value);
+        texts.push_back(name + ".part.more=1");
     }
-    slot_notification nullText(12, 7, std::nullopt);
-    slot_notification hugeText(12, 7, huge);
-    slot_notification markers(12, 7, "it's %1 %2 'quoted'");
-    slot_notification extremes(INT_MIN, INT_MAX, "extremes");
-    for (slot_notification* each : {&nullText, &hugeText, &markers, &extremes}) target.call(each->record(), 1);
+    target.command(nullptr);
+    for (const std::string& text : texts) target.command(text);
+    for (int value : {INT_MIN, INT_MAX, -1, 0}) {
+        target.call(wordFor(value), nelk_kind::timerFired);
+        target.call(wordFor(value), nelk_kind::numberValue);
+    }
+    std::vector<slot_notification> slots;
+    for (const registration& each : target.host().registrations()) {
+        slots.emplace_back(each.driver, each.first, std::nullopt);
+        slots.emplace_back(each.driver, each.first, huge);
+        slots.emplace_back(each.driver, each.first, std::string("it's %1 %2 'quoted'"));
+    }
+    slots.emplace_back(12, 7, std::nullopt);
+    slots.emplace_back(INT_MIN, INT_MAX, std::string("extremes"));
+    for (slot_notification& each : slots) target.call(each.record(), nelk_kind::slotValue);
     control_notification nullId(std::nullopt, std::string("alarm=1"));
     control_notification nullCommand(std::string("ActionAll"), std::nullopt);
     control_notification hugeId(huge, std::string("alarm=" + huge));
     control_notification dotted(std::string("ActionAll"), dottedParts(40));
-    for (control_notification* each : {&nullId, &nullCommand, &hugeId, &dotted}) target.call(each->record(), 2);
+    for (control_notification* each : {&nullId, &nullCommand, &hugeId, &dotted}) target.call(each->record(), nelk_kind::controlEvent);
     // A host record whose command carries null name and value texts.
     control_notification nullNames(std::string("ActionAll"), std::string("alarm=1"));
     parsedCommand* command = nullNames.record()->command;
@@ -294,79 +318,102 @@ check_outcome oddNotifications(const check_settings& settings) {
     const char* value = command->value;
     command->name = nullptr;
     command->value = nullptr;
-    target.call(nullNames.record(), 2);
+    target.call(nullNames.record(), nelk_kind::controlEvent);
     command->name = name;
     command->value = value;
     target.destroy();
-    return judge(violationsOf({&target}), "odd kinds, null records and texts, 1 MB texts, 33 parts, extreme numbers");
+    return judge(target.violations(), "odd kinds, null records and texts, 1 MB texts, 33 parts, extreme numbers");
 }
 
-// Random texts with the bytes that matter to this protocol: separators, quotes, markers.
-std::string randomText(std::mt19937_64& random) {
-    static const char alphabet[] = "abcXYZ0123456789.=.=,'%% -_\n";
-    const std::size_t length = random() % 4 == 0 ? random() % 200 : random() % 16;
-    std::string text;
-    for (std::size_t i = 0; i < length; ++i) {
-        text += random() % 16 == 0 ? static_cast<char>(1 + random() % 255) : alphabet[random() % (sizeof alphabet - 1)];
+// Every command the component lists, with every value of the edge corpus and seeded random
+// values: a command that crashes, hangs or breaks a rule on one value fails here, whatever the seed.
+check_outcome commandValues(const check_settings& settings) {
+    NELK_OPEN_OR_FAIL(library, settings);
+    subject target(library, "");
+    if (!target.created()) return fail("the entry returned null");
+    const component_profile profile = learnProfile(target);
+    std::mt19937_64 random(settings.seed);
+    int sent = 0;
+    for (const std::string& name : profile.commands) {
+        target.command(name);
+        ++sent;
+        for (const std::string& value : edgeValues()) {
+            target.command(name + "=" + value);
+            ++sent;
+        }
+        for (int i = 0; i < 64; ++i) {
+            target.command(name + "=" + randomValue(random));
+            ++sent;
+        }
+        target.command("return=all");
     }
-    return text;
-}
-
-int randomNumber(std::mt19937_64& random) {
-    switch (random() % 4) {
-    case 0: return static_cast<int>(random() % 20);
-    case 1: return static_cast<int>(random() % 5000);
-    case 2: return static_cast<int>(static_cast<std::uint32_t>(random()));
-    default: return random() % 2 == 0 ? INT_MIN : INT_MAX;
+    target.destroy();
+    if (profile.commands.empty()) {
+        const check_outcome outcome = judge(target.violations(), "");
+        if (outcome.status != check_status::pass) return outcome;
+        return {check_status::warn,
+                "the component lists no commands in its \"_commands\" answer (one name=[value] a line), so no command "
+                "was driven; every check ran with the queries and the fixed events only"};
     }
+    return judge(target.violations(), std::to_string(profile.commands.size()) + " commands, " + std::to_string(sent) +
+                                          " values from the edge corpus and the seed");
 }
 
 check_outcome randomStorm(const check_settings& settings) {
     NELK_OPEN_OR_FAIL(library, settings);
-    subject target(*library, "");
+    subject target(library, "");
     if (!target.created()) return fail("the entry returned null");
     target.host().answerWith({{true, ""}, {false, "value=1"}, {false, "alm_1,alm_2"}, {false, ""}, {false, "x"}});
     std::mt19937_64 random(settings.seed);
-    const char* names[] = {"text", "InfoDriverID", "Slot", "return", "_events", "_commands", "alarm", ""};
-    const char* controls[] = {"ActionAll", "AckAll", "alm_1", "button"};
+    std::vector<std::string> names = learnProfile(target).commands;
+    for (const char* query : {"return", "_events", "_commands", "alarm", ""}) names.emplace_back(query);
+    std::vector<std::string> controls = {"ActionAll", "AckAll", "alm_1", "button"};
     for (int i = 0; i < settings.iterations; ++i) {
+        for (const std::string& id : target.host().controls()) {
+            if (controls.size() < 16 && std::find(controls.begin(), controls.end(), id) == controls.end()) controls.push_back(id);
+        }
+        const auto& registrations = target.host().registrations();
         switch (random() % 8) {
         case 0: {
-            slot_notification slot(randomNumber(random), randomNumber(random),
+            // Half of the slot values go where the component registered, if it did.
+            const bool registered = !registrations.empty() && random() % 2 == 0;
+            const registration where = registered ? registrations[random() % registrations.size()] : registration{0, 0, 0};
+            slot_notification slot(registered ? where.driver : randomNumber(random),
+                                   registered ? where.first : randomNumber(random),
                                    random() % 10 == 0 ? std::nullopt : std::optional<std::string>(randomText(random)));
-            target.call(slot.record(), 1);
+            target.call(slot.record(), nelk_kind::slotValue);
             break;
         }
         case 1: {
-            control_notification control(std::string(controls[random() % 4]),
-                                         std::string(names[random() % 8]) + "=" + randomText(random));
-            target.call(control.record(), 2);
+            control_notification control(controls[random() % controls.size()],
+                                         names[random() % names.size()] + "=" + randomText(random));
+            target.call(control.record(), nelk_kind::controlEvent);
             break;
         }
         case 2:
         case 3: {
-            const std::string text = std::string(names[random() % 8]) + (random() % 2 ? "=" : ".") + randomText(random);
+            const std::string text = names[random() % names.size()] + (random() % 2 ? "=" : ".") + randomValue(random);
             target.command(random() % 50 == 0 ? nullptr : text.c_str());
             break;
         }
-        case 4: target.call(wordFor(randomNumber(random)), 4); break;
-        case 5: target.call(wordFor(randomNumber(random)), 7); break;
+        case 4: target.call(wordFor(randomNumber(random)), nelk_kind::timerFired); break;
+        case 5: target.call(wordFor(randomNumber(random)), nelk_kind::numberValue); break;
         case 6: {
             std::string payload = randomText(random);
-            target.call(&payload[0], 6);
+            target.call(&payload[0], nelk_kind::dataPointer);
             break;
         }
         default: {
             // Only kinds outside 1 to 7: a random kind 5 would give back a pointer never answered.
             int kind = static_cast<int>(random() % 12) - 2;
-            if (kind >= 1 && kind <= 7) kind += 7;
+            if (kind >= nelk_kind::first && kind <= nelk_kind::last) kind += nelk_kind::last;
             target.call(wordFor(randomNumber(random)), kind);
             break;
         }
         }
     }
     target.destroy();
-    return judge(violationsOf({&target}), std::to_string(settings.iterations) + " random events");
+    return judge(target.violations(), std::to_string(settings.iterations) + " random events");
 }
 
 }  // namespace
@@ -395,6 +442,7 @@ const std::vector<check>& allChecks() {
         {"host-text-give-back", "every \"TG\"/\"XI\" answer is given back once and never touched after", hostTextGiveBack},
         {"nested-calls", "calls made from inside hostSend are handled", nestedCalls},
         {"odd-notifications", "odd kinds, null records, huge texts and extreme numbers do no harm", oddNotifications},
+        {"command-values", "every listed command takes every value of the edge corpus and the seed", commandValues},
         {"random-storm", "a seeded storm of random events does no harm", randomStorm},
     };
     return checks;

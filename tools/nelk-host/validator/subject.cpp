@@ -1,71 +1,54 @@
 #include "subject.h"
 
-#include <cstdint>
-
-#include "notifications.h"
-
 namespace nelk_validator {
 
-using nelk_test_kit::control_notification;
-using nelk_test_kit::slot_notification;
-using nelk_test_kit::wordFor;
-
 subject::subject(const nelk_test_kit::component_library& library, const char* loadText, bool nullHost)
-    : host_("component"), nullHost_(nullHost) {
+    : nullHost_(nullHost) {
+    host_.rules().callBegins();
     component_ = library.create(nullHost ? nullptr : &host_, loadText);
-    host_.callReturned();
+    host_.rules().callEnds();
 }
 
 subject::~subject() { destroy(); }
 
 const char* subject::call(void* data, int kind) {
     if (component_ == nullptr) return nullptr;
+    host_.rules().callBegins();
     const char* result = component_->callback(data, kind);
-    host_.callReturned();
+    host_.rules().callEnds();
     return result;
 }
 
 std::optional<std::string> subject::command(const char* text) {
-    const char* answer = call(const_cast<char*>(text), 3);
+    const char* answer = call(const_cast<char*>(text), nelk_kind::commandText);
     if (answer == nullptr) return std::nullopt;
     std::string copy(answer);
-    if (copy.empty()) ++emptyAnswers;
-    call(const_cast<char*>(answer), 5);
+    call(const_cast<char*>(answer), nelk_kind::giveBackAnswer);
     return copy;
 }
 
 void subject::destroy() {
     if (component_ == nullptr) return;
-    host_.deletionBegins();
+    host_.stopNesting();
+    host_.rules().deletionBegins();
+    host_.rules().callBegins();
     delete component_;
     component_ = nullptr;
-    if (!nullHost_) host_.deletionEnded();
+    host_.rules().callEnds();
+    if (!nullHost_) host_.rules().deletionEnds();
 }
 
-void exercise(subject& target) {
-    const char* commands[] = {"_commands", "_events", "return=all", "InfoDriverID=12", "Slot=7", "text=probe",
-                              "return=all", "Slot=8", "text=second", "unknown=1", ""};
-    for (const char* text : commands) target.command(text);
-    slot_notification matching(12, 8, "slot text");
-    slot_notification other(13, 1, "other text");
-    target.call(matching.record(), 1);
-    target.call(other.record(), 1);
-    control_notification press("button1", "press=1");
-    control_notification actionAll("ActionAll", "alarm=1");
-    control_notification acknowledge("AckAll", "ack");
-    target.call(press.record(), 2);
-    target.call(actionAll.record(), 2);
-    target.call(acknowledge.record(), 2);
-    target.call(wordFor(1), 4);
-    target.call(wordFor(7), 7);
-    char payload[16] = "data";
-    target.call(payload, 6);
+std::vector<std::string> subject::violations() const {
+    std::vector<std::string> all;
+    for (const nelk_test_kit::breach& each : host_.rules().breaches())
+        all.push_back(std::string(nelk_test_kit::breachCategory(each.kind)) + ": " + nelk_test_kit::describe(each));
+    return all;
 }
 
 std::vector<std::string> violationsOf(const std::vector<const subject*>& subjects) {
     std::vector<std::string> all;
     for (const subject* each : subjects) {
-        for (const std::string& violation : each->host().violations()) all.push_back(violation);
+        for (const std::string& violation : each->violations()) all.push_back(violation);
     }
     return all;
 }

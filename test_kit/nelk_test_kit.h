@@ -2,7 +2,8 @@
 #pragma once
 
 #include "component_library.h"
-#include "line_grammar.h"
+#include "host_rules.h"
+#include "line_parser.h"
 #include "notifications.h"
 #include "quiet_component.h"
 #include "recording_host.h"

@@ -45,6 +45,7 @@ void sendControl(nelk_client_callback& component, std::optional<std::string> con
                  std::optional<std::string> command);
 void sendTimer(nelk_client_callback& component, int id);
 void sendNumber(nelk_client_callback& component, int value);
+void sendData(nelk_client_callback& component, void* data);
 
 // The data word for kinds 4 and 7: a 32-bit value carried in the pointer.
 void* wordFor(int value) noexcept;

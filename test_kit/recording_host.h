@@ -1,19 +1,19 @@
 // The test kit's host: records every line a component sends, answers as a test scripts it, and
-// checks the give-back rule. Public tool for component authors' own tests.
+// holds the component to the host rules (host_rules.h). Public tool for component authors' tests.
 //
 // Ownership: every text this host answers with ("TG", "XI") is allocated and owned by the host;
 // the component must hand each back exactly once with hostSend(text, 5). Given-back texts stay
-// allocated (and overwritten) until the host dies, so a late read finds garbage, not freed memory,
-// and a second give-back is recognised. One thread, like a real host.
+// allocated (and overwritten) for a while, so a late read finds garbage, not freed memory, and a
+// second give-back is recognised. One thread, like a real host; one component per host.
 #pragma once
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "host_rules.h"
 #include "nelk_host.h"
 
 namespace nelk_test_kit {
@@ -29,7 +29,7 @@ public:
 
     void* hostSend(const char* text, int kind) override;
 
-    // Every kind-0 line in the order sent.
+    // Every kind-0 line in the order sent, well-formed or not; valid until the next call.
     const std::vector<std::string>& lines() const noexcept { return lines_; }
     // The lines sent so far, and forgets them: what a step of a test sent.
     std::vector<std::string> takeLines();
@@ -40,15 +40,15 @@ public:
     // A text answer (copied now, handed out fresh each time); nullopt answers null.
     void answerText(const std::string& match, std::optional<std::string> text);
 
-    // Breaches so far: a give-back of a pointer never handed out, a second give-back, an unknown
-    // kind, a null line, a malformed line (checked unless allowMalformedLines is set).
-    const std::vector<std::string>& problems() const noexcept { return problems_; }
-    // Problems plus one entry for each text answer not yet given back. A test calls it at its end.
-    std::vector<std::string> finish() const;
-    int outstandingAnswers() const noexcept;
-    int textsHandedOut() const noexcept { return static_cast<int>(answers_.size()); }
-
-    bool allowMalformedLines = false;
+    // Breaches so far, one line each (host_rules.h lists them).
+    std::vector<std::string> problems() const;
+    // Problems plus one entry for each text answer not given back by now. A test calls it at
+    // its end; afterwards a give-back of those texts counts as late.
+    std::vector<std::string> finish();
+    int outstandingAnswers() const noexcept { return rules_.outstandingTexts(); }
+    int textsHandedOut() const noexcept { return rules_.textsHandedOut(); }
+    // The rules this host applies, for tests that look at breaches by kind.
+    const host_rules& rules() const noexcept { return rules_; }
 
 private:
     struct scripted {
@@ -56,20 +56,13 @@ private:
         std::intptr_t number;
         std::optional<std::string> text;
     };
-    struct handedOut {
-        std::unique_ptr<char[]> bytes;
-        std::string line;
-        bool givenBack;
-    };
-    const scripted* scriptFor(const std::string& line) const;
-    void* answerFor(const std::string& line);
-    void giveBack(const char* text);
+    const scripted* scriptFor(const std::string& line, nelk_verb verb) const;
+    void* answerFor(const std::string& line, nelk_verb verb);
 
+    host_rules rules_;
     std::vector<std::string> lines_;
-    std::vector<std::string> problems_;
     std::map<std::string, scripted> scripts_;
-    std::map<const char*, handedOut> answers_;
-    mutable std::size_t reported_ = 0;  // how many problems finish() has returned
+    std::size_t reported_ = 0;  // how many problems finish() has returned
 };
 
 }  // namespace nelk_test_kit

@@ -1,0 +1,181 @@
+#include "host_rules.h"
+
+#include <cstring>
+
+namespace nelk_test_kit {
+
+namespace {
+
+// How many given-back texts the ledger keeps to recognise a second give-back; older ones are
+// released, so a long run holds a bounded amount.
+const std::size_t keptGivenBack = 4096;
+
+const char notBeforeReturn[] = "not given back (kind 5) before the call returned";
+
+class plain_storage : public text_storage {
+public:
+    char* store(const std::string& text) override {
+        char* bytes = new char[text.size() + 1];
+        std::memcpy(bytes, text.c_str(), text.size() + 1);
+        return bytes;
+    }
+    void revoke(char* text) override { std::memset(text, '#', std::strlen(text)); }
+    void release(char* text) override { delete[] text; }
+};
+
+std::string quoted(const std::string& line) { return "\"" + line + "\""; }
+
+}  // namespace
+
+std::unique_ptr<text_storage> plainTextStorage() { return std::make_unique<plain_storage>(); }
+
+const char* breachCategory(breach_kind kind) noexcept {
+    switch (kind) {
+    case breach_kind::malformed_line: return "grammar";
+    case breach_kind::unknown_kind: return "kind";
+    case breach_kind::line_after_shutdown:
+    case breach_kind::shutdown_outside_deletion:
+    case breach_kind::no_shutdown: return "shutdown";
+    case breach_kind::foreign_give_back:
+    case breach_kind::double_give_back:
+    case breach_kind::late_give_back:
+    case breach_kind::not_given_back: return "give-back";
+    }
+    return "protocol";
+}
+
+std::string escaped(const std::string& text, bool controlsOnly) {
+    std::string result;
+    for (const char byte : text) {
+        if (controlsOnly && (byte == '\\' || byte == '"')) {
+            result += byte;
+            continue;
+        }
+        switch (byte) {
+        case '\n': result += "\\n"; break;
+        case '\r': result += "\\r"; break;
+        case '\t': result += "\\t"; break;
+        case '\\': result += "\\\\"; break;
+        case '"': result += "\\\""; break;
+        default:
+            if (static_cast<unsigned char>(byte) < 0x20 || byte == 0x7f) {
+                static const char hex[] = "0123456789abcdef";
+                const auto code = static_cast<unsigned char>(byte);
+                result += "\\x";
+                result += hex[code >> 4];
+                result += hex[code & 15];
+            } else {
+                result += byte;
+            }
+        }
+    }
+    return result;
+}
+
+std::string describe(const breach& problem) {
+    const bool ofALine = problem.kind == breach_kind::malformed_line || problem.kind == breach_kind::line_after_shutdown ||
+                         problem.kind == breach_kind::shutdown_outside_deletion;
+    if (!ofALine || problem.line.empty()) return problem.message;
+    return problem.message + " (line: " + escaped(problem.line) + ")";
+}
+
+host_rules::host_rules(std::unique_ptr<text_storage> storage, bool tracksCalls)
+    : storage_(std::move(storage)), tracksCalls_(tracksCalls) {}
+
+host_rules::~host_rules() {
+    for (auto& entry : ledger_) storage_->release(const_cast<char*>(entry.first));
+}
+
+void host_rules::note(breach_kind kind, std::string message, std::string line) {
+    breaches_.push_back(breach{kind, std::move(message), std::move(line)});
+}
+
+std::optional<command_line> host_rules::received(const char* text, int kind) {
+    if (kind == nelk_send::giveBack) {
+        giveBack(text);
+        return std::nullopt;
+    }
+    if (kind != nelk_send::commandLine) {
+        note(breach_kind::unknown_kind, "hostSend with kind " + std::to_string(kind) + " (only 0 and 5 exist)");
+        return std::nullopt;
+    }
+    line_reading reading = readLine(text);
+    const std::string line = text != nullptr ? text : "";
+    if (shutdown_ && tracksCalls_) {
+        note(breach_kind::line_after_shutdown, "a line after \"AS\"", line);
+        return std::nullopt;
+    }
+    if (!reading.line) {
+        note(breach_kind::malformed_line, reading.problem, line);
+        return std::nullopt;
+    }
+    if (reading.line->verb == nelk_verb::AS) {
+        shutdown_ = true;
+        if (!deleting_ && tracksCalls_) note(breach_kind::shutdown_outside_deletion, "\"AS\" sent while the component was not being deleted", line);
+    }
+    return std::move(reading.line);
+}
+
+char* host_rules::handOut(const std::string& line, const std::string& text) {
+    char* bytes = storage_->store(text);
+    ledger_[bytes] = ledger_entry{line, text_state::out};
+    ++handedOut_;
+    return bytes;
+}
+
+void host_rules::giveBack(const char* text) {
+    auto found = ledger_.find(text);
+    if (found == ledger_.end()) {
+        note(breach_kind::foreign_give_back, "gave back (kind 5) a pointer the host never handed out");
+        return;
+    }
+    ledger_entry& entry = found->second;
+    if (entry.state == text_state::givenBack) {
+        note(breach_kind::double_give_back, "gave back the answer to " + quoted(entry.line) + " twice", entry.line);
+        return;
+    }
+    if (entry.state == text_state::overdue)
+        note(breach_kind::late_give_back, "gave back the answer to " + quoted(entry.line) + " late, after the call it came in had returned",
+             entry.line);
+    entry.state = text_state::givenBack;
+    char* bytes = const_cast<char*>(found->first);
+    storage_->revoke(bytes);
+    revoked_.push_back(bytes);
+    if (revoked_.size() > keptGivenBack) {
+        forget(revoked_.front());
+        revoked_.pop_front();
+    }
+}
+
+void host_rules::forget(char* text) {
+    ledger_.erase(text);
+    storage_->release(text);
+}
+
+void host_rules::dueNow(const char* when) {
+    for (auto& entry : ledger_) {
+        if (entry.second.state != text_state::out) continue;
+        note(breach_kind::not_given_back, "the answer to " + quoted(entry.second.line) + " was " + when, entry.second.line);
+        entry.second.state = text_state::overdue;  // reported once; kept, as the component may still read it
+    }
+}
+
+void host_rules::callEnds() {
+    if (depth_ > 0) --depth_;
+    if (depth_ == 0 && tracksCalls_) dueNow(notBeforeReturn);
+}
+
+void host_rules::deletionEnds() {
+    if (tracksCalls_) dueNow(notBeforeReturn);
+    if (!shutdown_) note(breach_kind::no_shutdown, "deleted without announcing its shutdown with \"AS\"");
+}
+
+void host_rules::finish() { dueNow("never given back"); }
+
+int host_rules::outstandingTexts() const noexcept {
+    int count = 0;
+    for (const auto& entry : ledger_) count += entry.second.state == text_state::givenBack ? 0 : 1;
+    return count;
+}
+
+}  // namespace nelk_test_kit

@@ -1,0 +1,72 @@
+#include "host_model.h"
+
+namespace nelk_host_tool {
+
+bool instance::registeredFor(int driver, int slot) const {
+    auto ranges = registrations.find(driver);
+    if (ranges == registrations.end()) return false;
+    for (const auto& range : ranges->second) {
+        if (slot >= range.first && slot <= range.second) return true;
+    }
+    return false;
+}
+
+instance* host_model::find(const std::string& name) {
+    auto found = instances_.find(name);
+    return found != instances_.end() ? found->second.get() : nullptr;
+}
+
+const instance* host_model::find(const std::string& name) const { return const_cast<host_model*>(this)->find(name); }
+
+instance& host_model::add(const std::string& name) {
+    if (instances_.find(name) == instances_.end()) order_.push_back(name);
+    auto created = std::make_unique<instance>();
+    created->name = name;
+    instance& added = *created;
+    instances_[name] = std::move(created);
+    return added;
+}
+
+std::vector<instance*> host_model::inOrder() {
+    std::vector<instance*> all;
+    for (const std::string& name : order_) all.push_back(instances_[name].get());
+    return all;
+}
+
+std::shared_ptr<nelk_test_kit::component_library> host_model::open(const std::string& path) {
+    std::shared_ptr<nelk_test_kit::component_library> opened = libraries_[path].lock();
+    if (opened) return opened;
+    opened = std::make_shared<nelk_test_kit::component_library>(path);
+    if (opened->loaded()) libraries_[path] = opened;
+    return opened;
+}
+
+const std::string* host_model::slotText(int driver, int slot) const {
+    auto found = drivers_.find(driver);
+    if (found == drivers_.end()) return nullptr;
+    auto text = found->second.find(slot);
+    return text != found->second.end() ? &text->second : nullptr;
+}
+
+std::vector<std::pair<int, std::string>> host_model::storedSlots(int driver, int first, int last) const {
+    std::vector<std::pair<int, std::string>> stored;
+    auto slots = drivers_.find(driver);
+    if (slots == drivers_.end()) return stored;
+    for (auto it = slots->second.lower_bound(first); it != slots->second.end() && it->first <= last; ++it)
+        stored.emplace_back(it->first, it->second);
+    return stored;
+}
+
+std::string host_model::describePanel(const instance& target) {
+    if (target.panel.controls.empty()) return "  (no controls)\n";
+    std::string text;
+    for (const panel_control& each : target.panel.controls) {
+        text += "  " + nelk_test_kit::escaped(each.id) + (each.type.empty() ? "" : " (" + nelk_test_kit::escaped(each.type) + ")") + ":";
+        for (const auto& property : each.properties)
+            text += " " + property.first + "=\"" + nelk_test_kit::escaped(property.second) + "\"";
+        text += "\n";
+    }
+    return text;
+}
+
+}  // namespace nelk_host_tool

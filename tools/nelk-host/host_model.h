@@ -1,0 +1,92 @@
+// What the headless host keeps: the component instances with their panels, registrations and
+// timers, the info drivers' slot texts, and the libraries they were loaded from. Plain state; the
+// simulator changes it, the verb handlers carry lines out on it. Host's thread only.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "component_library.h"
+#include "host_rules.h"
+#include "nelk_host.h"
+#include "panel_layout.h"
+
+namespace nelk_host_tool {
+
+enum class instance_phase { creating, live, deleting, gone };
+
+class simulator;
+struct instance;
+
+// One instance's host object, so that every line is known to come from its instance. Lives as
+// long as its instance.
+class instance_host : public nelk_host {
+public:
+    instance_host(simulator& owner, instance& source) : owner_(owner), source_(source) {}
+    void* hostSend(const char* text, int kind) override;
+
+private:
+    simulator& owner_;
+    instance& source_;
+};
+
+// One component instance and the panel it shows. Owned by the host model; a pointer to it stays
+// valid until an instance of the same name is loaded again or the model is destroyed.
+struct instance {
+    std::string name;
+    std::shared_ptr<nelk_test_kit::component_library> library;
+    std::unique_ptr<instance_host> host;
+    nelk_client_callback* component = nullptr;
+    instance_phase phase = instance_phase::creating;
+    panel_layout panel;
+    std::map<int, std::vector<std::pair<int, int>>> registrations;  // driver -> slot ranges
+    std::set<int> runningTimers;
+    std::vector<std::string> lines;  // every line sent, in order
+    std::size_t checked = 0;         // how many of them an expectation has consumed
+    nelk_test_kit::host_rules rules{nelk_test_kit::plainTextStorage(), true};
+    std::size_t breachesReported = 0;  // how many of rules.breaches() are reported
+
+    // Whether the instance registered for the slot.
+    bool registeredFor(int driver, int slot) const;
+};
+
+class host_model {
+public:
+    host_model() = default;
+    host_model(const host_model&) = delete;
+    host_model& operator=(const host_model&) = delete;
+
+    // The instance of that name, gone ones included; null when there never was one.
+    instance* find(const std::string& name);
+    const instance* find(const std::string& name) const;
+    // A new instance under `name`, replacing a gone one of that name. The caller checks that no
+    // other is alive.
+    instance& add(const std::string& name);
+    // Instances in creation order; valid while the model lives and no instance is added.
+    std::vector<instance*> inOrder();
+
+    // The library at `path`, opened once and shared while any instance uses it; the opened
+    // library (check loaded()) is kept only when it loaded.
+    std::shared_ptr<nelk_test_kit::component_library> open(const std::string& path);
+
+    // The text of a driver's slot, null when never written; valid until the slot changes.
+    const std::string* slotText(int driver, int slot) const;
+    void storeSlot(int driver, int slot, const std::string& text) { drivers_[driver][slot] = text; }
+    // The stored slots of `driver` from `first` to `last`, in order.
+    std::vector<std::pair<int, std::string>> storedSlots(int driver, int first, int last) const;
+
+    // The panel's controls and properties, one control a line.
+    static std::string describePanel(const instance& target);
+
+private:
+    std::map<std::string, std::weak_ptr<nelk_test_kit::component_library>> libraries_;
+    std::map<std::string, std::unique_ptr<instance>> instances_;
+    std::vector<std::string> order_;  // instance names in creation order
+    std::map<int, std::map<int, std::string>> drivers_;
+};
+
+}  // namespace nelk_host_tool

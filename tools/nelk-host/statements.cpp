@@ -1,0 +1,231 @@
+#include "statements.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "executable_path.h"
+#include "host_rules.h"
+
+namespace nelk_host_tool {
+
+namespace {
+
+using nelk_test_kit::escaped;
+
+statement_result fail(statement_context& context, const std::string& text) {
+    context.output.error(context.where, text);
+    return statement_result::failed;
+}
+
+// A delivery's outcome: false means the instance was not alive to take it.
+statement_result delivered(statement_context& context, bool taken, const std::string& name) {
+    if (taken) return statement_result::ok;
+    return fail(context, "no live instance \"" + escaped(name) + "\"");
+}
+
+bool readInt(const token& word, int& value) {
+    if (word.text.empty() || word.quoted) return false;
+    char* end = nullptr;
+    const long long number = std::strtoll(word.text.c_str(), &end, 10);
+    if (*end != '\0' || number < INT_MIN || number > INT_MAX) return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+std::optional<std::string> textOrNull(const token& word) {
+    if (word.isNull()) return std::nullopt;
+    return word.text;
+}
+
+std::string shown(const std::optional<std::string>& text) { return text ? "\"" + escaped(*text) + "\"" : "null"; }
+
+statement_result library(statement_context& context, const std::vector<token>& words) {
+    context.defaultLibrary = words[1].text;
+    return statement_result::ok;
+}
+
+statement_result load(statement_context& context, const std::vector<token>& words) {
+    const std::size_t count = words.size();
+    const std::string library = count >= 3 && words[2].text != "default" ? words[2].text : context.defaultLibrary;
+    const std::optional<std::string> loadText =
+        count == 4 ? textOrNull(words[3]) : std::optional<std::string>(directoryOf(library));
+    std::string error;
+    if (context.host.load(words[1].text, library, loadText, error)) return statement_result::ok;
+    context.output.error(context.where, error);
+    return context.host.find(words[1].text) != nullptr && context.host.find(words[1].text)->phase != instance_phase::gone
+               ? statement_result::failed
+               : statement_result::load_failed;
+}
+
+statement_result command(statement_context& context, const std::vector<token>& words) {
+    const bool expectsAnswer = words.size() == 5;
+    if (words.size() == 4 || (expectsAnswer && (words[3].text != "->" || words[3].quoted))) return statement_result::malformed;
+    std::optional<std::string> answer;
+    if (!context.host.command(words[1].text, textOrNull(words[2]), &answer))
+        return delivered(context, false, words[1].text);
+    if (!expectsAnswer) return statement_result::ok;
+    const std::optional<std::string> wanted = textOrNull(words[4]);
+    if (answer == wanted) return statement_result::ok;
+    return fail(context, "expected the answer " + shown(wanted) + " but got " + shown(answer));
+}
+
+statement_result control(statement_context& context, const std::vector<token>& words) {
+    const std::optional<std::string> commandText = words.size() == 4 ? textOrNull(words[3]) : std::nullopt;
+    return delivered(context, context.host.control(words[1].text, textOrNull(words[2]), commandText), words[1].text);
+}
+
+statement_result slot(statement_context& context, const std::vector<token>& words) {
+    int driver = 0;
+    int index = 0;
+    if (!readInt(words[1], driver) || !readInt(words[2], index)) return statement_result::malformed;
+    if (context.host.changeSlot(driver, index, words[3].text)) return statement_result::ok;
+    return fail(context, "no slot " + std::to_string(driver) + "/" + std::to_string(index) +
+                             " (drivers 1-999, slots 1-4096)");
+}
+
+statement_result notify(statement_context& context, const std::vector<token>& words) {
+    int driver = 0;
+    int index = 0;
+    if (!readInt(words[2], driver) || !readInt(words[3], index)) return statement_result::malformed;
+    return delivered(context, context.host.notify(words[1].text, driver, index, textOrNull(words[4])), words[1].text);
+}
+
+statement_result timer(statement_context& context, const std::vector<token>& words) {
+    int id = 0;
+    if (!readInt(words[2], id)) return statement_result::malformed;
+    return delivered(context, context.host.timer(words[1].text, id), words[1].text);
+}
+
+statement_result number(statement_context& context, const std::vector<token>& words) {
+    int value = 0;
+    if (!readInt(words[2], value)) return statement_result::malformed;
+    return delivered(context, context.host.number(words[1].text, value), words[1].text);
+}
+
+statement_result data(statement_context& context, const std::vector<token>& words) {
+    const std::optional<std::string> text = words.size() == 3 ? textOrNull(words[2]) : std::nullopt;
+    return delivered(context, context.host.data(words[1].text, text), words[1].text);
+}
+
+statement_result remove(statement_context& context, const std::vector<token>& words) {
+    return delivered(context, context.host.remove(words[1].text), words[1].text);
+}
+
+const instance* existing(statement_context& context, const std::string& name) {
+    const instance* target = context.host.find(name);
+    if (target == nullptr) fail(context, "no instance \"" + escaped(name) + "\"");
+    return target;
+}
+
+statement_result show(statement_context& context, const std::vector<token>& words) {
+    const instance* target = existing(context, words[1].text);
+    if (target == nullptr) return statement_result::failed;
+    context.output.block(target->name, "panel 1 (" + (target->panel.file.empty() ? "no layout" : target->panel.file) + ")",
+                         host_model::describePanel(*target));
+    return statement_result::ok;
+}
+
+statement_result expect(statement_context& context, const std::vector<token>& words) {
+    instance* target = context.host.find(words[1].text);
+    if (target == nullptr) return fail(context, "no instance \"" + escaped(words[1].text) + "\"");
+    const std::string name = escaped(target->name);
+    const std::size_t pending = target->lines.size() - target->checked;
+    if (words.size() == 3 && !words[2].quoted && words[2].text == "nothing") {
+        if (pending == 0) return statement_result::ok;
+        const std::string next = target->lines[target->checked];
+        target->checked = target->lines.size();
+        return fail(context, "expected " + name + " to send nothing, but it sent \"" + escaped(next) + "\"" +
+                                 (pending > 1 ? " and " + std::to_string(pending - 1) + " more" : ""));
+    }
+    for (std::size_t i = 2; i < words.size(); ++i) {
+        const std::string& wanted = words[i].text;
+        if (target->checked >= target->lines.size())
+            return fail(context, "expected " + name + " to send \"" + escaped(wanted) + "\", but it sent nothing more");
+        const std::string& sent = target->lines[target->checked++];
+        if (sent != wanted) {
+            return fail(context, "expected " + name + " to send \"" + escaped(wanted) + "\", but it sent \"" +
+                                     escaped(sent) + "\"");
+        }
+    }
+    return statement_result::ok;
+}
+
+statement_result check(statement_context& context, const std::vector<token>& words) {
+    const instance* target = existing(context, words[1].text);
+    if (target == nullptr) return statement_result::failed;
+    const std::string& id = words[2].text;
+    const std::string& property = words[3].text;
+    const panel_control* control = target->panel.find(id);
+    if (control == nullptr)
+        return fail(context, "panel of " + escaped(target->name) + " has no control \"" + escaped(id) + "\"");
+    const std::string* value = control->find(property);
+    const std::string where = escaped(id) + "." + escaped(property);
+    if (value == nullptr || *value != words[4].text) {
+        return fail(context, "expected " + where + " of " + escaped(target->name) + " to be \"" + escaped(words[4].text) +
+                                 "\", but it is " + (value ? "\"" + escaped(*value) + "\"" : "unset"));
+    }
+    context.output.note(target->name, where + " shows \"" + escaped(*value) + "\"");
+    return statement_result::ok;
+}
+
+statement_result delivery(statement_context& context, const std::vector<token>& words) {
+    if (words[1].text == "queued") {
+        context.host.setMode(delivery_mode::queued);
+    } else if (words[1].text == "immediate") {
+        context.host.setMode(delivery_mode::immediate);
+    } else {
+        return statement_result::malformed;
+    }
+    return statement_result::ok;
+}
+
+statement_result echo(statement_context& context, const std::vector<token>& words) {
+    std::string text;
+    for (std::size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i].text;
+    context.output.note("", text);
+    return statement_result::ok;
+}
+
+}  // namespace
+
+const std::vector<statement_form>& statementForms() {
+    static const std::vector<statement_form> forms = {
+        {"library", "library PATH", "the library that later loads use when they name none", 1, 1, library},
+        {"load", "load NAME [LIBRARY|default] [LOADTEXT|null]", "create an instance (load text: the library's directory)",
+         1, 3, load},
+        {"command", "command NAME TEXT [-> ANSWER|null]", "send a command (kind 3), and check its answer", 2, 4, command},
+        {"control", "control NAME ID [COMMAND]", "send a control event (kind 2); the command is parsed as the host does",
+         2, 3, control},
+        {"slot", "slot DRIVER SLOT TEXT", "change a slot from the host side", 3, 3, slot},
+        {"notify", "notify NAME DRIVER SLOT TEXT|null", "send a slot value (kind 1) to one instance", 4, 4, notify},
+        {"timer", "timer NAME ID", "fire a timer (kind 4)", 2, 2, timer},
+        {"number", "number NAME VALUE", "send a number (kind 7)", 2, 2, number},
+        {"data", "data NAME [TEXT|null]", "send a data pointer (kind 6)", 1, 2, data},
+        {"delete", "delete NAME", "delete the instance", 1, 1, remove},
+        {"show", "show NAME", "list the panel's controls", 1, 1, show},
+        {"expect", "expect NAME LINE...|nothing", "the next lines NAME sent are exactly these (or none)", 2, -1, expect},
+        {"check", "check NAME CONTROL PROPERTY VALUE", "the control's property holds VALUE", 4, 4, check},
+        {"delivery", "delivery queued|immediate", "when slot events reach the components", 1, 1, delivery},
+        {"echo", "echo TEXT", "print a note", 1, -1, echo},
+    };
+    return forms;
+}
+
+const statement_form* findStatement(const std::string& name) {
+    for (const statement_form& form : statementForms()) {
+        if (name == form.name) return &form;
+    }
+    return nullptr;
+}
+
+std::string statementHelp() {
+    std::string lines;
+    for (const statement_form& form : statementForms()) {
+        std::string usage = form.usage;
+        usage.resize(usage.size() < 44 ? 44 : usage.size() + 1, ' ');
+        lines += "  " + usage + form.summary + "\n";
+    }
+    return lines;
+}
+
+}  // namespace nelk_host_tool

@@ -1,0 +1,164 @@
+#include "verb_handlers.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace nelk_host_tool {
+
+namespace {
+
+// The one panel each instance shows.
+const char hostPanel[] = "1";
+
+void* word(std::intptr_t value) { return reinterpret_cast<void*>(value); }
+
+std::string quoted(const std::string& text) { return "\"" + nelk_test_kit::escaped(text) + "\""; }
+
+}  // namespace
+
+bool slotExists(int driver, int slot) noexcept {
+    return driver >= nelk_range::firstDriver && driver <= nelk_range::lastDriver && slot >= nelk_range::firstSlot &&
+           slot <= nelk_range::lastSlot;
+}
+
+void* verb_handlers::carryOut(instance& source, const nelk_test_kit::command_line& line, const std::string& text,
+                              std::string& shownAnswer) {
+    switch (line.verb) {
+    case nelk_verb::PS: {
+        void* shown = showPanel(source, line);
+        shownAnswer = shown != nullptr ? "1" : "0";
+        return shown;
+    }
+    case nelk_verb::TP: setProperty(source, line); return nullptr;
+    case nelk_verb::TG: return getProperty(source, line, text, shownAnswer);
+    case nelk_verb::XI: return listControls(source, line, text, shownAnswer);
+    case nelk_verb::IR: registerSlots(source, line); return nullptr;
+    case nelk_verb::IU: unregister(source, line.numbers.at(0)); return nullptr;
+    case nelk_verb::IW: write(source, line); return nullptr;
+    case nelk_verb::ET: stopTimer(source, line.numbers.at(0)); return nullptr;
+    case nelk_verb::AS: return nullptr;
+    }
+    return nullptr;
+}
+
+void* verb_handlers::showPanel(instance& source, const nelk_test_kit::command_line& line) {
+    const std::string& panel = line.texts.at(0);
+    const std::string& path = line.texts.at(1);
+    if (panel != hostPanel) {
+        output_.warning(source.name, "each instance shows panel 1; panel '" + panel + "' is not shown");
+        return nullptr;
+    }
+    std::string problem;
+    source.panel = loadLayout(path, problem);
+    if (!problem.empty()) {
+        output_.warning(source.name, problem);
+        if (source.panel.controls.empty()) return nullptr;
+    }
+    output_.note(source.name, "panel 1 shows " + path + " (" + std::to_string(source.panel.controls.size()) + " controls)");
+    return word(1);
+}
+
+void verb_handlers::setProperty(instance& source, const nelk_test_kit::command_line& line) {
+    const std::string& assignment = line.texts.at(0);
+    const std::string& panel = line.texts.at(1);
+    const std::string& id = line.texts.at(2);
+    if (panel != hostPanel) {
+        output_.warning(source.name, "no panel '" + panel + "'; the property is not set");
+        return;
+    }
+    const std::size_t equals = assignment.find('=');
+    const std::string property = assignment.substr(0, equals);
+    const std::string value = assignment.substr(equals + 1);  // the line parser guarantees the '='
+    panel_control* target = source.panel.find(id);
+    if (target == nullptr) {
+        output_.warning(source.name, "control '" + id + "' is not in the layout; it is created");
+        source.panel.controls.push_back(panel_control{id, "", {}});
+        target = &source.panel.controls.back();
+    }
+    target->set(property, value);
+}
+
+void* verb_handlers::getProperty(instance& source, const nelk_test_kit::command_line& line, const std::string& text,
+                                 std::string& shownAnswer) {
+    const std::string& panel = line.texts.at(0);
+    const std::string& id = line.texts.at(1);
+    const std::string& property = line.texts.at(2);
+    const panel_control* target = panel == hostPanel ? source.panel.find(id) : nullptr;
+    if (target == nullptr) {
+        output_.warning(source.name, "no control '" + id + "' on panel '" + panel + "'; the answer is null");
+        shownAnswer = "null";
+        return nullptr;
+    }
+    std::string answer;
+    if (property == "all") {
+        for (const auto& entry : target->properties) answer += (answer.empty() ? "" : "\n") + entry.first + "=" + entry.second;
+    } else {
+        const std::string* value = target->find(property);
+        answer = property + "=" + (value != nullptr ? *value : "");
+    }
+    shownAnswer = quoted(answer);
+    return source.rules.handOut(text, answer);
+}
+
+void* verb_handlers::listControls(instance& source, const nelk_test_kit::command_line& line, const std::string& text,
+                                  std::string& shownAnswer) {
+    const std::string& panel = line.texts.at(0);
+    const std::string& filter = line.texts.at(1);
+    std::string answer;
+    if (panel == hostPanel) {
+        for (const panel_control& each : source.panel.controls) {
+            if (each.id.compare(0, filter.size(), filter) == 0) answer += (answer.empty() ? "" : ",") + each.id;
+        }
+    } else {
+        output_.warning(source.name, "no panel '" + panel + "'; no controls listed");
+    }
+    shownAnswer = quoted(answer);
+    return source.rules.handOut(text, answer);
+}
+
+void verb_handlers::registerSlots(instance& source, const nelk_test_kit::command_line& line) {
+    const int driver = line.numbers.at(0);
+    if (driver < nelk_range::firstDriver || driver > nelk_range::lastDriver) {
+        output_.note(source.name, "no driver " + std::to_string(driver) + "; nothing registered");
+        return;
+    }
+    auto& ranges = source.registrations[driver];
+    if (!line.add) ranges.clear();
+    const int first = std::max(line.numbers.at(1), nelk_range::firstSlot);
+    const int last = std::min(line.numbers.at(2), nelk_range::lastSlot);
+    if (first > last) {
+        output_.note(source.name, "registered for no slot of driver " + std::to_string(driver));
+        return;
+    }
+    ranges.emplace_back(first, last);
+    // A real host reports the current texts of the slots just registered.
+    for (const auto& stored : model_.storedSlots(driver, first, last)) report_(source, driver, stored.first, stored.second);
+}
+
+void verb_handlers::unregister(instance& source, int driver) {
+    if (source.registrations.erase(driver) == 0) output_.note(source.name, "was not registered for driver " + std::to_string(driver));
+}
+
+void verb_handlers::write(instance& source, const nelk_test_kit::command_line& line) {
+    const int driver = line.numbers.at(0);
+    const int slot = line.numbers.at(1);
+    if (!slotExists(driver, slot)) {
+        output_.warning(source.name, "no slot " + std::to_string(driver) + "/" + std::to_string(slot) + "; nothing written");
+        return;
+    }
+    writeSlot(driver, slot, line.texts.at(0));
+}
+
+void verb_handlers::writeSlot(int driver, int slot, const std::string& text) {
+    model_.storeSlot(driver, slot, text);
+    for (instance* target : model_.inOrder()) {
+        if (target->phase != instance_phase::live && target->phase != instance_phase::creating) continue;
+        if (target->registeredFor(driver, slot)) report_(*target, driver, slot, text);
+    }
+}
+
+void verb_handlers::stopTimer(instance& source, int id) {
+    if (source.runningTimers.erase(id) == 0) output_.note(source.name, "timer " + std::to_string(id) + " was not running");
+}
+
+}  // namespace nelk_host_tool
