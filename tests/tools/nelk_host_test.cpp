@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 
 #include "panel_layout.h"
 #include "scenario.h"
@@ -25,6 +26,54 @@ TEST(ScenarioWordsTest, QuotesEscapesCommentsAndNull) {
     for (const char* bad : {R"(x "open)", R"(x "\q")", R"(x "\x4")"}) {
         EXPECT_FALSE(tokenize(bad, words, problem)) << bad;
         EXPECT_FALSE(problem.empty());
+    }
+}
+
+TEST(StatementTableTest, TheDocumentListsEveryStatementAsTheTableHasIt) {
+    std::ifstream input(NELK_SOURCE_DIR "/docs/nelk-host.md");
+    ASSERT_TRUE(input);
+    std::string document((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+    for (std::size_t at; (at = document.find("\\|")) != std::string::npos;) document.replace(at, 2, "|");
+    for (const statement_form& form : statementForms()) {
+        EXPECT_NE(document.find(std::string("| `") + form.usage + "` |"), std::string::npos) << form.usage;
+        EXPECT_NE(statementHelp().find(form.usage), std::string::npos) << form.usage;
+    }
+}
+
+// What a transcript printed: errors only, as --quiet shows them.
+std::string readBack(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    for (int byte; (byte = std::fgetc(file)) != EOF;) text += static_cast<char>(byte);
+    return text;
+}
+
+TEST(StatementTableTest, BadStatementsFailWithTheirReason) {
+    struct row { const char* statement; const char* message; };
+    const row rows[] = {
+        {"command X \"a\"", "here:1: error: no live instance \"X\""},
+        {"delete X", "here:1: error: no live instance \"X\""},
+        {"timer X 1", "here:1: error: no live instance \"X\""},
+        {"check X c p v", "here:1: error: no instance \"X\""},
+        {"timer X one", "here:1: error: malformed statement; the form is: timer NAME ID"},
+        {"timer", "here:1: error: malformed statement; the form is: timer NAME ID"},
+        {"command A \"x\" => y", "here:1: error: malformed statement; the form is: command NAME TEXT [-> ANSWER|null]"},
+        {"delivery later", "here:1: error: malformed statement; the form is: delivery queued|immediate"},
+        {"slot 0 1 x", "here:1: error: no slot 0/1 (drivers 1-999, slots 1-4096)"},
+        {"bogus 1", "here:1: error: unknown statement \"bogus\""},
+        {"echo \"open", "here:1: error: the quoted text opened at column 6 is not closed"},
+    };
+    for (const row& r : rows) {
+        std::FILE* sink = std::tmpfile();
+        {
+            transcript output(sink, transcript_style::quiet, false);
+            simulator host(output, delivery_mode::queued);
+            scenario_runner runner(host, output, "");
+            EXPECT_EQ(runner.runStatement("here:1", r.statement), statement_result::failed) << r.statement;
+        }
+        EXPECT_EQ(readBack(sink).rfind(r.message, 0), 0u) << readBack(sink);
+        std::fclose(sink);
     }
 }
 

@@ -1,5 +1,5 @@
 // Where the running program lives, so that it finds the component built beside it, and whether
-// it talks to a terminal.
+// it talks to a terminal. Plain functions returning values; any thread.
 #pragma once
 
 #include <string>

@@ -1,4 +1,5 @@
-// A panel's controls, as a layout file declares them and "TP" changes them.
+// A panel's controls, as a layout file declares them and "TP" changes them. Plain values, owned
+// by whoever holds them; host's thread.
 #pragma once
 
 #include <map>
@@ -12,7 +13,8 @@ struct panel_control {
     std::string type;
     std::vector<std::pair<std::string, std::string>> properties;  // in declaration order
 
-    // The property's value, or null when the control has no such property.
+    // The property's value, or null when the control has no such property; the pointer is valid
+    // until the control's properties change.
     const std::string* find(const std::string& property) const;
     void set(const std::string& property, const std::string& value);
 };
@@ -21,6 +23,7 @@ struct panel_layout {
     std::string file;               // the path the component asked for
     std::vector<panel_control> controls;  // in layout order
 
+    // The control with that id, or null; valid until a control is added or the layout replaced.
     panel_control* find(const std::string& id);
     const panel_control* find(const std::string& id) const;
 };

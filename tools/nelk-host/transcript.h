@@ -1,4 +1,6 @@
-// What the host tells its user: every delivery, line, answer, warning and protocol error.
+// What the host tells its user: every delivery, line, answer, warning and protocol error, one
+// event a line (readable, with control bytes escaped), one JSON object a line, or errors only.
+// Texts passed in are read during the call only. Host's thread.
 #pragma once
 
 #include <cstdio>
@@ -12,7 +14,8 @@ enum class transcript_style { readable, json, quiet };
 
 class transcript {
 public:
-    // out: where events go (not owned). Colour only when `colour` is set (a terminal).
+    // out: where events go; not owned, must outlive the transcript. Colour only when `colour` is
+    // set (a terminal) and the style is readable.
     transcript(std::FILE* out, transcript_style style, bool colour);
 
     // A call into a component: kind and what it carried, e.g. "command text=Camera 1".

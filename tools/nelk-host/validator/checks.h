@@ -1,5 +1,6 @@
 // The validator's battery of checks. Each runs against one component library and is
-// independent of the others, so it can run in a child process of its own.
+// independent of the others, so it can run in a child process of its own. The table and its
+// texts are static; a check runs on the calling thread.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-// nelk-host validate: runs the battery of checks against component libraries and reports.
+// nelk-host validate: runs the battery of checks against component libraries and reports on
+// standard output. One thread; checks run in child processes of their own unless in-process.
 #pragma once
 
 #include <cstdint>
