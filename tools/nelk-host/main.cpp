@@ -69,12 +69,22 @@ bool loadable(const std::string& library) {
     return false;
 }
 
+// A host with its transcript and scenario runner, as the demo, the prompt and each scenario
+// file use one.
+struct host_session {
+    transcript output;
+    simulator host;
+    scenario_runner runner;
+    explicit host_session(const host_options& options)
+        : output(stdout, options.style(), isTerminal(1) && !options.noColour),
+          host(output, options.mode()),
+          runner(host, output, options.library) {}
+};
+
 int runDemo(const host_options& options) {
     if (!loadable(options.library)) return 2;
-    transcript output(stdout, options.style(), isTerminal(1) && !options.noColour);
-    simulator host(output, options.mode());
-    scenario_runner runner(host, output, options.library);
-    const int status = exitStatus(runner.runText("demo", demoText(options.library)));
+    host_session session(options);
+    const int status = exitStatus(session.runner.runText("demo", demoText(options.library)));
     if (status == 0 && options.style() == transcript_style::readable)
         std::printf("demo finished: both panels showed the slot's text\n");
     return status;
@@ -82,12 +92,10 @@ int runDemo(const host_options& options) {
 
 // Every file starts from a fresh host: no instances, slots or delivery mode carried over.
 int runFiles(const host_options& options, const std::vector<std::string>& files) {
-    transcript output(stdout, options.style(), isTerminal(1) && !options.noColour);
     int status = 0;
     for (const std::string& file : files) {
-        simulator host(output, options.mode());
-        scenario_runner runner(host, output, options.library);
-        const int fileStatus = exitStatus(runner.runFile(file));
+        host_session session(options);
+        const int fileStatus = exitStatus(session.runner.runFile(file));
         if (fileStatus > status) status = fileStatus;
     }
     return status;
@@ -95,10 +103,8 @@ int runFiles(const host_options& options, const std::vector<std::string>& files)
 
 int runPrompt(const host_options& options) {
     if (!loadable(options.library)) return 2;
-    transcript output(stdout, options.style(), isTerminal(1) && !options.noColour);
-    simulator host(output, options.mode());
-    scenario_runner runner(host, output, options.library);
-    return runRepl(runner, host);
+    host_session session(options);
+    return runRepl(session.runner, session.host);
 }
 
 int runValidation(nelk_validator::validator_options checks, bool listChecks, bool json, const char* program) {
