@@ -12,6 +12,9 @@ const std::size_t keptGivenBack = 4096;
 
 const char notBeforeReturn[] = "not given back (kind 5) before the call returned";
 
+// The rules of the component being called now, innermost first; one host thread.
+host_rules* calling = nullptr;
+
 class plain_storage : public text_storage {
 public:
     char* store(const std::string& text) override {
@@ -40,6 +43,10 @@ const char* breachCategory(breach_kind kind) noexcept {
     case breach_kind::double_give_back:
     case breach_kind::late_give_back:
     case breach_kind::not_given_back: return "give-back";
+    case breach_kind::line_outside_call:
+    case breach_kind::line_through_other_host:
+    case breach_kind::line_from_other_thread: return "call";
+    case breach_kind::foreign_answer: return "answer";
     }
     return "protocol";
 }
@@ -74,7 +81,10 @@ std::string escaped(const std::string& text, bool controlsOnly) {
 
 std::string describe(const breach& problem) {
     const bool ofALine = problem.kind == breach_kind::malformed_line || problem.kind == breach_kind::line_after_shutdown ||
-                         problem.kind == breach_kind::shutdown_outside_deletion;
+                         problem.kind == breach_kind::shutdown_outside_deletion ||
+                         problem.kind == breach_kind::line_outside_call ||
+                         problem.kind == breach_kind::line_through_other_host ||
+                         problem.kind == breach_kind::line_from_other_thread;
     if (!ofALine || problem.line.empty()) return problem.message;
     return problem.message + " (line: " + escaped(problem.line) + ")";
 }
@@ -83,6 +93,7 @@ host_rules::host_rules(std::unique_ptr<text_storage> storage, bool tracksCalls)
     : storage_(std::move(storage)), tracksCalls_(tracksCalls) {}
 
 host_rules::~host_rules() {
+    if (calling == this) calling = outerCall_;
     for (auto& entry : ledger_) storage_->release(const_cast<char*>(entry.first));
 }
 
@@ -101,6 +112,15 @@ std::optional<command_line> host_rules::received(const char* text, int kind) {
     }
     line_reading reading = readLine(text);
     const std::string line = text != nullptr ? text : "";
+    if (tracksCalls_ && depth_ == 0) {
+        if (calling != nullptr) {
+            note(breach_kind::line_through_other_host, "a line on this component's host object while another component was being called", line);
+        } else {
+            note(breach_kind::line_outside_call, "a line while no call into the component was in progress", line);
+        }
+    } else if (tracksCalls_ && std::this_thread::get_id() != callingThread_) {
+        note(breach_kind::line_from_other_thread, "a line from a thread other than the one that called the component", line);
+    }
     if (shutdown_ && tracksCalls_) {
         note(breach_kind::line_after_shutdown, "a line after \"AS\"", line);
         return std::nullopt;
@@ -160,9 +180,38 @@ void host_rules::dueNow(const char* when) {
     }
 }
 
+void host_rules::callBegins() noexcept {
+    if (depth_++ == 0) {
+        callingThread_ = std::this_thread::get_id();
+        outerCall_ = calling;
+        calling = this;
+    }
+}
+
 void host_rules::callEnds() {
-    if (depth_ > 0) --depth_;
-    if (depth_ == 0 && tracksCalls_) dueNow(notBeforeReturn);
+    if (depth_ == 0) return;
+    if (--depth_ != 0) return;
+    if (calling == this) calling = outerCall_;
+    outerCall_ = nullptr;
+    if (tracksCalls_) dueNow(notBeforeReturn);
+}
+
+void host_rules::answerReturned(const char* answer, const std::string& command) {
+    if (answer == nullptr) return;
+    auto out = answers_.find(answer);
+    if (out != answers_.end()) {
+        report(breach_kind::foreign_answer, "the kind-3 answer to " + quoted(escaped(command)) +
+                                                " is the block already answered to " + quoted(escaped(out->second)) +
+                                                ", which the host has not given back yet");
+        return;
+    }
+    answers_[answer] = command;
+}
+
+void host_rules::answerGivenBack(const char* answer) { answers_.erase(answer); }
+
+void host_rules::report(breach_kind kind, std::string message, std::string line) {
+    note(kind, std::move(message), std::move(line));
 }
 
 void host_rules::deletionEnds() {

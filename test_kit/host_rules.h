@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "line_parser.h"
@@ -28,6 +29,10 @@ enum class breach_kind {
     double_give_back,         // kind 5 with a text already given back
     late_give_back,           // kind 5 with a text that was due before an earlier call returned
     not_given_back,           // a text still out when the outermost call returned, or at the end
+    line_outside_call,        // a line while no call into the component was in progress
+    line_through_other_host,  // a line on this host object while another component was being called
+    line_from_other_thread,   // a line from a thread other than the one calling the component
+    foreign_answer,           // a kind-3 answer that is not a block of the component's own
 };
 
 struct breach {
@@ -84,8 +89,10 @@ public:
     char* handOut(const std::string& line, const std::string& text);
 
     // Calls into the component, for hosts that track them: when the outermost call returns,
-    // every text still out is a breach (once), and a later give-back of it is a late one.
-    void callBegins() noexcept { ++depth_; }
+    // every text still out is a breach (once), and a later give-back of it is a late one. The
+    // outermost call notes the calling thread; lines must come from it, while a call is in
+    // progress, on the host object of the component being called.
+    void callBegins() noexcept;
     void callEnds();
     int depth() const noexcept { return depth_; }
 
@@ -98,6 +105,14 @@ public:
 
     // The end of a host's life or a test: every text still out becomes a breach (once each).
     void finish();
+
+    // A kind-3 answer the component returned for `command`, until the host gives it back:
+    // returning a block that is still out is a breach. answerGivenBack forgets it.
+    void answerReturned(const char* answer, const std::string& command);
+    void answerGivenBack(const char* answer);
+
+    // A breach the host's own policy found (such as an answer in static memory).
+    void report(breach_kind kind, std::string message, std::string line = "");
 
     const std::vector<breach>& breaches() const noexcept { return breaches_; }
     int textsHandedOut() const noexcept { return handedOut_; }
@@ -116,6 +131,9 @@ private:
 
     std::unique_ptr<text_storage> storage_;
     bool tracksCalls_;
+    host_rules* outerCall_ = nullptr;  // the rules whose call was in progress when ours began
+    std::thread::id callingThread_;
+    std::map<const char*, std::string> answers_;  // kind-3 answers out, with their commands
     std::map<const char*, ledger_entry> ledger_;
     std::deque<char*> revoked_;  // given back, oldest first; kept to recognise a second give-back
     std::vector<breach> breaches_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "host_rules.h"
 
@@ -15,7 +16,12 @@ using nelk_test_kit::host_rules;
 struct session {
     host_rules rules{nelk_test_kit::plainTextStorage(), true};
     std::vector<char*> texts;
-    void line(const char* text) { rules.received(text, nelk_send::commandLine); }
+    // A line sent from inside a call, as lines are.
+    void line(const char* text) {
+        rules.callBegins();
+        rules.received(text, nelk_send::commandLine);
+        rules.callEnds();
+    }
     void answer(const char* line) { texts.push_back(rules.handOut(line, "value=1")); }
     void giveBack(std::size_t index) { rules.received(texts.at(index), nelk_send::giveBack); }
     std::vector<breach_kind> kinds() const {
@@ -56,6 +62,26 @@ TEST(HostRulesTest, EachBreachIsNamedForWhatItIs) {
          }, {breach_kind::no_shutdown}},
         {"a foreign pointer", [](session& s) { s.rules.received("not handed out", nelk_send::giveBack); },
          {breach_kind::foreign_give_back}},
+        {"a line outside any call", [](session& s) { s.rules.received("IU 1", nelk_send::commandLine); },
+         {breach_kind::line_outside_call}},
+        {"a line on this host while another component is called", [](session& s) {
+             host_rules other{nelk_test_kit::plainTextStorage(), true};
+             other.callBegins();
+             s.rules.received("IU 1", nelk_send::commandLine);
+             other.callEnds();
+         }, {breach_kind::line_through_other_host}},
+        {"a line from another thread", [](session& s) {
+             s.rules.callBegins();
+             std::thread([&s] { s.rules.received("IU 1", nelk_send::commandLine); }).join();
+             s.rules.callEnds();
+         }, {breach_kind::line_from_other_thread}},
+        {"one answer block returned twice before its give-back", [](session& s) {
+             char block[] = "x";
+             s.rules.answerReturned(block, "a");
+             s.rules.answerReturned(block, "b");
+             s.rules.answerGivenBack(block);
+             s.rules.answerReturned(block, "c");
+         }, {breach_kind::foreign_answer}},
         {"a second give-back", [](session& s) {
              s.rules.callBegins();
              s.answer("XI '1' 'alm_'");
@@ -97,6 +123,7 @@ TEST(HostRulesTest, EachBreachIsNamedForWhatItIs) {
 
 TEST(HostRulesTest, CarriesOutOnlyWellFormedLinesBeforeShutdown) {
     host_rules rules{nelk_test_kit::plainTextStorage(), true};
+    rules.callBegins();
     const auto line = rules.received("IR 12 7 7", nelk_send::commandLine);
     ASSERT_TRUE(line);
     EXPECT_EQ(line->numbers, (std::vector<int>{12, 7, 7}));

@@ -128,7 +128,15 @@ protected:
         std::string error;
         ASSERT_TRUE(host.load("P", NELK_ALARM_PANEL_LIBRARY, std::string(""), error)) << error;
         // The test component shows no panel itself, so the layout is shown by a line of ours.
-        host.receive(*host.find("P"), ("PS '1' '" + layout + "'").c_str(), nelk_send::commandLine);
+        send(("PS '1' '" + layout + "'").c_str());
+    }
+    // One line of the test component's, sent as from inside a call into it.
+    void* send(const char* line, int kind = nelk_send::commandLine) {
+        instance& panel = *host.find("P");
+        panel.rules.callBegins();
+        void* answer = host.receive(panel, line, kind);
+        panel.rules.callEnds();
+        return answer;
     }
     std::FILE* sink_ = nullptr;
     transcript output;
@@ -161,14 +169,18 @@ TEST_F(SimulatorTest, AnswersToTextQueries) {
         {"XI '1' ''", "alm_2,title,alm_1"},
     };
     for (const row& r : rows) {
-        const char* answer = static_cast<const char*>(host.receive(*host.find("P"), r.line, nelk_send::commandLine));
+        instance& panel = *host.find("P");
+        panel.rules.callBegins();
+        const char* answer = static_cast<const char*>(host.receive(panel, r.line, nelk_send::commandLine));
         if (r.answer == nullptr) {
             EXPECT_EQ(answer, nullptr) << r.line;
+            panel.rules.callEnds();
             continue;
         }
         ASSERT_NE(answer, nullptr) << r.line;
         EXPECT_STREQ(answer, r.answer) << r.line;
-        host.receive(*host.find("P"), answer, nelk_send::giveBack);
+        host.receive(panel, answer, nelk_send::giveBack);
+        panel.rules.callEnds();
     }
     EXPECT_EQ(host.protocolErrors(), 0);
 }
@@ -176,24 +188,28 @@ TEST_F(SimulatorTest, AnswersToTextQueries) {
 TEST_F(SimulatorTest, OwnershipBreachesAreProtocolErrors) {
     loadAlarmPanel();
     instance& panel = *host.find("P");
+    panel.rules.callBegins();
     const char* answer = static_cast<const char*>(host.receive(panel, "TG '1' 'alm_1' 'value'", nelk_send::commandLine));
     host.receive(panel, answer, nelk_send::giveBack);
     host.receive(panel, answer, nelk_send::giveBack);            // twice
     host.receive(panel, "not handed out", nelk_send::giveBack);  // foreign
     host.receive(panel, "IR 1 2", nelk_send::commandLine);       // malformed
     host.receive(panel, "IU 1", nelk_kind::commandText);         // unknown kind
-    EXPECT_EQ(host.protocolErrors(), 4);
+    const char* late = static_cast<const char*>(host.receive(panel, "XI '1' 'alm_'", nelk_send::commandLine));
+    panel.rules.callEnds();                                      // not given back before the return
+    send(late, nelk_send::giveBack);                             // late, not twice
+    EXPECT_EQ(host.protocolErrors(), 6);
+    EXPECT_NE(panel.rules.breaches().back().message.find("late"), std::string::npos);
 }
 
 TEST_F(SimulatorTest, RegistrationsAndSlotReports) {
     loadAlarmPanel();
-    instance& panel = *host.find("P");
-    host.receive(panel, "IR 12 1 3", nelk_send::commandLine);
-    host.receive(panel, "IW 12 'x' 2 0", nelk_send::commandLine);
+    send("IR 12 1 3");
+    send("IW 12 'x' 2 0");
     EXPECT_EQ(*host.model().slotText(12, 2), "x");
-    host.receive(panel, "IW 1000 'x' 2 0", nelk_send::commandLine);  // no such driver: nothing stored
+    send("IW 1000 'x' 2 0");  // no such driver: nothing stored
     EXPECT_EQ(host.model().slotText(1000, 2), nullptr);
-    host.receive(panel, "IU 12", nelk_send::commandLine);
+    send("IU 12");
     EXPECT_TRUE(host.find("P")->registrations.empty());
     host.remove("P");
     EXPECT_EQ(host.protocolErrors(), 0);

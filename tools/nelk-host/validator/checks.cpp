@@ -15,8 +15,6 @@ namespace nelk_validator {
 namespace {
 
 using nelk_test_kit::component_library;
-using nelk_test_kit::control_notification;
-using nelk_test_kit::slot_notification;
 using nelk_test_kit::wordFor;
 
 check_outcome pass(const std::string& reason) { return {check_status::pass, reason}; }
@@ -70,7 +68,7 @@ check_outcome loadUnloadCycle(const check_settings& settings) {
         if (!target.created()) return fail("cycle " + std::to_string(cycle + 1) + ": the entry returned null");
         const component_profile profile = learnProfile(target);
         for (const std::string& name : profile.commands) target.command(name + "=1");
-        target.call(wordFor(1), nelk_kind::timerFired);
+        target.timer(1);
         target.destroy();
         const auto violations = target.violations();
         if (!violations.empty()) return judge(violations, "");
@@ -182,12 +180,12 @@ check_outcome answerLifetime(const check_settings& settings) {
     std::vector<kept> answers;
     for (int round = 0; round < 8; ++round) {
         for (const std::string& text : commands) {
-            const char* answer = target.call(const_cast<char*>(text.c_str()), nelk_kind::commandText);
+            const char* answer = target.ask(text.c_str());
             if (answer != nullptr) answers.push_back({answer, answer, text});
             // Other calls come before the give-back.
-            slot_notification slot(12, 7, std::string("meanwhile"));
-            target.call(slot.record(), nelk_kind::slotValue);
-            target.call(wordFor(round), nelk_kind::timerFired);
+            for (const registration& each : target.host().registrations()) target.slot(each.driver, each.first, std::string("meanwhile"));
+            target.slot(12, 7, std::string("meanwhile"));
+            target.timer(round);
         }
     }
     std::string problem;
@@ -197,7 +195,7 @@ check_outcome answerLifetime(const check_settings& settings) {
     }
     int empty = 0;
     for (const kept& each : answers) empty += each.copy.empty() ? 1 : 0;
-    for (const kept& each : answers) target.call(const_cast<char*>(each.pointer), nelk_kind::giveBackAnswer);
+    for (const kept& each : answers) target.giveBack(each.pointer);
     target.destroy();
     if (!problem.empty()) return fail(problem);
     const check_outcome outcome =
@@ -250,17 +248,14 @@ check_outcome nestedCalls(const check_settings& settings) {
         if (target.component() == nullptr) return;
         ++nested;
         kind = kind % nelk_kind::last + 1;
-        slot_notification slot(12, 7, std::string("nested slot"));
-        control_notification control(std::string("nested"), std::string("press=1"));
-        char payload[8] = "nested";
         switch (kind) {
-        case nelk_kind::slotValue: target.call(slot.record(), kind); break;
-        case nelk_kind::controlEvent: target.call(control.record(), kind); break;
+        case nelk_kind::slotValue: target.slot(12, 7, std::string("nested slot")); break;
+        case nelk_kind::controlEvent: target.control(std::string("nested"), std::string("press=1")); break;
         case nelk_kind::commandText:
         case nelk_kind::giveBackAnswer: target.command("return=all"); break;
-        case nelk_kind::timerFired: target.call(wordFor(2), kind); break;
-        case nelk_kind::dataPointer: target.call(payload, kind); break;
-        default: target.call(wordFor(3), nelk_kind::numberValue); break;
+        case nelk_kind::timerFired: target.timer(2); break;
+        case nelk_kind::dataPointer: target.data("nested"); break;
+        default: target.number(3); break;
         }
     });
     for (int round = 0; round < 3; ++round) exercise(target, profile);
@@ -275,13 +270,11 @@ check_outcome oddNotifications(const check_settings& settings) {
     const component_profile profile = learnProfile(target);
     char zeroed[64] = {};
     for (int kind : {0, 8, 9, -1, 100, INT_MIN, INT_MAX}) {
-        target.call(nullptr, kind);
-        target.call(zeroed, kind);
+        target.call(nullptr, kind, "null data of an unknown kind");
+        target.call(zeroed, kind, "zeroed data of an unknown kind");
     }
-    target.call(nullptr, nelk_kind::slotValue);
-    target.call(nullptr, nelk_kind::controlEvent);
-    target.call(nullptr, nelk_kind::giveBackAnswer);
-    target.call(nullptr, nelk_kind::dataPointer);
+    for (int kind : {nelk_kind::slotValue, nelk_kind::controlEvent, nelk_kind::giveBackAnswer, nelk_kind::dataPointer})
+        target.call(nullptr, kind, "a null pointer");
     const std::string huge(1 << 20, 'h');
     std::vector<std::string> texts = {"", "=", ".", "..=..", dottedParts(31), dottedParts(32), dottedParts(33),
                                       dottedParts(100), huge};
@@ -294,33 +287,22 @@ check_outcome oddNotifications(const check_settings& settings) {
     target.command(nullptr);
     for (const std::string& text : texts) target.command(text);
     for (int value : {INT_MIN, INT_MAX, -1, 0}) {
-        target.call(wordFor(value), nelk_kind::timerFired);
-        target.call(wordFor(value), nelk_kind::numberValue);
+        target.timer(value);
+        target.number(value);
     }
-    std::vector<slot_notification> slots;
-    for (const registration& each : target.host().registrations()) {
-        slots.emplace_back(each.driver, each.first, std::nullopt);
-        slots.emplace_back(each.driver, each.first, huge);
-        slots.emplace_back(each.driver, each.first, std::string("it's %1 %2 'quoted'"));
+    const std::vector<registration> registered = target.host().registrations();
+    for (const registration& each : registered) {
+        for (const std::optional<std::string>& text : {std::optional<std::string>(), std::optional<std::string>(huge),
+                                                       std::optional<std::string>("it's %1 %2 'quoted'")})
+            target.slot(each.driver, each.first, text);
     }
-    slots.emplace_back(12, 7, std::nullopt);
-    slots.emplace_back(INT_MIN, INT_MAX, std::string("extremes"));
-    for (slot_notification& each : slots) target.call(each.record(), nelk_kind::slotValue);
-    control_notification nullId(std::nullopt, std::string("alarm=1"));
-    control_notification nullCommand(std::string("ActionAll"), std::nullopt);
-    control_notification hugeId(huge, std::string("alarm=" + huge));
-    control_notification dotted(std::string("ActionAll"), dottedParts(40));
-    for (control_notification* each : {&nullId, &nullCommand, &hugeId, &dotted}) target.call(each->record(), nelk_kind::controlEvent);
-    // A host record whose command carries null name and value texts.
-    control_notification nullNames(std::string("ActionAll"), std::string("alarm=1"));
-    parsedCommand* command = nullNames.record()->command;
-    const char* name = command->name;
-    const char* value = command->value;
-    command->name = nullptr;
-    command->value = nullptr;
-    target.call(nullNames.record(), nelk_kind::controlEvent);
-    command->name = name;
-    command->value = value;
+    target.slot(12, 7, std::nullopt);
+    target.slot(INT_MIN, INT_MAX, std::string("extremes"));
+    target.control(std::nullopt, std::string("alarm=1"));
+    target.control(std::string("ActionAll"), std::nullopt);
+    target.control(huge, std::string("alarm=" + huge));
+    target.control(std::string("ActionAll"), dottedParts(40));
+    target.control(std::string("ActionAll"), std::string("alarm=1"), true);  // null name and value texts
     target.destroy();
     return judge(target.violations(), "odd kinds, null records and texts, 1 MB texts, 33 parts, extreme numbers");
 }
@@ -378,16 +360,14 @@ check_outcome randomStorm(const check_settings& settings) {
             // Half of the slot values go where the component registered, if it did.
             const bool registered = !registrations.empty() && random() % 2 == 0;
             const registration where = registered ? registrations[random() % registrations.size()] : registration{0, 0, 0};
-            slot_notification slot(registered ? where.driver : randomNumber(random),
-                                   registered ? where.first : randomNumber(random),
-                                   random() % 10 == 0 ? std::nullopt : std::optional<std::string>(randomText(random)));
-            target.call(slot.record(), nelk_kind::slotValue);
+            const int driver = registered ? where.driver : randomNumber(random);
+            const int index = registered ? where.first : randomNumber(random);
+            target.slot(driver, index, random() % 10 == 0 ? std::nullopt : std::optional<std::string>(randomText(random)));
             break;
         }
         case 1: {
-            control_notification control(controls[random() % controls.size()],
-                                         names[random() % names.size()] + "=" + randomText(random));
-            target.call(control.record(), nelk_kind::controlEvent);
+            const std::string& id = controls[random() % controls.size()];
+            target.control(id, names[random() % names.size()] + "=" + randomText(random));
             break;
         }
         case 2:
@@ -396,18 +376,14 @@ check_outcome randomStorm(const check_settings& settings) {
             target.command(random() % 50 == 0 ? nullptr : text.c_str());
             break;
         }
-        case 4: target.call(wordFor(randomNumber(random)), nelk_kind::timerFired); break;
-        case 5: target.call(wordFor(randomNumber(random)), nelk_kind::numberValue); break;
-        case 6: {
-            std::string payload = randomText(random);
-            target.call(&payload[0], nelk_kind::dataPointer);
-            break;
-        }
+        case 4: target.timer(randomNumber(random)); break;
+        case 5: target.number(randomNumber(random)); break;
+        case 6: target.data(randomText(random)); break;
         default: {
             // Only kinds outside 1 to 7: a random kind 5 would give back a pointer never answered.
             int kind = static_cast<int>(random() % 12) - 2;
             if (kind >= nelk_kind::first && kind <= nelk_kind::last) kind += nelk_kind::last;
-            target.call(wordFor(randomNumber(random)), kind);
+            target.call(wordFor(randomNumber(random)), kind, "a word of an unknown kind");
             break;
         }
         }

@@ -4,15 +4,9 @@
 #include <climits>
 #include <sstream>
 
-#include "notifications.h"
-
 namespace nelk_validator {
 
 namespace {
-
-using nelk_test_kit::control_notification;
-using nelk_test_kit::slot_notification;
-using nelk_test_kit::wordFor;
 
 std::vector<std::string> linesOf(const std::optional<std::string>& answer) {
     std::vector<std::string> lines;
@@ -126,23 +120,16 @@ void exercise(subject& target, const component_profile& profile) {
     slots.push_back(registration{13, 1, 1});
     for (const registration& each : slots) {
         const long long last = std::min<long long>(each.last, static_cast<long long>(each.first) + 2);
-        for (long long slot = each.first; slot <= last; ++slot) {
-            slot_notification notification(each.driver, static_cast<int>(slot), std::string("slot text"));
-            target.call(notification.record(), nelk_kind::slotValue);
-        }
+        for (long long slot = each.first; slot <= last; ++slot) target.slot(each.driver, static_cast<int>(slot), std::string("slot text"));
     }
     // The framework's group controls, the controls the component set, and one it never named.
     std::vector<std::pair<std::string, std::string>> controls = {
         {"ActionAll", "alarm=1"}, {"AckAll", "ack"}, {"ActionAll", "alarm=ack"}, {"button1", "press=1"}};
     for (const std::string& id : target.host().controls()) controls.emplace_back(id, "press=1");
-    for (const auto& control : controls) {
-        control_notification notification(control.first, control.second);
-        target.call(notification.record(), nelk_kind::controlEvent);
-    }
-    target.call(wordFor(1), nelk_kind::timerFired);
-    target.call(wordFor(7), nelk_kind::numberValue);
-    char payload[16] = "data";
-    target.call(payload, nelk_kind::dataPointer);
+    for (const auto& control : controls) target.control(control.first, control.second);
+    target.timer(1);
+    target.number(7);
+    target.data("data");
 }
 
 }  // namespace nelk_validator

@@ -1,12 +1,17 @@
 // One component under test: created from a library with its own validating host, driven with
-// calls that the host's rules see begin and end, and deleted as a host deletes. Host's thread.
+// calls whose records and texts live in guarded pages (read-only during the call, revoked after
+// it), each call seen by the host's rules and named to the process guard, and deleted as a host
+// deletes. Host's thread.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "component_library.h"
+#include "guarded_memory.h"
 #include "validating_host.h"
 
 namespace nelk_validator {
@@ -26,9 +31,21 @@ public:
     validating_host& host() noexcept { return host_; }
     const validating_host& host() const noexcept { return host_; }
 
-    // One call into the component, seen by the rules. Returns what callback returned.
-    const char* call(void* data, int kind);
-    // Kind 3 as a host does it: copy the answer, give it back once with kind 5. nullopt: null.
+    // One call with data of the caller's (a word, or what odd kinds carry); `what` names it.
+    const char* call(void* data, int kind, const std::string& what);
+    // The deliveries of a host, with their records and texts in guarded pages. nullopt: a null
+    // pointer in the record. nullNames: the control's command record carries null name and value.
+    void slot(int driver, int index, const std::optional<std::string>& text);
+    void control(const std::optional<std::string>& id, const std::optional<std::string>& command, bool nullNames = false);
+    void timer(int id);
+    void number(int value);
+    void data(const std::string& payload);
+    // Kind 3 (text: null allowed): the answer is checked to be a block of the component's own
+    // that is not out already, and stays out until giveBack(). Returns it, or null (also for
+    // an answer that is not the component's own, which is never given back).
+    const char* ask(const char* text);
+    void giveBack(const char* answer);
+    // ask(), a copy of the answer, giveBack(). nullopt: a null answer.
     std::optional<std::string> command(const char* text);
     std::optional<std::string> command(const std::string& text) { return command(text.c_str()); }
     // Deletes through the virtual destructor; the rules expect "AS" during it.
@@ -38,12 +55,21 @@ public:
     std::vector<std::string> violations() const;
 
 private:
+    const char* deliver(void* data, int kind, const std::string& what);
+    std::unique_ptr<call_arena> arena(std::size_t bytes, const char* label);
+    void finished(std::unique_ptr<call_arena> used);
+
     validating_host host_;
     bool nullHost_;
     nelk_client_callback* component_ = nullptr;
+    arena_history history_;
+    std::map<const char*, std::string> answers_;  // answers out, with their commands
 };
 
 // Every violation of the subjects' hosts.
 std::vector<std::string> violationsOf(const std::vector<const subject*>& subjects);
+
+// A short, escaped, one-line view of a text for reports: at most `keep` bytes, then its size.
+std::string shortText(const std::optional<std::string>& text, std::size_t keep = 120);
 
 }  // namespace nelk_validator
