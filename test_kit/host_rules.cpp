@@ -6,10 +6,6 @@ namespace nelk_test_kit {
 
 namespace {
 
-// How many given-back texts the ledger keeps to recognise a second give-back; older ones are
-// released, so a long run holds a bounded amount.
-const std::size_t keptGivenBack = 4096;
-
 const char notBeforeReturn[] = "not given back (kind 5) before the call returned";
 
 // The rules of the component being called now, innermost first; one host thread.
@@ -27,6 +23,17 @@ public:
 };
 
 std::string quoted(const std::string& line) { return "\"" + line + "\""; }
+
+// The length of the UTF-8 sequence at `at`, or 0 when the bytes there are not one.
+std::size_t utf8Length(const std::string& text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead >= 0xf0 && lead <= 0xf4 ? 4 : lead >= 0xe0 && lead <= 0xef ? 3 : lead >= 0xc2 && lead <= 0xdf ? 2 : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((static_cast<unsigned char>(text[at + i]) & 0xc0) != 0x80) return 0;
+    }
+    return length;
+}
 
 }  // namespace
 
@@ -53,7 +60,16 @@ const char* breachCategory(breach_kind kind) noexcept {
 
 std::string escaped(const std::string& text, bool controlsOnly) {
     std::string result;
-    for (const char byte : text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char byte = text[at];
+        if (static_cast<unsigned char>(byte) >= 0x80) {
+            // Text in UTF-8 stays as it is; any other high byte is written as an escape.
+            if (const std::size_t length = utf8Length(text, at)) {
+                result.append(text, at, length);
+                at += length - 1;
+                continue;
+            }
+        }
         if (controlsOnly && (byte == '\\' || byte == '"')) {
             result += byte;
             continue;
@@ -65,7 +81,7 @@ std::string escaped(const std::string& text, bool controlsOnly) {
         case '\\': result += "\\\\"; break;
         case '"': result += "\\\""; break;
         default:
-            if (static_cast<unsigned char>(byte) < 0x20 || byte == 0x7f) {
+            if (static_cast<unsigned char>(byte) < 0x20 || byte == 0x7f || static_cast<unsigned char>(byte) >= 0x80) {
                 static const char hex[] = "0123456789abcdef";
                 const auto code = static_cast<unsigned char>(byte);
                 result += "\\x";
@@ -161,7 +177,8 @@ void host_rules::giveBack(const char* text) {
     char* bytes = const_cast<char*>(found->first);
     storage_->revoke(bytes);
     revoked_.push_back(bytes);
-    if (revoked_.size() > keptGivenBack) {
+    // Older ones are released, so a long run holds a bounded amount.
+    while (revoked_.size() > keptGivenBack_) {
         forget(revoked_.front());
         revoked_.pop_front();
     }

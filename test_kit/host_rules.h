@@ -114,6 +114,9 @@ public:
     // A breach the host's own policy found (such as an answer in static memory).
     void report(breach_kind kind, std::string message, std::string line = "");
 
+    // How many given-back texts to keep, to recognise a second give-back (4096 unless set).
+    void keepGivenBack(std::size_t count) noexcept { keptGivenBack_ = count; }
+
     const std::vector<breach>& breaches() const noexcept { return breaches_; }
     int textsHandedOut() const noexcept { return handedOut_; }
     int outstandingTexts() const noexcept;
@@ -136,6 +139,7 @@ private:
     std::map<const char*, std::string> answers_;  // kind-3 answers out, with their commands
     std::map<const char*, ledger_entry> ledger_;
     std::deque<char*> revoked_;  // given back, oldest first; kept to recognise a second give-back
+    std::size_t keptGivenBack_ = 4096;
     std::vector<breach> breaches_;
     int depth_ = 0;
     int handedOut_ = 0;

@@ -160,6 +160,9 @@ TEST(HostRulesTest, DescribesALineBreachWithTheLineEscaped) {
     EXPECT_EQ(nelk_test_kit::describe(rules.breaches()[0]), "command line ends with a line end (line: IR 1\\n)");
     EXPECT_EQ(nelk_test_kit::escaped("a\"b\\c\x01\t"), "a\\\"b\\\\c\\x01\\t");
     EXPECT_EQ(nelk_test_kit::escaped("a\"b\\c\n", true), "a\"b\\c\\n");
+    // Text in UTF-8 stays readable; bytes that are not UTF-8 are escaped, so a line stays text.
+    EXPECT_EQ(nelk_test_kit::escaped("Cam\xc3\xa9ra \xe2\x82\xac"), "Cam\xc3\xa9ra \xe2\x82\xac");
+    EXPECT_EQ(nelk_test_kit::escaped("\xff\xc3(\xf5\x80\x80\x80"), "\\xff\\xc3(\\xf5\\x80\\x80\\x80");
 }
 
 }  // namespace

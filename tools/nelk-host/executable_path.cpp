@@ -9,7 +9,7 @@
 
 namespace nelk_host_tool {
 
-std::string executableDirectory() {
+std::string executablePath() {
     std::string path;
 #if defined(_WIN32)
     char buffer[MAX_PATH] = {};
@@ -20,6 +20,11 @@ std::string executableDirectory() {
     const ssize_t size = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (size > 0) path.assign(buffer, static_cast<std::size_t>(size));
 #endif
+    return path.empty() ? std::string("nelk-host") : path;
+}
+
+std::string executableDirectory() {
+    const std::string path = executablePath();
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }

@@ -6,6 +6,8 @@
 
 namespace nelk_host_tool {
 
+// The running executable's file, or "nelk-host" when it cannot be told.
+std::string executablePath();
 // The directory of the running executable, or "." when it cannot be told.
 std::string executableDirectory();
 // Whether the file descriptor (0 input, 1 output) is a terminal; never on Windows, where the

@@ -4,6 +4,7 @@
 //   nelk-host repl [LIBRARY]  type statements interactively
 //   nelk-host validate LIB... the validator's battery of checks
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@
 #include "simulator.h"
 #include "transcript.h"
 #include "validator/validator.h"
+#if !defined(_WIN32)
+#include "validator/isolation.h"
+#endif
 
 using namespace nelk_host_tool;
 
@@ -107,6 +111,56 @@ int runPrompt(const host_options& options) {
     return runRepl(session.runner, session.host);
 }
 
+// A whole number from `low` to `high`, written in plain decimal and nothing else.
+bool readWhole(const std::string& text, unsigned long long high, unsigned long long& value) {
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    unsigned long long result = 0;
+    for (const char digit : text) {
+        const unsigned long long next = result * 10 + static_cast<unsigned long long>(digit - '0');
+        if (result > (~0ULL - 9) / 10 && next / 10 != result) return false;  // past 64 bits
+        result = next;
+    }
+    if (result > high) return false;
+    value = result;
+    return true;
+}
+
+// The values of validate's options, read strictly: a readable message for anything else.
+struct validate_texts {
+    std::string seed;
+    std::string iterations;
+    std::string timeout;
+};
+
+bool readValidateOptions(const validate_texts& texts, nelk_validator::validator_options& checks, std::string& problem) {
+    unsigned long long value = 0;
+    if (!texts.seed.empty()) {
+        if (!readWhole(texts.seed, ~0ULL, value)) {
+            problem = "--seed " + texts.seed + ": give a whole number from 0 to 18446744073709551615";
+            return false;
+        }
+        checks.seed = value;
+        checks.seedGiven = true;
+    }
+    if (!texts.iterations.empty()) {
+        if (!readWhole(texts.iterations, 100000000, value) || value == 0) {
+            problem = "--iterations " + texts.iterations + ": give a whole number from 1 to 100000000";
+            return false;
+        }
+        checks.iterations = static_cast<int>(value);
+    }
+    if (!texts.timeout.empty()) {
+        char* end = nullptr;
+        const double seconds = std::strtod(texts.timeout.c_str(), &end);
+        if (end == texts.timeout.c_str() || *end != '\0' || !(seconds >= 0.001 && seconds <= 86400)) {
+            problem = "--timeout " + texts.timeout + ": give a number of seconds from 0.001 to 86400";
+            return false;
+        }
+        checks.timeoutSeconds = seconds;
+    }
+    return true;
+}
+
 int runValidation(nelk_validator::validator_options checks, bool listChecks, bool json, const char* program) {
     if (listChecks) {
         std::printf("%s", nelk_validator::checkList().c_str());
@@ -115,15 +169,19 @@ int runValidation(nelk_validator::validator_options checks, bool listChecks, boo
     std::string problem;
     if (checks.libraries.empty()) problem = "validate needs at least one library";
     if (problem.empty()) nelk_validator::knownIds(checks, problem);
+#if !defined(_WIN32)
+    if (problem.empty() && checks.memcheck && !nelk_validator::memcheckAvailable())
+        problem = "--memcheck needs valgrind (Debian: apt-get install valgrind)";
+#endif
     if (!problem.empty()) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
-    for (const std::string& path : checks.libraries) {
-        if (!loadable(path)) return 2;
-    }
+    // The libraries are not opened here: what they do when opened is the first check's matter,
+    // in a process of its own.
     checks.json = json;
     checks.program = program;
+    checks.executable = executablePath();
     return nelk_validator::runValidator(checks);
 }
 
@@ -156,12 +214,18 @@ int main(int argc, char** argv) {
     bool listChecks = false;
     validate->add_option("libraries", checks.libraries, "component libraries")->check(CLI::ExistingFile);
     validate->add_flag("--list", listChecks, "list the checks and what each guarantees");
-    validate->add_option("--only", checks.only, "run only these check ids");
-    validate->add_option("--skip", checks.skip, "leave these check ids out");
-    validate->add_option("--seed", checks.seed, "seed of the random storm (printed when not given)");
-    validate->add_option("--iterations", checks.iterations, "events of the random storm")->capture_default_str()->check(CLI::PositiveNumber);
-    validate->add_option("--timeout", checks.timeoutSeconds, "seconds before a check is reported TIMEOUT")->capture_default_str()->check(CLI::PositiveNumber);
+    validate->add_option("--only", checks.only, "run only these check ids (several, or one list with commas)")->delimiter(',');
+    validate->add_option("--skip", checks.skip, "leave these check ids out")->delimiter(',');
+    validate_texts values;
+    validate->add_option("--seed", values.seed, "seed of the random values (printed when not given)");
+    validate->add_option("--iterations", values.iterations, "events of the random storm (default 20000)");
+    validate->add_option("--timeout", values.timeout, "seconds before a check is reported TIMEOUT (default 10)");
     validate->add_flag("--in-process", checks.inProcess, "run every check in this process (for a debugger)");
+    validate->add_flag("--memcheck", checks.memcheck, "run every check's process under valgrind memcheck");
+    std::string runCheck;
+    std::string reportFile;
+    validate->add_option("--run-check", runCheck)->group("");  // the child's side of --memcheck
+    validate->add_option("--report-file", reportFile)->group("");
 
     try {
         app.parse(argc, argv);
@@ -180,7 +244,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (*validate) {
-        checks.seedGiven = validate->count("--seed") > 0;
+        std::string problem;
+        if (!readValidateOptions(values, checks, problem)) {
+            std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+            return 2;
+        }
+        if (!runCheck.empty()) nelk_validator::runCheckChild(checks, runCheck, reportFile);
         return runValidation(checks, listChecks, options.json, argv[0]);
     }
     if (*run) return runFiles(options, files);

@@ -230,6 +230,8 @@ void keepEventIn(char* buffer, std::size_t size) noexcept {
     event_[0] = '\0';
 }
 
+const char* currentEvent() noexcept { return event_; }
+
 void processEnding(const char* function, int status) noexcept {
     if (!armed_ || ended_) return;
     copyInto(what_, sizeof what_, "called ");

@@ -43,6 +43,8 @@ void setWhere(const char* text) noexcept;
 // `buffer` of `size` bytes when given (a buffer another process reads), otherwise in the guard.
 void setEvent(const char* text) noexcept;
 void keepEventIn(char* buffer, std::size_t size) noexcept;
+// The event setEvent() last said ("" if none); valid until the next setEvent().
+const char* currentEvent() noexcept;
 
 // Called by the exit functions this program provides in place of the C library's; reports and
 // ends the process when armed, and otherwise returns so that the caller ends it as asked.

@@ -14,15 +14,22 @@ namespace nelk_validator {
 namespace {
 
 #if !defined(_WIN32)
+// The calling thread's stack; asked once per thread, as the question reads the memory map.
 bool onThisStack(std::uintptr_t at) {
-    pthread_attr_t attributes;
-    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return false;
-    void* low = nullptr;
-    std::size_t size = 0;
-    const bool known = pthread_attr_getstack(&attributes, &low, &size) == 0;
-    pthread_attr_destroy(&attributes);
-    const auto start = reinterpret_cast<std::uintptr_t>(low);
-    return known && at >= start && at < start + size;
+    thread_local std::uintptr_t start = 0;
+    thread_local std::uintptr_t end = 0;
+    if (end == 0) {
+        pthread_attr_t attributes;
+        if (pthread_getattr_np(pthread_self(), &attributes) != 0) return false;
+        void* low = nullptr;
+        std::size_t size = 0;
+        if (pthread_attr_getstack(&attributes, &low, &size) == 0) {
+            start = reinterpret_cast<std::uintptr_t>(low);
+            end = start + size;
+        }
+        pthread_attr_destroy(&attributes);
+    }
+    return at >= start && at < end;
 }
 
 struct module_search {

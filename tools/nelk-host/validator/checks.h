@@ -12,8 +12,11 @@ namespace nelk_validator {
 enum class check_status { pass, fail, skip, warn, crashed, timeout };
 
 struct check_outcome {
+    check_outcome(check_status status, std::string reason) : status(status), reason(std::move(reason)) {}
     check_status status;
     std::string reason;  // one line
+    std::string stack;   // a crash's symbolized stack, one frame a line, when there is one
+    std::string output;  // what the check's process wrote to standard output and error, an excerpt
 };
 
 struct check_settings {
@@ -32,5 +35,8 @@ struct check {
 const std::vector<check>& allChecks();
 
 const char* statusName(check_status status);
+
+// Runs one check here, in this process; an exception that escapes it is a crash.
+check_outcome runHere(const check& each, const check_settings& settings);
 
 }  // namespace nelk_validator

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <new>
 #include <vector>
 
@@ -91,6 +92,12 @@ const region* regionAt(const void* address) noexcept {
 
 char description[512];
 
+// The same regions for the host's own questions, found by address without a scan.
+std::map<std::uintptr_t, std::uintptr_t>& activeRegions() {
+    static std::map<std::uintptr_t, std::uintptr_t> regions;  // start -> end
+    return regions;
+}
+
 }  // namespace
 
 guarded_pages::guarded_pages(std::size_t bytes, const char* label) {
@@ -101,6 +108,7 @@ guarded_pages::guarded_pages(std::size_t bytes, const char* label) {
     base_ = mapPages(total_);
     if (base_ == nullptr) throw std::bad_alloc();
     protect(base_ + data_, page, access::none);
+    activeRegions()[reinterpret_cast<std::uintptr_t>(base_)] = reinterpret_cast<std::uintptr_t>(base_) + total_;
     std::vector<int>& slots = freeSlots();
     if (!slots.empty()) {
         slot_ = slots.back();
@@ -115,6 +123,7 @@ guarded_pages::guarded_pages(std::size_t bytes, const char* label) {
 }
 
 guarded_pages::~guarded_pages() {
+    activeRegions().erase(reinterpret_cast<std::uintptr_t>(base_));
     if (slot_ >= 0) {
         registry[slot_].state = -1;
         freeSlots().push_back(slot_);
@@ -132,7 +141,14 @@ void guarded_pages::revoke() {
     if (slot_ >= 0) registry[slot_].state = static_cast<int>(access::none);
 }
 
-bool isGuarded(const void* address) noexcept { return regionAt(address) != nullptr; }
+bool isGuarded(const void* address) noexcept {
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    const auto& regions = activeRegions();
+    auto after = regions.upper_bound(at);
+    if (after == regions.begin()) return false;
+    --after;
+    return at < after->second;
+}
 
 const char* describeFault(const void* address, bool write) noexcept {
     const region* found = regionAt(address);

@@ -36,8 +36,13 @@ subject::~subject() { destroy(); }
 const char* subject::deliver(void* data, int kind, const std::string& what) {
     if (component_ == nullptr) return nullptr;
     nelk_process_guard::setEvent(("kind " + std::to_string(kind) + " " + what).c_str());
-    host_.rules().callBegins();
+    ++calls_;
+    {
+        std::lock_guard<std::recursive_mutex> hold(host_.lock());
+        host_.rules().callBegins();
+    }
     const char* result = component_->callback(data, kind);
+    std::lock_guard<std::recursive_mutex> hold(host_.lock());
     host_.rules().callEnds();
     return result;
 }

@@ -51,6 +51,9 @@ public:
     // Deletes through the virtual destructor; the rules expect "AS" during it.
     void destroy();
 
+    // How many calls were made into the component so far.
+    long long calls() const noexcept { return calls_; }
+
     // Every breach the host saw, one line each, "category: message".
     std::vector<std::string> violations() const;
 
@@ -64,6 +67,7 @@ private:
     nelk_client_callback* component_ = nullptr;
     arena_history history_;
     std::map<const char*, std::string> answers_;  // answers out, with their commands
+    long long calls_ = 0;
 };
 
 // Every violation of the subjects' hosts.

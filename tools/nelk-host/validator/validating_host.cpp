@@ -15,16 +15,21 @@ const std::size_t rememberedAtMost = 16;
 validating_host::validating_host() : rules_(std::make_unique<guarded_storage>(), true) {}
 
 void* validating_host::hostSend(const char* text, int kind) {
-    if (kind == nelk_send::commandLine && text != nullptr) lines_.emplace_back(text);
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (kind == nelk_send::commandLine && text != nullptr) {
+        ++linesSent_;
+        if (keepLines_) lines_.emplace_back(text);
+    }
     const std::optional<nelk_test_kit::command_line> line = rules_.received(text, kind);
     if (!line) return nullptr;
+    const std::string sent(text);
     remember(*line);
     void* answer = nullptr;
     if (line->verb == nelk_verb::PS) answer = reinterpret_cast<void*>(std::intptr_t{1});
-    if (nelk_answersWithText(line->verb)) answer = answerText(lines_.back());
+    if (nelk_answersWithText(line->verb)) answer = answerText(sent);
     if (nested_ && !nesting_ && !rules_.deleting()) {
         nesting_ = true;
-        nested_(lines_.back());
+        nested_(sent);
         nesting_ = false;
     }
     return answer;

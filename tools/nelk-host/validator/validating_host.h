@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,13 @@ public:
     nelk_test_kit::host_rules& rules() noexcept { return rules_; }
     const nelk_test_kit::host_rules& rules() const noexcept { return rules_; }
 
+    // Every line, in order, unless keepLines(false): then only counted.
     const std::vector<std::string>& lines() const noexcept { return lines_; }
+    void keepLines(bool keep) noexcept { keepLines_ = keep; }
+    long long linesSent() const noexcept { return linesSent_; }
+    // Held while the host handles a hostSend, and by the subject around a call's begin and end:
+    // a component's own thread may send at any time.
+    std::recursive_mutex& lock() noexcept { return lock_; }
     const std::vector<registration>& registrations() const noexcept { return registrations_; }
     // Control ids the component set properties of, each once, in the order first seen.
     const std::vector<std::string>& controls() const noexcept { return controls_; }
@@ -60,6 +67,9 @@ private:
     std::vector<std::string> controls_;
     std::function<void(const std::string&)> nested_;
     bool nesting_ = false;
+    bool keepLines_ = true;
+    long long linesSent_ = 0;
+    std::recursive_mutex lock_;
 };
 
 }  // namespace nelk_validator

@@ -3,18 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <random>
 
 #include <nlohmann/json.hpp>
 
 #include "checks.h"
-
+#include "in_process.h"
 #if !defined(_WIN32)
-#include <csignal>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "child_report.h"
+#include "isolation.h"
 #endif
 
 namespace nelk_validator {
@@ -26,110 +24,102 @@ bool selected(const validator_options& options, const std::string& id) {
     return inOnly && std::find(options.skip.begin(), options.skip.end(), id) == options.skip.end();
 }
 
-check_outcome runHere(const check& each, const check_settings& settings) {
-    try {
-        return each.run(settings);
-    } catch (const std::exception& error) {
-        return {check_status::crashed, std::string("an exception escaped: ") + error.what()};
-    } catch (...) {
-        return {check_status::crashed, "an exception escaped"};
-    }
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
-#if !defined(_WIN32)
-// Runs the check in a child process: a crash or a hang there is reported, and the parent goes
-// on. The child writes its status and reason to a pipe; it is killed when the watchdog fires.
-// What the child wrote to standard error (the component's traces, a sanitizer's report) is kept
-// in `errors` and shown only when the check did not pass.
-check_outcome runIsolated(const check& each, const check_settings& settings, double timeoutSeconds,
-                          std::string& errors) {
-    int channel[2];
-    if (pipe(channel) != 0) return runHere(each, settings);
-    std::FILE* log = std::tmpfile();
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) {
-        close(channel[0]);
-        close(channel[1]);
-        if (log != nullptr) std::fclose(log);
-        return runHere(each, settings);
-    }
-    if (child == 0) {
-        close(channel[0]);
-        if (log != nullptr) dup2(fileno(log), 2);
-        const check_outcome outcome = runHere(each, settings);
-        const std::string message = std::to_string(static_cast<int>(outcome.status)) + " " + outcome.reason;
-        ssize_t written = write(channel[1], message.data(), message.size());
-        (void)written;
-        close(channel[1]);
-        _exit(0);
-    }
-    close(channel[1]);
-    std::string message;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
-    bool timedOut = false;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            timedOut = true;
-            break;
-        }
-        pollfd watch{channel[0], POLLIN, 0};
-        const int ready = poll(&watch, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
-        if (ready < 0 && errno != EINTR) break;
-        if (ready <= 0) continue;
-        char chunk[4096];
-        const ssize_t count = read(channel[0], chunk, sizeof chunk);
-        if (count <= 0) break;  // the child closed its end: it finished or died
-        message.append(chunk, static_cast<std::size_t>(count));
-    }
-    close(channel[0]);
-    if (timedOut) kill(child, SIGKILL);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (log != nullptr) {
-        std::rewind(log);
-        char chunk[4096];
-        std::size_t count;
-        while ((count = std::fread(chunk, 1, sizeof chunk, log)) > 0) errors.append(chunk, count);
-        std::fclose(log);
-    }
-    if (timedOut) {
-        return {check_status::timeout, "no result after " + std::to_string(static_cast<int>(timeoutSeconds)) + " s"};
-    }
-    if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        return {check_status::crashed, std::string("signal ") + std::to_string(signal) + " (" + strsignal(signal) + ")"};
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || message.empty()) {
-        return {check_status::crashed, "the check's process exited with status " + std::to_string(WEXITSTATUS(status)) +
-                                           " before reporting (a sanitizer report above?)"};
-    }
-    const std::size_t space = message.find(' ');
-    const int code = std::atoi(message.substr(0, space).c_str());
-    return {static_cast<check_status>(code), space == std::string::npos ? "" : message.substr(space + 1)};
-}
-#endif
-
+// Every option that changes what a check does, so that the command repeats the run exactly.
 std::string reproduce(const validator_options& options, const std::string& library, const std::string& id) {
-    std::string command = options.program + " validate '" + library + "' --only " + id + " --seed " +
-                          std::to_string(options.seed);
-    if (options.iterations != 20000) command += " --iterations " + std::to_string(options.iterations);
+    std::string command = shellQuoted(options.program) + " validate " + shellQuoted(library) + " --only " + id +
+                          " --seed " + std::to_string(options.seed) + " --iterations " + std::to_string(options.iterations) +
+                          " --timeout " + number(options.timeoutSeconds);
+    if (options.inProcess) command += " --in-process";
+    if (options.memcheck) command += " --memcheck";
     return command;
-}
-
-// The end of a long text, where a crash report stands.
-std::string lastPart(const std::string& text) {
-    const std::size_t keep = 2000;
-    return text.size() <= keep ? text : "..." + text.substr(text.size() - keep);
 }
 
 bool isFailure(check_status status) {
     return status == check_status::fail || status == check_status::crashed || status == check_status::timeout;
 }
 
+// How a run stands, for the summary line and object.
+struct tally {
+    int counts[6] = {};
+    int of(check_status status) const { return counts[static_cast<int>(status)]; }
+    int failed() const { return of(check_status::fail) + of(check_status::crashed) + of(check_status::timeout); }
+    std::string line() const {
+        return std::to_string(of(check_status::pass)) + " passed, " + std::to_string(failed()) + " failed, " +
+               std::to_string(of(check_status::skip)) + " skipped, " + std::to_string(of(check_status::warn)) + " warnings";
+    }
+    nlohmann::ordered_json object() const {
+        return {{"passed", of(check_status::pass)}, {"failed", failed()}, {"crashed", of(check_status::crashed)},
+                {"timeout", of(check_status::timeout)}, {"skipped", of(check_status::skip)},
+                {"warnings", of(check_status::warn)}};
+    }
+};
+
+std::string indented(const std::string& text, const std::string& indent) {
+    std::string result;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        result += indent + text.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
+    return result;
+}
+
+std::string dump(const nlohmann::ordered_json& value) {
+    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// What an in-process check prints if it ends the process: its line as it would stand, then the
+// reproduce command and the summary with this check failed.
+last_words lastWordsFor(const validator_options& options, const std::string& library, const check& each,
+                        const tally& sofar, nlohmann::ordered_json report, nlohmann::ordered_json checks) {
+    tally ended = sofar;
+    ++ended.counts[static_cast<int>(check_status::crashed)];
+    last_words words;
+    words.json = options.json;
+    if (!options.json) {
+        char prefix[64];
+        std::snprintf(prefix, sizeof prefix, "  %-8s %-20s ", "CRASHED", each.id);
+        words.crashed = prefix;
+        std::snprintf(prefix, sizeof prefix, "  %-8s %-20s ", "TIMEOUT", each.id);
+        words.timedOut = prefix;
+        words.after = "\n           reproduce: " + reproduce(options, library, each.id) + "\n" + ended.line() +
+                      " (the run ended in this check)\n";
+        return words;
+    }
+    // The report as it would stand, with a marker where the reason goes.
+    const std::string marker = "@@the reason stands here@@";  // survives the JSON dump unchanged
+    checks.push_back({{"id", each.id}, {"status", "CRASHED"}, {"reason", marker},
+                      {"reproduce", reproduce(options, library, each.id)}});
+    report["libraries"].push_back({{"library", library}, {"checks", checks}});
+    report["summary"] = ended.object();
+    const std::string text = dump(report) + "\n";
+    const std::size_t at = text.find(marker);
+    words.crashed = text.substr(0, at);
+    words.after = text.substr(at + marker.size());
+    const std::size_t status = words.crashed.rfind("\"CRASHED\"");
+    words.timedOut = words.crashed;
+    if (status != std::string::npos) words.timedOut.replace(status, 9, "\"TIMEOUT\"");
+    return words;
+}
+
 }  // namespace
+
+std::string shellQuoted(const std::string& text) {
+    const bool plain = !text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                               "0123456789_-./=:,+@%") == std::string::npos;
+    if (plain) return text;
+    std::string quoted = "'";
+    for (const char byte : text) quoted += byte == '\'' ? std::string("'\\''") : std::string(1, byte);
+    return quoted + "'";
+}
 
 std::string checkList() {
     std::string text;
@@ -154,62 +144,92 @@ bool knownIds(const validator_options& options, std::string& problem) {
     return true;
 }
 
+void runCheckChild(const validator_options& options, const std::string& id, const std::string& reportPath) {
+#if defined(_WIN32)
+    (void)options;
+    (void)id;
+    (void)reportPath;
+    std::fprintf(stderr, "nelk-host: checks run in-process on Windows\n");
+    std::exit(2);
+#else
+    std::unique_ptr<report_file> file = report_file::open(reportPath);
+    const auto& checks = allChecks();
+    const auto found = std::find_if(checks.begin(), checks.end(), [&](const check& each) { return id == each.id; });
+    if (!file || found == checks.end() || options.libraries.empty()) {
+        std::fprintf(stderr, "nelk-host: cannot run check \"%s\" for a report at %s\n", id.c_str(), reportPath.c_str());
+        std::exit(2);
+    }
+    runChild(*found, check_settings{options.libraries.front(), options.seed, options.iterations}, file->report());
+#endif
+}
+
 int runValidator(validator_options options) {
-    if (!options.seedGiven) options.seed = std::random_device{}() ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    if (!options.seedGiven)
+        options.seed = std::random_device{}() ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 #if defined(_WIN32)
     options.inProcess = true;  // no fork on Windows; every check runs in this process
 #endif
-    int counts[6] = {};
+    tally counts;
     nlohmann::ordered_json report;
     report["seed"] = options.seed;
     report["libraries"] = nlohmann::ordered_json::array();
     if (!options.json) std::printf("seed %llu\n", static_cast<unsigned long long>(options.seed));
     for (const std::string& library : options.libraries) {
         if (!options.json) std::printf("%s\n", library.c_str());
+        std::fflush(stdout);
         nlohmann::ordered_json checks = nlohmann::ordered_json::array();
         for (const check& each : allChecks()) {
             if (!selected(options, each.id)) {
-                ++counts[static_cast<int>(check_status::skip)];
+                ++counts.counts[static_cast<int>(check_status::skip)];
                 checks.push_back({{"id", each.id}, {"status", "SKIP"}, {"reason", "not selected"}});
                 continue;
             }
             const check_settings settings{library, options.seed, options.iterations};
-            std::string errors;
-#if defined(_WIN32)
-            const check_outcome outcome = runHere(each, settings);
-#else
-            const check_outcome outcome = options.inProcess ? runHere(each, settings)
-                                                            : runIsolated(each, settings, options.timeoutSeconds, errors);
+            check_outcome outcome{check_status::crashed, ""};
+#if !defined(_WIN32)
+            if (!options.inProcess) {
+                isolation_options isolation;
+                isolation.timeoutSeconds = options.timeoutSeconds;
+                isolation.memcheck = options.memcheck;
+                isolation.program = options.executable;
+                isolation.childArguments = {"validate",     library,
+                                            "--run-check",  each.id,
+                                            "--seed",       std::to_string(options.seed),
+                                            "--iterations", std::to_string(options.iterations)};
+                outcome = runIsolated(each, settings, isolation);
+            } else
 #endif
-            ++counts[static_cast<int>(outcome.status)];
+            {
+                outcome = runInProcess(each, settings, options.timeoutSeconds,
+                                       lastWordsFor(options, library, each, counts, report, checks));
+            }
+            ++counts.counts[static_cast<int>(outcome.status)];
             nlohmann::ordered_json entry{{"id", each.id}, {"status", statusName(outcome.status)}, {"reason", outcome.reason}};
-            if (isFailure(outcome.status)) entry["reproduce"] = reproduce(options, library, each.id);
+            if (isFailure(outcome.status)) {
+                entry["reproduce"] = reproduce(options, library, each.id);
+                if (!outcome.stack.empty()) entry["stack"] = outcome.stack;
+                if (!outcome.output.empty()) entry["output"] = outcome.output;
+            }
             checks.push_back(entry);
             if (options.json) continue;
             std::printf("  %-8s %-20s %s\n", statusName(outcome.status), each.id, outcome.reason.c_str());
             if (isFailure(outcome.status)) {
                 std::printf("           reproduce: %s\n", reproduce(options, library, each.id).c_str());
-                if (!errors.empty()) std::printf("           standard error, last part:\n%s\n", lastPart(errors).c_str());
+                if (!outcome.stack.empty()) std::printf("           stack:\n%s", indented(outcome.stack, "             ").c_str());
+                if (!outcome.output.empty())
+                    std::printf("           output of the check's process:\n%s", indented(outcome.output, "             ").c_str());
             }
             std::fflush(stdout);
         }
         report["libraries"].push_back({{"library", library}, {"checks", checks}});
     }
-    const int passed = counts[static_cast<int>(check_status::pass)];
-    const int failed = counts[static_cast<int>(check_status::fail)] + counts[static_cast<int>(check_status::crashed)] +
-                       counts[static_cast<int>(check_status::timeout)];
-    report["summary"] = {{"passed", passed}, {"failed", failed},
-                         {"crashed", counts[static_cast<int>(check_status::crashed)]},
-                         {"timeout", counts[static_cast<int>(check_status::timeout)]},
-                         {"skipped", counts[static_cast<int>(check_status::skip)]},
-                         {"warnings", counts[static_cast<int>(check_status::warn)]}};
+    report["summary"] = counts.object();
     if (options.json) {
-        std::printf("%s\n", report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        std::printf("%s\n", dump(report).c_str());
     } else {
-        std::printf("%d passed, %d failed, %d skipped, %d warnings\n", passed, failed,
-                    counts[static_cast<int>(check_status::skip)], counts[static_cast<int>(check_status::warn)]);
+        std::printf("%s\n", counts.line().c_str());
     }
-    return failed == 0 ? 0 : 1;
+    return counts.failed() == 0 ? 0 : 1;
 }
 
 }  // namespace nelk_validator

@@ -17,8 +17,10 @@ struct validator_options {
     int iterations = 20000;
     double timeoutSeconds = 10;
     bool inProcess = false;  // no child processes: for a debugger
+    bool memcheck = false;   // every check's process under valgrind memcheck
     bool json = false;
     std::string program = "nelk-host";  // how to name this program in reproduce commands
+    std::string executable;             // this program's file, to run it again under valgrind
 };
 
 // The ids and guarantees, one check a line.
@@ -27,5 +29,11 @@ std::string checkList();
 bool knownIds(const validator_options& options, std::string& problem);
 // Runs and reports; returns 0 only when nothing failed, crashed or timed out.
 int runValidator(validator_options options);
+// The child's side of --memcheck: runs check `id` on the first library, reporting into the
+// report file at `reportPath`; never returns.
+[[noreturn]] void runCheckChild(const validator_options& options, const std::string& id, const std::string& reportPath);
+
+// `text` quoted for a POSIX shell, when it needs it.
+std::string shellQuoted(const std::string& text);
 
 }  // namespace nelk_validator

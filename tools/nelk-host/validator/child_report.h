@@ -1,0 +1,58 @@
+// What a check's child process leaves for the validator, in memory the two share: a mapped file,
+// so that it outlives a component that closes descriptors or ends the process, and survives an
+// exec under valgrind. The child writes as it goes (the event it delivers, then the outcome or
+// what ended it); the parent reads it once the child has ended. POSIX only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace nelk_validator {
+
+struct child_report {
+    volatile int finished;  // 1 once status and reason are written
+    int status;             // check_status
+    char reason[4096];
+    char event[1024];       // the event being delivered, kept up to date by the process guard
+    volatile int ended;     // 1 when the process guard saw the component end the process
+    char ending[512];       // what ended it
+    char fault[512];        // what lay at the faulting address, when the guard knew
+    int signal;
+    std::uint64_t pc;
+    int frameCount;
+    std::uint64_t frames[64];
+    int moduleCount;
+    struct module {
+        std::uint64_t bias;
+        char path[256];
+    } modules[64];
+};
+
+// The mapping of a report file; the creator removes the file when done with it.
+class report_file {
+public:
+    // A new, zeroed report in a temporary file; null with `problem` set when none can be made.
+    static std::unique_ptr<report_file> create(std::string& problem);
+    // The report at `path`, made by a parent; null when it cannot be mapped.
+    static std::unique_ptr<report_file> open(const std::string& path);
+    ~report_file();
+    report_file(const report_file&) = delete;
+    report_file& operator=(const report_file&) = delete;
+
+    child_report& report() noexcept { return *report_; }
+    const std::string& path() const noexcept { return path_; }
+
+private:
+    report_file(std::string path, child_report* report, bool owner) : path_(std::move(path)), report_(report), owner_(owner) {}
+    std::string path_;
+    child_report* report_;
+    bool owner_;
+};
+
+// Makes the process guard write what ends this process, and the event being delivered, into
+// `report`, and end it with `failingStatus`; called in the child before the check runs.
+void reportEndingsTo(child_report& report, int failingStatus);
+
+}  // namespace nelk_validator

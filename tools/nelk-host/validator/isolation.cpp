@@ -1,0 +1,237 @@
+#include "isolation.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "child_report.h"
+#include "guarded_memory.h"
+#include "process_guard.h"
+#include "stack_symbols.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define NELK_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NELK_SANITIZED 1
+#endif
+#endif
+
+namespace nelk_validator {
+
+namespace {
+
+// The status a child ends with when the guard saw the component end it.
+const int endedStatus = 70;
+
+std::string readAll(std::FILE* file) {
+    std::string text;
+    if (file == nullptr) return text;
+    std::fflush(file);
+    std::rewind(file);
+    char chunk[4096];
+    for (std::size_t count; (count = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, count);
+    return text;
+}
+
+// What a reader needs of a long output: a sanitizer's report from its first line, or the end.
+std::string excerpt(const std::string& output) {
+    for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"}) {
+        const std::size_t found = output.find(marker);
+        if (found == std::string::npos) continue;
+        const std::size_t start = output.rfind('\n', found);
+        return output.substr(start == std::string::npos ? 0 : start + 1, 3000);
+    }
+    const std::size_t keep = 2000;
+    return output.size() <= keep ? output : "..." + output.substr(output.size() - keep);
+}
+
+std::string during(const std::string& event) { return event.empty() ? std::string() : " during " + event; }
+
+// valgrind's first error in its log, one line for the reason and the block for the output.
+bool firstMemcheckError(const std::string& log, std::string& reason, std::string& block) {
+    std::istringstream lines(log);
+    std::vector<std::string> error;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 2, "==") != 0) continue;
+        const std::size_t end = line.find("== ");
+        if (end == std::string::npos) continue;
+        const std::string message = line.substr(end + 3);
+        if (message.empty() || message.find_first_not_of(' ') == std::string::npos) {
+            if (!error.empty()) break;
+            continue;
+        }
+        error.push_back(message);
+    }
+    if (error.empty()) return false;
+    reason = "valgrind memcheck: " + error[0];
+    for (std::size_t i = 1; i < error.size() && i < 3; ++i) {
+        const std::size_t start = error[i].find_first_not_of(' ');
+        reason += "; " + error[i].substr(start == std::string::npos ? 0 : start);
+    }
+    // The component's frames, up to where the validator called it.
+    for (const std::string& line : error) {
+        block += line + "\n";
+        if (line.find("nelk_validator::subject::") != std::string::npos) break;
+    }
+    return true;
+}
+
+// Waits for the child until the deadline; false when it had to be killed.
+bool waitFor(pid_t child, double seconds, int& status) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    auto pause = std::chrono::microseconds(500);
+    for (;;) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) return true;
+        if (done < 0 && errno != EINTR) return true;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(-child, SIGKILL);
+            kill(child, SIGKILL);
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+        if (pause < std::chrono::milliseconds(10)) pause *= 2;
+    }
+}
+
+}  // namespace
+
+bool memcheckAvailable() {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (!folder.empty() && access((folder + "/valgrind").c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+void runChild(const check& each, const check_settings& settings, child_report& report) {
+    reportEndingsTo(report, endedStatus);
+    nelk_process_guard::describeFaultsWith(describeFault);
+    nelk_process_guard::setWhere(each.id);
+#if defined(__GLIBC__) && !defined(NELK_SANITIZED)
+    // Freed memory is overwritten, so a component that walks a list a nested call changed, or
+    // reads an answer it freed, reads garbage and shows it.
+    if (std::getenv("NELK_UNDER_MEMCHECK") == nullptr) mallopt(M_PERTURB, 0xa5);
+#endif
+    struct stat output {};
+    const bool outputKnown = fstat(1, &output) == 0;
+    nelk_process_guard::arm(true);
+    check_outcome outcome = runHere(each, settings);
+    nelk_process_guard::arm(false);
+    // The descriptors are the process's, not the component's: closing or replacing them would
+    // take a host's own output away.
+    struct stat after {};
+    const bool kept = fstat(1, &after) == 0 && fstat(2, &after) == 0 && after.st_ino == output.st_ino &&
+                      after.st_dev == output.st_dev;
+    if (outputKnown && !kept && (outcome.status == check_status::pass || outcome.status == check_status::warn))
+        outcome = {check_status::fail, "the component closed or replaced the process's standard output or error"};
+    report.status = static_cast<int>(outcome.status);
+    report.reason[0] = '\0';
+    nelk_process_guard::append(report.reason, sizeof report.reason, outcome.reason.c_str());
+    report.finished = 1;
+    std::fflush(nullptr);
+    _exit(0);
+}
+
+check_outcome runIsolated(const check& each, const check_settings& settings, const isolation_options& options) {
+    std::string problem;
+    std::unique_ptr<report_file> file = report_file::create(problem);
+    if (!file) return {check_status::crashed, problem};
+    std::FILE* capture = std::tmpfile();
+    std::string memcheckLog;
+    if (options.memcheck) {
+        memcheckLog = file->path() + ".memcheck";
+    }
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) {
+        if (capture != nullptr) std::fclose(capture);
+        return {check_status::crashed, "cannot start the check's process: " + std::string(std::strerror(errno))};
+    }
+    if (child == 0) {
+        setpgid(0, 0);
+        if (capture != nullptr) {
+            dup2(fileno(capture), 1);
+            dup2(fileno(capture), 2);
+        }
+        if (!options.memcheck) runChild(each, settings, file->report());
+        std::vector<std::string> words = {"valgrind", "--quiet", "--tool=memcheck", "--log-file=" + memcheckLog,
+                                          "--child-silent-after-fork=yes", "--leak-check=no", options.program};
+        for (const std::string& each : options.childArguments) words.push_back(each);
+        words.push_back("--report-file");
+        words.push_back(file->path());
+        std::vector<char*> arguments;
+        for (std::string& word : words) arguments.push_back(&word[0]);
+        arguments.push_back(nullptr);
+        setenv("NELK_UNDER_MEMCHECK", "1", 1);
+        execvp("valgrind", arguments.data());
+        nelk_process_guard::writeAll(2, "cannot run valgrind\n");
+        _exit(127);
+    }
+    setpgid(child, child);  // as the child does, so that killing the group never misses it
+    const double seconds = options.memcheck ? options.timeoutSeconds * 20 : options.timeoutSeconds;
+    int status = 0;
+    const bool finished = waitFor(child, seconds, status);
+    kill(-child, SIGKILL);  // whatever the component started ends with its check
+    const std::string output = readAll(capture);
+    if (capture != nullptr) std::fclose(capture);
+
+    const child_report& report = file->report();
+    const std::string event = report.event;
+    check_outcome outcome{check_status::crashed, ""};
+    if (!finished) {
+        char limit[32];
+        std::snprintf(limit, sizeof limit, "%g", seconds);
+        outcome = {check_status::timeout, std::string("no result after ") + limit + " s" +
+                                              (event.empty() ? "" : "; the last event delivered was " + event)};
+    } else if (report.finished) {
+        outcome = {static_cast<check_status>(report.status), report.reason};
+    } else if (report.ended) {
+        outcome.reason = std::string("the component ") + report.ending + (report.fault[0] ? std::string(": ") + report.fault : "") +
+                         during(event);
+        outcome.stack = symbolizedStack(report);
+    } else if (WIFSIGNALED(status)) {
+        const int signal = WTERMSIG(status);
+        outcome.reason = "signal " + std::to_string(signal) + " (" + strsignal(signal) + ")" + during(event);
+    } else {
+        outcome.reason = "the check's process ended with status " + std::to_string(WEXITSTATUS(status)) +
+                         " without its report" + during(event);
+    }
+    outcome.output = excerpt(output);
+    if (options.memcheck) {
+        std::ifstream logFile(memcheckLog);
+        std::stringstream log;
+        log << logFile.rdbuf();
+        std::remove(memcheckLog.c_str());
+        std::string reason;
+        std::string block;
+        if (firstMemcheckError(log.str(), reason, block)) {
+            if (outcome.status == check_status::pass || outcome.status == check_status::warn) {
+                outcome.status = check_status::fail;
+                outcome.reason = reason;
+            }
+            outcome.output = block + outcome.output;
+        }
+    }
+    return outcome;
+}
+
+}  // namespace nelk_validator
