@@ -58,9 +58,9 @@ std::vector<std::pair<int, std::string>> host_model::storedSlots(int driver, int
 }
 
 std::string host_model::describePanel(const instance& target) {
-    if (target.panel.controls.empty()) return "  (no controls)\n";
+    if (target.panel.controls().empty()) return "  (no controls)\n";
     std::string text;
-    for (const panel_control& each : target.panel.controls) {
+    for (const panel_control& each : target.panel.controls()) {
         text += "  " + nelk_test_kit::escaped(each.id) + (each.type.empty() ? "" : " (" + nelk_test_kit::escaped(each.type) + ")") + ":";
         for (const auto& property : each.properties)
             text += " " + property.first + "=\"" + nelk_test_kit::escaped(property.second) + "\"";

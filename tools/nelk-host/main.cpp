@@ -13,6 +13,7 @@
 #include "component_library.h"
 #include "demo_scenario.h"
 #include "executable_path.h"
+#include "process_guard.h"
 #include "repl.h"
 #include "scenario.h"
 #include "simulator.h"
@@ -64,6 +65,53 @@ int exitStatus(statement_result result) {
     return 1;
 }
 
+// Says at the statement that ran, in the transcript's own form, that the component ended the
+// process; runs inside a signal handler or an exit function.
+bool jsonTranscript = false;
+
+void componentEndedTheRun(const nelk_process_guard::ending& end) {
+    using nelk_process_guard::append;
+    char text[2048] = "the component ";
+    append(text, sizeof text, end.what);
+    if (end.fault[0] != '\0') {
+        append(text, sizeof text, ": ");
+        append(text, sizeof text, end.fault);
+    }
+    if (end.event[0] != '\0') {
+        append(text, sizeof text, " during ");
+        append(text, sizeof text, end.event);
+    }
+    append(text, sizeof text, "; the run cannot go on");
+    const char* where = end.where[0] != '\0' ? end.where : "nelk-host";
+    char line[4096] = "";
+    if (jsonTranscript) {
+        append(line, sizeof line, "{\"event\":\"error\",\"where\":\"");
+        nelk_process_guard::appendJson(line, sizeof line, where);
+        append(line, sizeof line, "\",\"text\":\"");
+        nelk_process_guard::appendJson(line, sizeof line, text);
+        append(line, sizeof line, "\"}\n");
+    } else {
+        append(line, sizeof line, where);
+        append(line, sizeof line, ": error: ");
+        append(line, sizeof line, text);
+        append(line, sizeof line, "\n");
+    }
+    nelk_process_guard::writeAll(1, line);
+}
+
+// While it lives, a component that crashes or ends the process ends the run with status 1 (or
+// its signal) and a message at the statement it happened in.
+struct guarded_run {
+    explicit guarded_run(const host_options& options) {
+        jsonTranscript = options.json;
+        nelk_process_guard::install(componentEndedTheRun, 1);
+        nelk_process_guard::arm(true);
+    }
+    ~guarded_run() { nelk_process_guard::arm(false); }
+    guarded_run(const guarded_run&) = delete;
+    guarded_run& operator=(const guarded_run&) = delete;
+};
+
 // A library that cannot be loaded, or has no entry, is a usage error reported before anything
 // runs.
 bool loadable(const std::string& library) {
@@ -87,6 +135,7 @@ struct host_session {
 
 int runDemo(const host_options& options) {
     if (!loadable(options.library)) return 2;
+    const guarded_run guard(options);
     host_session session(options);
     const int status = exitStatus(session.runner.runText("demo", demoText(options.library)));
     if (status == 0 && options.style() == transcript_style::readable)
@@ -96,6 +145,7 @@ int runDemo(const host_options& options) {
 
 // Every file starts from a fresh host: no instances, slots or delivery mode carried over.
 int runFiles(const host_options& options, const std::vector<std::string>& files) {
+    const guarded_run guard(options);
     int status = 0;
     for (const std::string& file : files) {
         host_session session(options);
@@ -107,6 +157,7 @@ int runFiles(const host_options& options, const std::vector<std::string>& files)
 
 int runPrompt(const host_options& options) {
     if (!loadable(options.library)) return 2;
+    const guarded_run guard(options);
     host_session session(options);
     return runRepl(session.runner, session.host);
 }

@@ -2,15 +2,26 @@
 // by whoever holds them; host's thread.
 #pragma once
 
-#include <map>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace nelk_host_tool {
 
+// Where a control stands on its panel, in pixels; a layout without it is laid out in a flow.
+struct control_geometry {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
 struct panel_control {
     std::string id;
-    std::string type;
+    std::string type;     // "label", "button", "alarm", "text" (an input), or any other word
+    std::string command;  // what a click sends (a button), as "name=value"; empty for none
+    std::optional<control_geometry> geometry;
     std::vector<std::pair<std::string, std::string>> properties;  // in declaration order
 
     // The property's value, or null when the control has no such property; the pointer is valid
@@ -20,16 +31,29 @@ struct panel_control {
 };
 
 struct panel_layout {
-    std::string file;               // the path the component asked for
-    std::vector<panel_control> controls;  // in layout order
+    std::string file;   // the path the component asked for
+    std::string title;  // the layout's "panel" name, if it gives one
+    int width = 0;      // the panel's size in pixels, 0 when the layout does not say
+    int height = 0;
 
+    const std::vector<panel_control>& controls() const noexcept { return controls_; }
     // The control with that id, or null; valid until a control is added or the layout replaced.
     panel_control* find(const std::string& id);
     const panel_control* find(const std::string& id) const;
+    // Adds a control after the others; false, adding nothing, when one has its id already.
+    bool add(panel_control control);
+
+private:
+    std::vector<panel_control> controls_;               // in layout order
+    std::unordered_map<std::string, std::size_t> index_;  // id -> position
 };
 
-// Reads a layout file (JSON: {"controls": [{"id", "type", "properties": {name: text}}]}).
-// On a missing or broken file returns an empty layout and sets `problem` to why.
+// Reads a layout file, JSON:
+//   {"panel": NAME, "width": N, "height": N,
+//    "controls": [{"id", "type", "command", "x", "y", "width", "height", "properties": {name: text}}]}
+// Everything but "controls" and each control's "id" may be left out. A missing, unreadable or
+// broken file (not JSON, not a file, nested past 32 levels) gives an empty layout and sets
+// `problem` to why; a control that cannot be taken is left out with `problem` set.
 panel_layout loadLayout(const std::string& path, std::string& problem);
 
 }  // namespace nelk_host_tool

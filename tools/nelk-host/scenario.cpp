@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "host_rules.h"
+#include "process_guard.h"
 
 namespace nelk_host_tool {
 
@@ -32,7 +33,13 @@ bool tokenize(const std::string& line, std::vector<token>& tokens, std::string& 
         if (byte == '#') break;
         token word;
         if (byte != '"') {
-            while (position < line.size() && !isBlank(line[position])) word.text += line[position++];
+            while (position < line.size() && !isBlank(line[position])) {
+                if (line[position] == '\0') {
+                    problem = "a zero byte in a word: texts reach the component as C texts, which end at it";
+                    return false;
+                }
+                word.text += line[position++];
+            }
             tokens.push_back(word);
             continue;
         }
@@ -44,6 +51,10 @@ bool tokenize(const std::string& line, std::vector<token>& tokens, std::string& 
             if (next == '"') {
                 closed = true;
                 break;
+            }
+            if (next == '\0') {
+                problem = "a zero byte inside a quoted text: texts reach the component as C texts, which end at it";
+                return false;
             }
             if (next != '\\') {
                 word.text += next;
@@ -62,6 +73,10 @@ bool tokenize(const std::string& line, std::vector<token>& tokens, std::string& 
                 const int low = position + 1 < line.size() ? hexDigit(line[position + 1]) : -1;
                 if (high < 0 || low < 0) {
                     problem = "\\x needs two hexadecimal digits";
+                    return false;
+                }
+                if (high == 0 && low == 0) {
+                    problem = "\\x00 cannot stand in a text: texts reach the component as C texts, which end at a zero byte";
                     return false;
                 }
                 word.text += static_cast<char>(high * 16 + low);
@@ -118,6 +133,8 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
     std::vector<token> words;
     std::string problem;
     if (!tokenize(line, words, problem)) return fail(where, problem);
+    nelk_process_guard::setWhere(where.c_str());
+    nelk_process_guard::setEvent("");
     if (words.empty()) return statement_result::ok;
     const statement_form* form = words[0].quoted ? nullptr : findStatement(words[0].text);
     if (form == nullptr) {

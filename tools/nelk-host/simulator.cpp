@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "notifications.h"
+#include "process_guard.h"
 
 namespace nelk_host_tool {
 
@@ -50,7 +51,11 @@ void simulator::reportBreaches(instance& source) {
 // Every call into a component goes through here: the instance's rules see the call begin and
 // end (texts still out when its outermost call returns are breaches), and the queue delivers
 // what waited once no call is in progress.
-const char* simulator::deliver(instance& target, void* data, int kind) {
+const char* simulator::deliver(instance& target, void* data, int kind, const std::string& what) {
+    output_.delivered(target.name, kind, what);
+    nelk_process_guard::setEvent(("kind " + std::to_string(kind) + " " + nelk_test_kit::escaped(what) + " to " +
+                                  nelk_test_kit::escaped(target.name))
+                                     .c_str());
     queue_.enter();
     target.rules.callBegins();
     const char* result = target.component->callback(data, kind);
@@ -64,10 +69,8 @@ void simulator::deliverSlot(const slot_event& event) {
     instance* target = model_.find(event.target);
     if (target == nullptr || target->phase != instance_phase::live || target->component == nullptr) return;
     nelk_test_kit::slot_notification notification(event.driver, event.slot, event.text);
-    output_.delivered(target->name, nelk_kind::slotValue,
-                      "slot " + std::to_string(event.driver) + " " + std::to_string(event.slot) + " " +
-                          quotedOrNull(event.text));
-    deliver(*target, notification.record(), nelk_kind::slotValue);
+    deliver(*target, notification.record(), nelk_kind::slotValue,
+            "slot " + std::to_string(event.driver) + " " + std::to_string(event.slot) + " " + quotedOrNull(event.text));
 }
 
 void simulator::report(instance& target, int driver, int slot, const std::string& text) {
@@ -91,6 +94,7 @@ bool simulator::load(const std::string& name, const std::string& library, const 
     target.host = std::make_unique<instance_host>(*this, target);
 
     output_.lifecycle(name, "create from " + library + " with load text " + quotedOrNull(loadText));
+    nelk_process_guard::setEvent(("the creation of " + nelk_test_kit::escaped(name)).c_str());
     queue_.enter();
     target.rules.callBegins();
     target.component = opened->create(target.host.get(), loadText ? loadText->c_str() : nullptr);
@@ -110,18 +114,17 @@ bool simulator::command(const std::string& name, const std::optional<std::string
                         std::optional<std::string>* answer) {
     instance* target = live(name, "send a command to");
     if (target == nullptr) return false;
-    output_.delivered(name, nelk_kind::commandText, "command " + quotedOrNull(text));
     std::optional<std::string> copy;
     queue_.enter();  // the give-back below belongs to the same step as the command
-    const char* returned = deliver(*target, const_cast<char*>(text ? text->c_str() : nullptr), nelk_kind::commandText);
+    const char* returned = deliver(*target, const_cast<char*>(text ? text->c_str() : nullptr), nelk_kind::commandText,
+                                   "command " + quotedOrNull(text));
     if (returned != nullptr) {
         copy = std::string(returned);
         if (copy->empty()) output_.warning(name, "a kind-3 answer was an empty text; an empty answer should be null");
     }
     output_.answered(name, copy ? &*copy : nullptr);
     if (returned != nullptr) {
-        output_.delivered(name, nelk_kind::giveBackAnswer, "give back the answer");
-        deliver(*target, const_cast<char*>(returned), nelk_kind::giveBackAnswer);
+        deliver(*target, const_cast<char*>(returned), nelk_kind::giveBackAnswer, "give back the answer");
     }
     queue_.leave();
     if (answer != nullptr) *answer = copy;
@@ -133,8 +136,8 @@ bool simulator::control(const std::string& name, const std::optional<std::string
     instance* target = live(name, "send a control event to");
     if (target == nullptr) return false;
     nelk_test_kit::control_notification notification(controlId, commandText);
-    output_.delivered(name, nelk_kind::controlEvent, "control " + quotedOrNull(controlId) + " " + quotedOrNull(commandText));
-    deliver(*target, notification.record(), nelk_kind::controlEvent);
+    deliver(*target, notification.record(), nelk_kind::controlEvent,
+            "control " + quotedOrNull(controlId) + " " + quotedOrNull(commandText));
     return true;
 }
 
@@ -142,8 +145,7 @@ bool simulator::timer(const std::string& name, int id) {
     instance* target = live(name, "fire a timer on");
     if (target == nullptr) return false;
     target->runningTimers.insert(id);
-    output_.delivered(name, nelk_kind::timerFired, "timer " + std::to_string(id));
-    deliver(*target, word(id), nelk_kind::timerFired);
+    deliver(*target, word(id), nelk_kind::timerFired, "timer " + std::to_string(id));
     if (target->runningTimers.count(id) != 0) output_.note(name, "timer " + std::to_string(id) + " is still running");
     return true;
 }
@@ -151,8 +153,7 @@ bool simulator::timer(const std::string& name, int id) {
 bool simulator::number(const std::string& name, int value) {
     instance* target = live(name, "send a number to");
     if (target == nullptr) return false;
-    output_.delivered(name, nelk_kind::numberValue, "number " + std::to_string(value));
-    deliver(*target, word(value), nelk_kind::numberValue);
+    deliver(*target, word(value), nelk_kind::numberValue, "number " + std::to_string(value));
     return true;
 }
 
@@ -160,8 +161,7 @@ bool simulator::data(const std::string& name, const std::optional<std::string>& 
     instance* target = live(name, "send data to");
     if (target == nullptr) return false;
     std::string copy = text.value_or("");
-    output_.delivered(name, nelk_kind::dataPointer, "data " + quotedOrNull(text));
-    deliver(*target, text ? &copy[0] : nullptr, nelk_kind::dataPointer);
+    deliver(*target, text ? &copy[0] : nullptr, nelk_kind::dataPointer, "data " + quotedOrNull(text));
     return true;
 }
 
@@ -169,9 +169,8 @@ bool simulator::notify(const std::string& name, int driver, int slot, const std:
     instance* target = live(name, "notify");
     if (target == nullptr) return false;
     nelk_test_kit::slot_notification notification(driver, slot, text);
-    output_.delivered(name, nelk_kind::slotValue,
-                      "slot " + std::to_string(driver) + " " + std::to_string(slot) + " " + quotedOrNull(text));
-    deliver(*target, notification.record(), nelk_kind::slotValue);
+    deliver(*target, notification.record(), nelk_kind::slotValue,
+            "slot " + std::to_string(driver) + " " + std::to_string(slot) + " " + quotedOrNull(text));
     return true;
 }
 
@@ -191,6 +190,7 @@ bool simulator::remove(const std::string& name) {
     if (target == nullptr) return false;
     target->phase = instance_phase::deleting;
     output_.lifecycle(name, "delete");
+    nelk_process_guard::setEvent(("the deletion of " + nelk_test_kit::escaped(name)).c_str());
     queue_.enter();
     target->rules.deletionBegins();
     target->rules.callBegins();

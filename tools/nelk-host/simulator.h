@@ -60,7 +60,8 @@ public:
 
 private:
     instance* live(const std::string& name, const char* action);
-    const char* deliver(instance& target, void* data, int kind);
+    // Shows the call (`what` it carries), names it to the process guard, and makes it.
+    const char* deliver(instance& target, void* data, int kind, const std::string& what);
     void deliverSlot(const slot_event& event);
     void report(instance& target, int driver, int slot, const std::string& text);
     void reportBreaches(instance& source);

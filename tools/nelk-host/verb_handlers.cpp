@@ -52,9 +52,9 @@ void* verb_handlers::showPanel(instance& source, const nelk_test_kit::command_li
     source.panel = loadLayout(path, problem);
     if (!problem.empty()) {
         output_.warning(source.name, problem);
-        if (source.panel.controls.empty()) return nullptr;
+        if (source.panel.controls().empty()) return nullptr;
     }
-    output_.note(source.name, "panel 1 shows " + path + " (" + std::to_string(source.panel.controls.size()) + " controls)");
+    output_.note(source.name, "panel 1 shows " + path + " (" + std::to_string(source.panel.controls().size()) + " controls)");
     return word(1);
 }
 
@@ -72,8 +72,10 @@ void verb_handlers::setProperty(instance& source, const nelk_test_kit::command_l
     panel_control* target = source.panel.find(id);
     if (target == nullptr) {
         output_.warning(source.name, "control '" + id + "' is not in the layout; it is created");
-        source.panel.controls.push_back(panel_control{id, "", {}});
-        target = &source.panel.controls.back();
+        panel_control created;
+        created.id = id;
+        source.panel.add(std::move(created));
+        target = source.panel.find(id);
     }
     target->set(property, value);
 }
@@ -106,7 +108,7 @@ void* verb_handlers::listControls(instance& source, const nelk_test_kit::command
     const std::string& filter = line.texts.at(1);
     std::string answer;
     if (panel == hostPanel) {
-        for (const panel_control& each : source.panel.controls) {
+        for (const panel_control& each : source.panel.controls()) {
             if (each.id.compare(0, filter.size(), filter) == 0) answer += (answer.empty() ? "" : ",") + each.id;
         }
     } else {
