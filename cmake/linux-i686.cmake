@@ -9,3 +9,8 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 set(FIND_LIBRARY_USE_LIB64_PATHS OFF)
 set_property(GLOBAL PROPERTY FIND_LIBRARY_USE_LIB64_PATHS OFF)
+# Test programs run under Debian's qemu-user where the kernel cannot run 32-bit programs itself.
+find_program(NELK_QEMU_I386 NAMES qemu-i386 qemu-i386-static)
+if(NELK_QEMU_I386)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${NELK_QEMU_I386})
+endif()

@@ -150,6 +150,37 @@ public:
     }
 };
 
+// Records built byte by byte as the host builds them: little-endian words at the host's offsets
+// (pointer-wide where pointers are wider), read by the component as the fields they are. Run in
+// the 32-bit build, this is the host's own layout at run time.
+TEST_F(DispatcherTest, HostRecordsAreReadAtTheHostsOffsets) {
+    const std::size_t pointer = sizeof(void*);
+    auto put = [](unsigned char* at, const void* value, std::size_t size) { std::memcpy(at, value, size); };
+    alignas(void*) unsigned char slot[64] = {};
+    const int device = 12;
+    const int index = 7;
+    const char* text = "Camera 1";
+    put(slot + 0, &device, 4);
+    put(slot + 8, &index, 4);
+    put(slot + 16, &text, pointer);
+    component.callback(slot, 1);
+
+    parsedCommand command("alarm=1");
+    alignas(void*) unsigned char control[64] = {};
+    const char* id = "ActionAll";
+    const parsedCommand* commandPointer = &command;
+    const std::size_t idAt = pointer == 4 ? 12 : 16;
+    put(control + idAt, &id, pointer);
+    put(control + idAt + pointer, &commandPointer, pointer);
+    component.callback(control, 2);
+    EXPECT_EQ(component.calls, (std::vector<std::string>{"slot 12 7 Camera 1", "button ActionAll alarm=1"}));
+    if (pointer == 4) {
+        EXPECT_EQ(sizeof(parsedCommand), 148u);
+        EXPECT_EQ(reinterpret_cast<const unsigned char*>(&command.value) - reinterpret_cast<const unsigned char*>(&command), 132);
+        EXPECT_EQ(reinterpret_cast<const unsigned char*>(&command.buffer) - reinterpret_cast<const unsigned char*>(&command), 144);
+    }
+}
+
 TEST(DispatcherNestingTest, NestedCallsAreIndependent) {
     nesting_host host;
     echo_component component(&host, "");

@@ -1,11 +1,12 @@
 # Runs the validator on a broken component; the check meant for it must report STATUS with a
 # reason matching REASON, the run must exit 1 and print how to reproduce it.
 #   COMMAND LIBRARY CHECK STATUS [REASON] [ONLY: ids, comma-separated] [OPTIONS: extra options, ;-separated]
+#   [EMULATOR: what runs the program in a cross build]
 set(selection "")
 if(ONLY)
     set(selection --only ${ONLY})
 endif()
-execute_process(COMMAND ${COMMAND} validate ${LIBRARY} --seed 7 --timeout 2 ${selection} ${OPTIONS}
+execute_process(COMMAND ${EMULATOR} ${COMMAND} validate ${LIBRARY} --seed 7 --timeout 2 ${selection} ${OPTIONS}
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT status EQUAL 1)
     message(FATAL_ERROR "exit status ${status}, expected 1\n${output}")

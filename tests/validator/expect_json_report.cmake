@@ -1,6 +1,6 @@
 # --json prints one valid JSON document even when the component writes to standard output; the
 # failed check carries that output.
-execute_process(COMMAND ${COMMAND} --json validate ${LIBRARY} --seed 7 --only library-load
+execute_process(COMMAND ${EMULATOR} ${COMMAND} --json validate ${LIBRARY} --seed 7 --only library-load
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 if(NOT status EQUAL 1)
     message(FATAL_ERROR "exit status ${status}, expected 1\n${output}${errors}")

@@ -223,7 +223,11 @@ check_outcome runIsolated(const check& each, const check_settings& settings, con
         std::remove(memcheckLog.c_str());
         std::string reason;
         std::string block;
-        if (firstMemcheckError(log.str(), reason, block)) {
+        if (log.str().find("valgrind:  Fatal error") != std::string::npos ||
+            log.str().find("valgrind: Fatal error") != std::string::npos) {
+            outcome = {check_status::crashed, "valgrind could not run the check; its log follows"};
+            outcome.output = log.str().substr(0, 2000) + outcome.output;
+        } else if (firstMemcheckError(log.str(), reason, block)) {
             if (outcome.status == check_status::pass || outcome.status == check_status::warn) {
                 outcome.status = check_status::fail;
                 outcome.reason = reason;

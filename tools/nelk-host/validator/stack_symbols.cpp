@@ -21,11 +21,13 @@ std::string hex(std::uint64_t value) {
     return text;
 }
 
+#if defined(NELK_HAVE_LIBDW)
 std::string demangled(const char* name) {
     int status = 0;
     std::unique_ptr<char, void (*)(void*)> readable(abi::__cxa_demangle(name, nullptr, nullptr, &status), std::free);
     return status == 0 && readable ? std::string(readable.get()) : std::string(name);
 }
+#endif
 
 // The library a frame lies in: the one loaded nearest below it.
 const child_report::module* moduleOf(const child_report& report, std::uint64_t pc) {
@@ -72,11 +74,11 @@ std::string symbolizedStack(const child_report& report, int frames) {
     int shown = 0;
     for (int i = first; i < report.frameCount && shown < frames; ++i, ++shown) {
         const std::uint64_t pc = report.frames[i];
-        const std::uint64_t lookup = i == first ? pc : pc - 1;  // a return address follows its call
         const child_report::module* module = moduleOf(report, pc);
         std::string line = "#" + std::to_string(shown) + " ";
         std::string where;
 #if defined(NELK_HAVE_LIBDW)
+        const std::uint64_t lookup = i == first ? pc : pc - 1;  // a return address follows its call
         Dwfl_Module* found = dwfl ? dwfl_addrmodule(dwfl.get(), lookup) : nullptr;
         const char* function = found != nullptr ? dwfl_module_addrname(found, lookup) : nullptr;
         if (function != nullptr) line += demangled(function);
