@@ -1,7 +1,5 @@
 #include "transcript.h"
 
-#include <nlohmann/json.hpp>
-
 #include "host_rules.h"
 
 namespace nelk_host_tool {
@@ -16,10 +14,24 @@ const char* const cyan = "\x1b[36m";
 const char* const yellow = "\x1b[33m";
 const char* const red = "\x1b[1;31m";
 const char* const reset = "\x1b[0m";
+
+std::string text(const nlohmann::ordered_json& event, const char* key) {
+    auto found = event.find(key);
+    return found != event.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
 }  // namespace
 
 transcript::transcript(std::FILE* out, transcript_style style, bool colour)
     : out_(out), style_(style), colour_(colour && style == transcript_style::readable) {}
+
+void transcript::listen(std::function<void(const nlohmann::ordered_json&)> listener) {
+    listeners_.push_back(std::move(listener));
+}
+
+void transcript::emit(const nlohmann::ordered_json& event) {
+    if (out_ != nullptr) print(event);
+    for (const auto& listener : listeners_) listener(event);
+}
 
 void transcript::line(const char* colour, const std::string& tag, const std::string& instance, const std::string& text) {
     const bool painted = colour_ && colour != plain;
@@ -28,104 +40,81 @@ void transcript::line(const char* colour, const std::string& tag, const std::str
     std::fflush(out_);
 }
 
-void transcript::json(const char* event, const std::string& instance, const std::string& key, const std::string& value,
-                      const std::string& extraKey, const std::string* extraValue) {
-    nlohmann::ordered_json object;
-    object["event"] = event;
-    if (!instance.empty()) object["instance"] = instance;
-    object[key] = value;
-    if (!extraKey.empty()) object[extraKey] = extraValue ? nlohmann::ordered_json(*extraValue) : nlohmann::ordered_json();
-    emit(object);
-}
-
-void transcript::emit(const nlohmann::ordered_json& object) {
-    std::fprintf(out_, "%s\n", object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
-    std::fflush(out_);
+void transcript::print(const nlohmann::ordered_json& event) {
+    const std::string kind = text(event, "event");
+    if (style_ == transcript_style::quiet && kind != "error") return;
+    if (style_ == transcript_style::json) {
+        std::fprintf(out_, "%s\n", event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        std::fflush(out_);
+        return;
+    }
+    const std::string instance = text(event, "instance");
+    if (kind == "deliver") {
+        const auto number = event.find("kind");
+        const std::string prefix = number != event.end() ? "[" + std::to_string(number->get<int>()) + "] " : "";
+        line(cyan, "host>", instance, prefix + escaped(text(event, "what")));
+    } else if (kind == "send") {
+        line(green, "<comp", instance, escaped(text(event, "line")));
+    } else if (kind == "host-answer") {
+        line(cyan, "host>", instance, "-> " + text(event, "answer"));
+    } else if (kind == "answer") {
+        const auto answer = event.find("answer");
+        line(green, "<answer", instance, answer->is_null() ? "null" : "\"" + escaped(answer->get<std::string>()) + "\"");
+    } else if (kind == "note") {
+        line(dim, "note", instance, escaped(text(event, "text"), true));
+    } else if (kind == "warning") {
+        line(yellow, "warning", instance, escaped(text(event, "text"), true));
+    } else if (kind == "error") {
+        std::fprintf(out_, "%s%s: error: %s%s\n", colour_ ? red : "", text(event, "where").c_str(),
+                     text(event, "text").c_str(), colour_ ? reset : "");
+        std::fflush(out_);
+    } else if (kind == "show") {
+        line(plain, "panel", instance, text(event, "title"));
+        std::fprintf(out_, "%s", text(event, "body").c_str());
+        std::fflush(out_);
+    }
 }
 
 void transcript::delivered(const std::string& instance, int kind, const std::string& what) {
-    if (style_ == transcript_style::quiet) return;
-    if (style_ == transcript_style::json) {
-        emit({{"event", "deliver"}, {"instance", instance}, {"kind", kind}, {"what", what}});
-        return;
-    }
-    line(cyan, "host>", instance, "[" + std::to_string(kind) + "] " + escaped(what));
+    emit({{"event", "deliver"}, {"instance", instance}, {"kind", kind}, {"what", what}});
 }
 
 void transcript::lifecycle(const std::string& instance, const std::string& what) {
-    if (style_ == transcript_style::quiet) return;
-    if (style_ == transcript_style::json) {
-        emit({{"event", "deliver"}, {"instance", instance}, {"what", what}});
-        return;
-    }
-    line(cyan, "host>", instance, escaped(what));
+    emit({{"event", "deliver"}, {"instance", instance}, {"what", what}});
 }
 
 void transcript::sent(const std::string& instance, const std::string& line) {
-    if (style_ == transcript_style::quiet) return;
-    if (style_ == transcript_style::json) {
-        json("send", instance, "line", line);
-        return;
-    }
-    this->line(green, "<comp", instance, escaped(line));
+    emit({{"event", "send"}, {"instance", instance}, {"line", line}});
 }
 
 void transcript::hostAnswered(const std::string& instance, const std::string& answer) {
-    if (style_ == transcript_style::quiet) return;
-    if (style_ == transcript_style::json) {
-        json("host-answer", instance, "answer", answer);
-        return;
-    }
-    line(cyan, "host>", instance, "-> " + answer);
+    emit({{"event", "host-answer"}, {"instance", instance}, {"answer", answer}});
 }
 
 void transcript::answered(const std::string& instance, const std::string* answer) {
-    if (style_ == transcript_style::quiet) return;
-    if (style_ == transcript_style::json) {
-        emit({{"event", "answer"}, {"instance", instance},
-              {"answer", answer ? nlohmann::ordered_json(*answer) : nlohmann::ordered_json()}});
-        return;
-    }
-    line(green, "<answer", instance, answer ? "\"" + escaped(*answer) + "\"" : "null");
+    emit({{"event", "answer"}, {"instance", instance}, {"answer", answer ? nlohmann::ordered_json(*answer) : nlohmann::ordered_json()}});
 }
 
 void transcript::note(const std::string& instance, const std::string& text) {
-    if (style_ == transcript_style::quiet) return;
-    if (style_ == transcript_style::json) {
-        json("note", instance, "text", text);
-        return;
-    }
-    line(dim, "note", instance, escaped(text, true));
+    nlohmann::ordered_json event{{"event", "note"}};
+    if (!instance.empty()) event["instance"] = instance;
+    event["text"] = text;
+    emit(event);
 }
 
 void transcript::warning(const std::string& instance, const std::string& text) {
-    if (style_ == transcript_style::quiet) return;
-    if (style_ == transcript_style::json) {
-        json("warning", instance, "text", text);
-        return;
-    }
-    line(yellow, "warning", instance, escaped(text, true));
+    nlohmann::ordered_json event{{"event", "warning"}};
+    if (!instance.empty()) event["instance"] = instance;
+    event["text"] = text;
+    emit(event);
 }
 
 void transcript::error(const std::string& where, const std::string& text) {
-    if (style_ == transcript_style::json) {
-        json("error", "", "where", where, "text", &text);
-        return;
-    }
-    const bool painted = colour_;
-    std::fprintf(out_, "%s%s: error: %s%s\n", painted ? red : "", where.c_str(), text.c_str(), painted ? reset : "");
-    std::fflush(out_);
+    emit({{"event", "error"}, {"where", where}, {"text", text}});
 }
 
 void transcript::block(const std::string& instance, const std::string& title, const std::string& body) {
-    if (style_ == transcript_style::quiet) return;
-    if (style_ == transcript_style::json) {
-        json("show", instance, "title", title, "body", &body);
-        return;
-    }
-    line(plain, "panel", instance, title);
-    std::fprintf(out_, "%s", body.c_str());
-    std::fflush(out_);
+    emit({{"event", "show"}, {"instance", instance}, {"title", title}, {"body", body}});
 }
 
 }  // namespace nelk_host_tool

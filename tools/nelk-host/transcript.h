@@ -1,12 +1,15 @@
-// What the host tells its user: every delivery, line, answer, warning and protocol error, one
-// event a line (readable, with control bytes escaped), one JSON object a line, or errors only.
-// Texts passed in are read during the call only. Host's thread.
+// What the host tells its user: every delivery, line, answer, warning and protocol error. Each
+// is one event object (the --json form); it is printed one event a line (readable, control bytes
+// escaped), one JSON object a line, or not at all but for errors, and handed to the listeners
+// (a live page, a recorder). Texts passed in are read during the call only. Host's thread.
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
-#include <nlohmann/json_fwd.hpp>
+#include <nlohmann/json.hpp>
 
 namespace nelk_host_tool {
 
@@ -14,11 +17,15 @@ enum class transcript_style { readable, json, quiet };
 
 class transcript {
 public:
-    // out: where events go; not owned, must outlive the transcript. Colour only when `colour` is
-    // set (a terminal) and the style is readable.
+    // out: where events are printed; not owned, must outlive the transcript; null prints
+    // nothing. Colour only when `colour` is set (a terminal) and the style is readable.
     transcript(std::FILE* out, transcript_style style, bool colour);
 
-    // A call into a component: kind and what it carried, e.g. "command text=Camera 1".
+    // Called with every event, in every style, after it is printed; the object is valid during
+    // the call only. Listeners are called in the order added, on the host's thread.
+    void listen(std::function<void(const nlohmann::ordered_json& event)> listener);
+
+    // A call into a component: kind and what it carried, e.g. "command 'text=Camera 1'".
     void delivered(const std::string& instance, int kind, const std::string& what);
     // The entry's call or the deletion of an instance, e.g. "delete".
     void lifecycle(const std::string& instance, const std::string& what);
@@ -31,20 +38,21 @@ public:
     void answered(const std::string& instance, const std::string* answer);
     void note(const std::string& instance, const std::string& text);
     void warning(const std::string& instance, const std::string& text);
-    // A protocol breach or a failed expectation; shown in every style.
+    // A protocol breach or a failed expectation; shown in every style. `where` is
+    // "file:line" or "instance NAME".
     void error(const std::string& where, const std::string& text);
     // A multi-line block such as a panel listing.
     void block(const std::string& instance, const std::string& title, const std::string& body);
 
 private:
+    void emit(const nlohmann::ordered_json& event);
+    void print(const nlohmann::ordered_json& event);
     void line(const char* colour, const std::string& tag, const std::string& instance, const std::string& text);
-    void json(const char* event, const std::string& instance, const std::string& key, const std::string& value,
-              const std::string& extraKey = "", const std::string* extraValue = nullptr);
-    void emit(const nlohmann::ordered_json& object);
 
     std::FILE* out_;
     transcript_style style_;
     bool colour_;
+    std::vector<std::function<void(const nlohmann::ordered_json&)>> listeners_;
 };
 
 }  // namespace nelk_host_tool

@@ -12,7 +12,7 @@ const char hostPanel[] = "1";
 
 void* word(std::intptr_t value) { return reinterpret_cast<void*>(value); }
 
-std::string quoted(const std::string& text) { return "\"" + nelk_test_kit::escaped(text) + "\""; }
+std::string shownText(const std::string& text) { return "\"" + nelk_test_kit::escaped(text) + "\""; }
 
 }  // namespace
 
@@ -98,7 +98,7 @@ void* verb_handlers::getProperty(instance& source, const nelk_test_kit::command_
         const std::string* value = target->find(property);
         answer = property + "=" + (value != nullptr ? *value : "");
     }
-    shownAnswer = quoted(answer);
+    shownAnswer = shownText(answer);
     return source.rules.handOut(text, answer);
 }
 
@@ -114,7 +114,7 @@ void* verb_handlers::listControls(instance& source, const nelk_test_kit::command
     } else {
         output_.warning(source.name, "no panel '" + panel + "'; no controls listed");
     }
-    shownAnswer = quoted(answer);
+    shownAnswer = shownText(answer);
     return source.rules.handOut(text, answer);
 }
 
