@@ -33,6 +33,12 @@ std::vector<instance*> host_model::inOrder() {
     return all;
 }
 
+std::vector<const instance*> host_model::inOrder() const {
+    std::vector<const instance*> all;
+    for (const std::string& name : order_) all.push_back(instances_.at(name).get());
+    return all;
+}
+
 std::shared_ptr<nelk_test_kit::component_library> host_model::open(const std::string& path) {
     std::shared_ptr<nelk_test_kit::component_library> opened = libraries_[path].lock();
     if (opened) return opened;

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -39,6 +40,7 @@ private:
 struct instance {
     std::string name;
     std::shared_ptr<nelk_test_kit::component_library> library;
+    std::optional<std::string> loadText;  // what the entry was given (nullopt: a null pointer)
     std::unique_ptr<instance_host> host;
     nelk_client_callback* component = nullptr;
     instance_phase phase = instance_phase::creating;
@@ -68,6 +70,7 @@ public:
     instance& add(const std::string& name);
     // Instances in creation order; valid while the model lives and no instance is added.
     std::vector<instance*> inOrder();
+    std::vector<const instance*> inOrder() const;
 
     // The library at `path`, opened once and shared while any instance uses it; the opened
     // library (check loaded()) is kept only when it loaded.

@@ -41,20 +41,6 @@ struct host_options {
     delivery_mode mode() const { return immediate ? delivery_mode::immediate : delivery_mode::queued; }
 };
 
-// The demo names the library's directory in one expectation; quote it for the scenario text.
-std::string demoText(const std::string& library) {
-    std::string directory;
-    for (const char byte : directoryOf(library)) {
-        if (byte == '\\' || byte == '"') directory += '\\';
-        directory += byte;
-    }
-    std::string text = demoScenario();
-    const std::string marker = "{dir}";
-    const std::size_t at = text.find(marker);
-    if (at != std::string::npos) text.replace(at, marker.size(), directory);
-    return text;
-}
-
 int exitStatus(statement_result result) {
     switch (result) {
     case statement_result::ok: return 0;
@@ -137,7 +123,7 @@ int runDemo(const host_options& options) {
     if (!loadable(options.library)) return 2;
     const guarded_run guard(options);
     host_session session(options);
-    const int status = exitStatus(session.runner.runText("demo", demoText(options.library)));
+    const int status = exitStatus(session.runner.runText("demo", demoScenario(options.library)));
     if (status == 0 && options.style() == transcript_style::readable)
         std::printf("demo finished: both panels showed the slot's text\n");
     return status;
@@ -155,11 +141,12 @@ int runFiles(const host_options& options, const std::vector<std::string>& files)
     return status;
 }
 
-int runPrompt(const host_options& options) {
+int runPrompt(const host_options& options, const repl_options& prompt) {
     if (!loadable(options.library)) return 2;
     const guarded_run guard(options);
-    host_session session(options);
-    return runRepl(session.runner, session.host);
+    transcript output(stdout, options.style(), isTerminal(1) && !options.noColour);
+    live_session session(output, options.library, options.mode());
+    return runRepl(session, prompt);
 }
 
 // A whole number from `low` to `high`, written in plain decimal and nothing else.
@@ -258,7 +245,11 @@ int main(int argc, char** argv) {
 
     CLI::App* repl = app.add_subcommand("repl", "type scenario statements interactively");
     std::string replLibrary;
+    repl_options prompt;
+    prompt.historyFile = defaultHistoryFile();
     repl->add_option("library", replLibrary, "the component library that loads use by default");
+    repl->add_flag("--watch", prompt.watch, "reload a library whose file changed, before the next statement");
+    repl->add_option("--history", prompt.historyFile, "where typed lines are kept (default $NELK_HOST_HISTORY or ~/.nelk-host_history)");
 
     CLI::App* validate = app.add_subcommand("validate", "run the validator's checks against component libraries");
     nelk_validator::validator_options checks;
@@ -306,7 +297,7 @@ int main(int argc, char** argv) {
     if (*run) return runFiles(options, files);
     if (*repl) {
         if (!replLibrary.empty()) options.library = replLibrary;
-        return runPrompt(options);
+        return runPrompt(options, prompt);
     }
     return runDemo(options);
 }

@@ -16,7 +16,7 @@ namespace nelk_host_tool {
 
 namespace {
 
-std::optional<std::string> readStatement(bool terminal) {
+std::optional<std::string> readLine(bool terminal) {
 #if defined(NELK_HAVE_EDITLINE)
     if (terminal) {
         char* typed = readline("nelk> ");
@@ -33,26 +33,49 @@ std::optional<std::string> readStatement(bool terminal) {
     }
     std::string line;
     if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
+}
+
+void printHelp() {
+    std::printf("Statements (as in a scenario file):\n%s", statementHelp().c_str());
+    std::printf("Session commands:\n%s", live_session::commandHelp());
+    std::printf("  help                                        this list\n"
+                "  quit                                        delete the instances and leave\n");
 }
 
 }  // namespace
 
-int runRepl(scenario_runner& runner, simulator& host) {
+std::string defaultHistoryFile() {
+    if (const char* chosen = std::getenv("NELK_HOST_HISTORY")) return chosen;
+    if (const char* home = std::getenv("HOME")) return std::string(home) + "/.nelk-host_history";
+    return "";
+}
+
+int runRepl(live_session& session, const repl_options& options) {
     const bool terminal = isTerminal(0);
+#if defined(NELK_HAVE_EDITLINE)
+    const bool keepHistory = terminal && !options.historyFile.empty();
+    if (keepHistory) read_history(options.historyFile.c_str());
+#endif
     if (terminal) std::printf("nelk-host: type statements, \"help\" for the list, \"quit\" to leave.\n");
     int number = 0;
-    while (const std::optional<std::string> line = readStatement(terminal)) {
+    while (const std::optional<std::string> line = readLine(terminal)) {
         ++number;
         if (*line == "quit" || *line == "exit") break;
         if (*line == "help") {
-            std::printf("%s", statementHelp().c_str());
+            printHelp();
             continue;
         }
-        runner.runStatement("repl:" + std::to_string(number), *line);
+        const std::string where = "repl:" + std::to_string(number);
+        if (options.watch) session.reloadChanged(where);
+        session.enter(where, *line);
     }
-    host.removeAll();
-    return host.protocolErrors() == 0 ? 0 : 1;
+#if defined(NELK_HAVE_EDITLINE)
+    if (keepHistory) write_history(options.historyFile.c_str());
+#endif
+    session.host().removeAll();
+    return session.host().protocolErrors() == 0 ? 0 : 1;
 }
 
 }  // namespace nelk_host_tool

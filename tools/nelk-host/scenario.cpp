@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "executable_path.h"
 #include "host_rules.h"
 #include "process_guard.h"
 
@@ -105,15 +106,19 @@ statement_result scenario_runner::fail(const std::string& where, const std::stri
     return statement_result::failed;
 }
 
-statement_result scenario_runner::runFile(const std::string& path) {
+statement_result scenario_runner::runFile(const std::string& path, bool keepInstances) {
     std::ifstream input(path, std::ios::binary);
     if (!input) return fail(path, "cannot open the scenario file");
     std::ostringstream text;
     text << input.rdbuf();
-    return runText(path, text.str());
+    const std::string outer = directory_;
+    directory_ = directoryOf(path);
+    const statement_result result = runText(path, text.str(), keepInstances);
+    directory_ = outer;
+    return result;
 }
 
-statement_result scenario_runner::runText(const std::string& origin, const std::string& text) {
+statement_result scenario_runner::runText(const std::string& origin, const std::string& text, bool keepInstances) {
     std::istringstream lines(text);
     std::string line;
     int number = 0;
@@ -124,7 +129,7 @@ statement_result scenario_runner::runText(const std::string& origin, const std::
         if (result == statement_result::load_failed) return result;
         if (result != statement_result::ok) worst = statement_result::failed;
     }
-    host_.removeAll();
+    if (!keepInstances) host_.removeAll();
     if (host_.protocolErrors() != errorsBefore) worst = statement_result::failed;
     return worst;
 }
@@ -144,8 +149,10 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
     const int count = static_cast<int>(words.size()) - 1;
     const int errorsBefore = host_.protocolErrors();
     statement_result result = statement_result::malformed;
+    output_.statement(where, line);
+    if (record_ != nullptr) record_->statementBegins();
     if (count >= form->fewestWords && (form->mostWords < 0 || count <= form->mostWords)) {
-        statement_context context{host_, output_, defaultLibrary_, where};
+        statement_context context{host_, output_, defaultLibrary_, where, directory_};
         result = form->run(context, words);
     }
     if (result == statement_result::malformed) result = fail(where, std::string("malformed statement; the form is: ") + form->usage);
@@ -153,6 +160,7 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
         output_.error(where, "protocol error during this statement");
         if (result == statement_result::ok) result = statement_result::failed;
     }
+    if (record_ != nullptr) record_->statementEnded(line, words, result);
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "session_record.h"
 #include "statements.h"
 
 namespace nelk_host_tool {
@@ -20,13 +21,17 @@ public:
     scenario_runner(simulator& host, transcript& output, std::string defaultLibrary);
 
     // Runs every statement of the file, going on after a failed expectation; deletes the
-    // instances left at the end. The result is the worst of its statements.
-    statement_result runFile(const std::string& path);
+    // instances left at the end unless `keepInstances`. Library paths in it are relative to its
+    // folder. The result is the worst of its statements.
+    statement_result runFile(const std::string& path, bool keepInstances = false);
     // Runs statements from a text; `origin` names it in messages ("demo", a file name).
-    statement_result runText(const std::string& origin, const std::string& text);
+    statement_result runText(const std::string& origin, const std::string& text, bool keepInstances = false);
     // One statement; `where` is "origin:line" for messages. A protocol error during it is
     // reported at `where` and fails it.
     statement_result runStatement(const std::string& where, const std::string& line);
+    // Tells `record` (which must outlive the runner, or be null) of every statement run.
+    void recordInto(session_record* record) noexcept { record_ = record; }
+    const std::string& defaultLibrary() const noexcept { return defaultLibrary_; }
 
 private:
     statement_result fail(const std::string& where, const std::string& text);
@@ -34,6 +39,8 @@ private:
     simulator& host_;
     transcript& output_;
     std::string defaultLibrary_;
+    std::string directory_;  // of the file being run
+    session_record* record_ = nullptr;
 };
 
 }  // namespace nelk_host_tool

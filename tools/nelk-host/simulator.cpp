@@ -91,6 +91,7 @@ bool simulator::load(const std::string& name, const std::string& library, const 
     }
     instance& target = model_.add(name);
     target.library = opened;
+    target.loadText = loadText;
     target.host = std::make_unique<instance_host>(*this, target);
 
     output_.lifecycle(name, "create from " + library + " with load text " + quotedOrNull(loadText));

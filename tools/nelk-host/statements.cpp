@@ -39,14 +39,22 @@ std::optional<std::string> textOrNull(const token& word) {
 
 std::string shown(const std::optional<std::string>& text) { return text ? "\"" + escaped(*text) + "\"" : "null"; }
 
+// A library path of a statement: relative ones against the scenario's folder.
+std::string libraryPath(const statement_context& context, const std::string& path) {
+    const bool absolute = !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
+    if (absolute || context.directory.empty()) return path;
+    return context.directory + "/" + path;
+}
+
 statement_result library(statement_context& context, const std::vector<token>& words) {
-    context.defaultLibrary = words[1].text;
+    context.defaultLibrary = libraryPath(context, words[1].text);
     return statement_result::ok;
 }
 
 statement_result load(statement_context& context, const std::vector<token>& words) {
     const std::size_t count = words.size();
-    const std::string library = count >= 3 && words[2].text != "default" ? words[2].text : context.defaultLibrary;
+    const std::string library =
+        count >= 3 && words[2].text != "default" ? libraryPath(context, words[2].text) : context.defaultLibrary;
     const std::optional<std::string> loadText =
         count == 4 ? textOrNull(words[3]) : std::optional<std::string>(directoryOf(library));
     std::string error;

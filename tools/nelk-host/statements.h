@@ -30,8 +30,9 @@ enum class statement_result {
 struct statement_context {
     simulator& host;
     transcript& output;
-    std::string& defaultLibrary;  // what "load" uses when it names no library
-    const std::string& where;     // "origin:line", for messages
+    std::string& defaultLibrary;   // what "load" uses when it names no library
+    const std::string& where;      // "origin:line", for messages
+    const std::string& directory;  // what relative library paths are resolved against ("": as given)
 };
 
 struct statement_form {

@@ -29,7 +29,7 @@ void transcript::listen(std::function<void(const nlohmann::ordered_json&)> liste
 }
 
 void transcript::emit(const nlohmann::ordered_json& event) {
-    if (out_ != nullptr) print(event);
+    if (out_ != nullptr && text(event, "event") != "statement") print(event);
     for (const auto& listener : listeners_) listener(event);
 }
 
@@ -111,6 +111,10 @@ void transcript::warning(const std::string& instance, const std::string& text) {
 
 void transcript::error(const std::string& where, const std::string& text) {
     emit({{"event", "error"}, {"where", where}, {"text", text}});
+}
+
+void transcript::statement(const std::string& where, const std::string& line) {
+    emit({{"event", "statement"}, {"where", where}, {"text", line}});
 }
 
 void transcript::block(const std::string& instance, const std::string& title, const std::string& body) {

@@ -41,6 +41,8 @@ public:
     // A protocol breach or a failed expectation; shown in every style. `where` is
     // "file:line" or "instance NAME".
     void error(const std::string& where, const std::string& text);
+    // A statement about to run, for the listeners only (it is not printed): "where" and the line.
+    void statement(const std::string& where, const std::string& line);
     // A multi-line block such as a panel listing.
     void block(const std::string& instance, const std::string& title, const std::string& body);
 

@@ -1,0 +1,195 @@
+#include "live_session.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host_rules.h"
+
+namespace nelk_host_tool {
+
+namespace {
+
+// The file's modification time, or -1 when it cannot be read.
+long long fileTime(const std::string& path) {
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(path, error);
+    return error ? -1 : static_cast<long long>(time.time_since_epoch().count());
+}
+
+// The statements that built an instance's state: those naming it since it was last loaded.
+std::vector<std::string> buildingStatements(const std::vector<std::string>& statements, const std::string& name) {
+    std::vector<std::string> building;
+    for (const std::string& line : statements) {
+        std::vector<token> words;
+        std::string problem;
+        if (!tokenize(line, words, problem) || words.size() < 2 || words[0].quoted || words[1].text != name) continue;
+        const std::string& verb = words[0].text;
+        if (verb == "load") building.clear();
+        if (verb == "command" || verb == "control" || verb == "timer" || verb == "number" || verb == "data" ||
+            verb == "notify")
+            building.push_back(line);
+    }
+    return building;
+}
+
+using panel_state = std::map<std::string, std::string>;  // "control.property" -> value
+
+panel_state stateOf(const instance& target) {
+    panel_state state;
+    for (const panel_control& control : target.panel.controls()) {
+        for (const auto& property : control.properties) state[control.id + "." + property.first] = property.second;
+    }
+    return state;
+}
+
+}  // namespace
+
+live_session::live_session(transcript& output, std::string defaultLibrary, delivery_mode mode)
+    : output_(output), host_(output, mode), runner_(host_, output, defaultLibrary), record_(defaultLibrary, mode) {
+    output_.listen([this](const nlohmann::ordered_json& event) { record_.observe(event); });
+    runner_.recordInto(&record_);
+}
+
+live_session::~live_session() { host_.removeAll(); }
+
+const char* live_session::commandHelp() {
+    return "  save FILE                                   write the session so far as a scenario file\n"
+           "  reload [NAME|all]                           reopen a rebuilt library and rebuild its instances\n";
+}
+
+statement_result live_session::enter(const std::string& where, const std::string& line) {
+    std::vector<token> words;
+    std::string problem;
+    if (tokenize(line, words, problem) && !words.empty() && !words[0].quoted) {
+        if (words[0].text == "save") {
+            if (words.size() != 2) {
+                output_.error(where, "malformed command; the form is: save FILE");
+                return statement_result::failed;
+            }
+            return save(where, words[1].text) ? statement_result::ok : statement_result::failed;
+        }
+        if (words[0].text == "reload") {
+            if (words.size() > 2) {
+                output_.error(where, "malformed command; the form is: reload [NAME|all]");
+                return statement_result::failed;
+            }
+            return reload(where, words.size() == 2 ? words[1].text : "all") ? statement_result::ok : statement_result::failed;
+        }
+    }
+    const statement_result result = runner_.runStatement(where, line);
+    for (const instance* each : host_.model().inOrder()) {
+        if (each->library && libraryTimes_.count(each->library->path()) == 0)
+            libraryTimes_[each->library->path()] = fileTime(each->library->path());
+    }
+    return result;
+}
+
+statement_result live_session::runFile(const std::string& path) {
+    const statement_result result = runner_.runFile(path, true);
+    enter("", "");  // notes the libraries' times
+    return result;
+}
+
+statement_result live_session::runText(const std::string& origin, const std::string& text) {
+    const statement_result result = runner_.runText(origin, text, true);
+    enter("", "");
+    return result;
+}
+
+bool live_session::save(const std::string& where, const std::string& path) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << scenario();
+    if (!file) {
+        output_.error(where, "cannot write " + nelk_test_kit::escaped(path));
+        return false;
+    }
+    output_.note("", "saved the session to " + path + "; nelk-host run replays it");
+    return true;
+}
+
+bool live_session::reload(const std::string& where, const std::string& which) {
+    std::vector<std::string> libraries;
+    for (const instance* each : host_.model().inOrder()) {
+        if (each->phase != instance_phase::live || !each->library) continue;
+        if (which != "all" && each->name != which) continue;
+        const std::string& path = each->library->path();
+        if (std::find(libraries.begin(), libraries.end(), path) == libraries.end()) libraries.push_back(path);
+    }
+    if (libraries.empty()) {
+        output_.error(where, which == "all" ? "no live instance to reload" : "no live instance \"" + nelk_test_kit::escaped(which) + "\"");
+        return false;
+    }
+    bool reloaded = true;
+    for (const std::string& library : libraries) reloaded = reloadLibrary(where, library) && reloaded;
+    return reloaded;
+}
+
+void live_session::reloadChanged(const std::string& where) {
+    std::vector<std::string> changed;
+    for (const auto& entry : libraryTimes_) {
+        const long long now = fileTime(entry.first);
+        if (now != -1 && now != entry.second) changed.push_back(entry.first);
+    }
+    for (const std::string& library : changed) {
+        bool live = false;
+        for (const instance* each : host_.model().inOrder())
+            live = live || (each->phase == instance_phase::live && each->library && each->library->path() == library);
+        if (live) {
+            output_.note("", library + " changed; reloading it");
+            reloadLibrary(where, library);
+        } else {
+            libraryTimes_.erase(library);
+        }
+    }
+}
+
+bool live_session::reloadLibrary(const std::string& where, const std::string& library) {
+    struct rebuilt {
+        std::string name;
+        std::optional<std::string> loadText;
+        panel_state before;
+    };
+    std::vector<rebuilt> instances;
+    for (const instance* each : host_.model().inOrder()) {
+        if (each->phase == instance_phase::live && each->library && each->library->path() == library)
+            instances.push_back(rebuilt{each->name, each->loadText, stateOf(*each)});
+    }
+    // As a host does: every instance deleted, so the library is unloaded with the last of them.
+    for (const rebuilt& each : instances) host_.remove(each.name);
+    const std::vector<std::string> history = record_.statements();
+    runner_.recordInto(nullptr);  // the session's record stays the one of what the user did
+    bool reloaded = true;
+    for (const rebuilt& each : instances) {
+        std::string error;
+        if (!host_.load(each.name, library, each.loadText, error)) {
+            output_.error(where, "reload of " + nelk_test_kit::escaped(each.name) + ": " + error);
+            reloaded = false;
+            continue;
+        }
+        for (const std::string& line : buildingStatements(history, each.name)) runner_.runStatement(where, line);
+        const instance* now = host_.find(each.name);
+        const panel_state after = now != nullptr ? stateOf(*now) : panel_state();
+        int differences = 0;
+        for (const auto& entry : each.before) {
+            auto found = after.find(entry.first);
+            if (found != after.end() && found->second == entry.second) continue;
+            ++differences;
+            output_.note(each.name, entry.first + " was \"" + nelk_test_kit::escaped(entry.second) + "\", is now " +
+                                        (found != after.end() ? "\"" + nelk_test_kit::escaped(found->second) + "\"" : "unset"));
+        }
+        for (const auto& entry : after) {
+            if (each.before.count(entry.first) != 0) continue;
+            ++differences;
+            output_.note(each.name, entry.first + " is new: \"" + nelk_test_kit::escaped(entry.second) + "\"");
+        }
+        output_.note(each.name, "reloaded from " + library + (differences == 0 ? "; its panel is as before"
+                                                                                : "; " + std::to_string(differences) + " differences"));
+    }
+    runner_.recordInto(&record_);
+    libraryTimes_[library] = fileTime(library);
+    return reloaded;
+}
+
+}  // namespace nelk_host_tool

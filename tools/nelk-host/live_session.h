@@ -1,0 +1,59 @@
+// A host session that lives as long as its user works with it: the prompt and the served page.
+// It runs statements, and the session's own commands besides: `save FILE` writes the session as
+// a scenario, `reload [NAME|all]` picks up a rebuilt library. Host's thread only.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "scenario.h"
+#include "session_record.h"
+#include "simulator.h"
+
+namespace nelk_host_tool {
+
+class live_session {
+public:
+    // output: where every event goes; must outlive the session. defaultLibrary and mode: what
+    // the session starts with.
+    live_session(transcript& output, std::string defaultLibrary, delivery_mode mode);
+    // Deletes the instances still alive, as a host does when it closes.
+    ~live_session();
+    live_session(const live_session&) = delete;
+    live_session& operator=(const live_session&) = delete;
+
+    // One line typed or posted: a statement or a session command. `where` names it in
+    // messages ("repl:3").
+    statement_result enter(const std::string& where, const std::string& line);
+    // Runs a scenario file, leaving its instances alive.
+    statement_result runFile(const std::string& path);
+    // Runs statements from a text, leaving its instances alive.
+    statement_result runText(const std::string& origin, const std::string& text);
+
+    // The session so far as a scenario file's text.
+    std::string scenario() const { return record_.scenario(host_); }
+    // Reopens the library of instance `which` (or of every instance, for "all"): deletes its
+    // instances as a host does, unloads it, opens the file again, creates them again and runs
+    // again the statements that made their state; says what now differs. False when nothing
+    // could be reloaded.
+    bool reload(const std::string& where, const std::string& which);
+    // For --watch: reloads the libraries whose files changed since they were opened.
+    void reloadChanged(const std::string& where);
+
+    simulator& host() noexcept { return host_; }
+    const simulator& host() const noexcept { return host_; }
+    // The help of the session commands, one a line.
+    static const char* commandHelp();
+
+private:
+    bool save(const std::string& where, const std::string& path);
+    bool reloadLibrary(const std::string& where, const std::string& library);
+
+    transcript& output_;
+    simulator host_;
+    scenario_runner runner_;
+    session_record record_;
+    std::map<std::string, long long> libraryTimes_;  // library path -> file time when opened
+};
+
+}  // namespace nelk_host_tool

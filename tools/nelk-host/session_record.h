@@ -1,0 +1,49 @@
+// What a session did, kept so that it can be saved as a scenario that replays it: the statements
+// as they ran, what each instance sent during each, each command's answer, and at the end the
+// state of every panel. `nelk-host run` on the saved file passes on the same library and fails,
+// with the difference, when the component changes. Host's thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "statements.h"
+
+namespace nelk_host_tool {
+
+class session_record {
+public:
+    // defaultLibrary: what "load NAME" used at the start; mode: the delivery at the start.
+    session_record(std::string defaultLibrary, delivery_mode mode);
+
+    // The runner's hooks around each statement; `line` as typed, `words` as read.
+    void statementBegins();
+    void statementEnded(const std::string& line, const std::vector<token>& words, statement_result result);
+    // Every transcript event of the session (see transcript::listen).
+    void observe(const nlohmann::ordered_json& event);
+
+    // The session as a scenario file's text, with `check` lines of `host`'s live panels now.
+    std::string scenario(const simulator& host) const;
+    // The statements that ran and changed something, as typed, in order (for reload).
+    std::vector<std::string> statements() const;
+
+private:
+    struct step {
+        std::string text;                     // the statement to write
+        bool holds;                           // false: written as a comment
+        std::vector<std::pair<std::string, std::vector<std::string>>> sent;  // instance -> lines, in order
+    };
+    std::string defaultLibrary_;
+    delivery_mode mode_;
+    std::vector<step> steps_;
+    bool inStatement_ = false;
+    std::vector<std::pair<std::string, std::vector<std::string>>> sent_;  // of the statement running
+    std::vector<std::pair<std::string, nlohmann::ordered_json>> answers_;  // instance -> kind-3 answer
+};
+
+// `text` as one word of a statement: bare when it can be, otherwise quoted with escapes.
+std::string statementWord(const std::string& text);
+
+}  // namespace nelk_host_tool
