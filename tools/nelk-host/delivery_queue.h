@@ -40,6 +40,7 @@ public:
     void report(slot_event event, bool targetLive);
 
     void setMode(delivery_mode mode) noexcept { mode_ = mode; }
+    delivery_mode mode() const noexcept { return mode_; }
 
 private:
     void drain();

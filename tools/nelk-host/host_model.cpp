@@ -63,6 +63,14 @@ std::vector<std::pair<int, std::string>> host_model::storedSlots(int driver, int
     return stored;
 }
 
+std::vector<host_model::stored_slot> host_model::allSlots() const {
+    std::vector<stored_slot> all;
+    for (const auto& driver : drivers_) {
+        for (const auto& slot : driver.second) all.push_back(stored_slot{driver.first, slot.first, slot.second});
+    }
+    return all;
+}
+
 std::string host_model::describePanel(const instance& target) {
     if (target.panel.controls().empty()) return "  (no controls)\n";
     std::string text;

@@ -79,6 +79,13 @@ public:
     // The text of a driver's slot, null when never written; valid until the slot changes.
     const std::string* slotText(int driver, int slot) const;
     void storeSlot(int driver, int slot, const std::string& text) { drivers_[driver][slot] = text; }
+    // Every stored slot, by driver and slot.
+    struct stored_slot {
+        int driver;
+        int slot;
+        std::string text;
+    };
+    std::vector<stored_slot> allSlots() const;
     // The stored slots of `driver` from `first` to `last`, in order.
     std::vector<std::pair<int, std::string>> storedSlots(int driver, int first, int last) const;
 

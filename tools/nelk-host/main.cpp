@@ -19,6 +19,9 @@
 #include "simulator.h"
 #include "transcript.h"
 #include "validator/validator.h"
+#if defined(NELK_HAVE_SERVE)
+#include "serve/serve_command.h"
+#endif
 #if !defined(_WIN32)
 #include "validator/isolation.h"
 #endif
@@ -251,6 +254,18 @@ int main(int argc, char** argv) {
     repl->add_flag("--watch", prompt.watch, "reload a library whose file changed, before the next statement");
     repl->add_option("--history", prompt.historyFile, "where typed lines are kept (default $NELK_HOST_HISTORY or ~/.nelk-host_history)");
 
+    CLI::App* serve = app.add_subcommand("serve", "draw the panels in a browser and drive them (docs/serve.md)");
+    std::vector<std::string> serveFiles;
+    std::string serveBind = "127.0.0.1";
+    int servePort = 6355;
+    bool serveWatch = false;
+    serve->add_option("files", serveFiles, "scenario files to run first (their instances stay); none: the demo")
+        ->check(CLI::ExistingFile);
+    serve->add_option("--port", servePort, "the port to listen on; 0 takes a free one")->capture_default_str()->check(CLI::Range(0, 65535));
+    serve->add_option("--bind", serveBind, "the address to listen on (another than loopback is reachable from other machines)")
+        ->capture_default_str();
+    serve->add_flag("--watch", serveWatch, "reload a library whose file changed");
+
     CLI::App* validate = app.add_subcommand("validate", "run the validator's checks against component libraries");
     nelk_validator::validator_options checks;
     bool listChecks = false;
@@ -281,6 +296,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nelk-host: %s (see nelk-host --help)\n", error.what());
         return 2;
     }
+    // Library paths are absolute from here on: the load text they give (their folder) and the
+    // scenarios a session saves are then the same from any working directory.
+    options.library = resolvedLibraryPath("", options.library);
+    if (!replLibrary.empty()) replLibrary = resolvedLibraryPath("", replLibrary);
     if (options.json && options.quiet) {
         std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
         return 2;
@@ -295,6 +314,26 @@ int main(int argc, char** argv) {
         return runValidation(checks, listChecks, options.json, argv[0]);
     }
     if (*run) return runFiles(options, files);
+    if (*serve) {
+#if defined(NELK_HAVE_SERVE)
+        if (serveFiles.empty() && !loadable(options.library)) return 2;
+        const guarded_run guard(options);
+        serve_options served;
+        served.files = serveFiles;
+        served.library = options.library;
+        served.bind = serveBind;
+        served.port = servePort;
+        served.watch = serveWatch;
+        served.style = options.style();
+        served.colour = isTerminal(1) && !options.noColour;
+        served.mode = options.mode();
+        return runServe(served);
+#else
+        std::fprintf(stderr, "nelk-host: serve is not built into this nelk-host (it needs Debian's cpp-httplib, which this "
+                             "platform's build does not have); run it from a Linux build\n");
+        return 2;
+#endif
+    }
     if (*repl) {
         if (!replLibrary.empty()) options.library = replLibrary;
         return runPrompt(options, prompt);

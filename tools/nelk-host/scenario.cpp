@@ -99,7 +99,7 @@ bool tokenize(const std::string& line, std::vector<token>& tokens, std::string& 
 }
 
 scenario_runner::scenario_runner(simulator& host, transcript& output, std::string defaultLibrary)
-    : host_(host), output_(output), defaultLibrary_(std::move(defaultLibrary)) {}
+    : host_(host), output_(output), defaultLibrary_(resolvedLibraryPath("", defaultLibrary)) {}
 
 statement_result scenario_runner::fail(const std::string& where, const std::string& text) {
     output_.error(where, text);
@@ -160,7 +160,7 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
         output_.error(where, "protocol error during this statement");
         if (result == statement_result::ok) result = statement_result::failed;
     }
-    if (record_ != nullptr) record_->statementEnded(line, words, result);
+    if (record_ != nullptr) record_->statementEnded(line, words, result, directory_);
     return result;
 }
 

@@ -42,7 +42,7 @@ std::string statementWord(const std::string& text) {
 }
 
 session_record::session_record(std::string defaultLibrary, delivery_mode mode)
-    : defaultLibrary_(std::move(defaultLibrary)), mode_(mode) {}
+    : defaultLibrary_(resolvedLibraryPath("", defaultLibrary)), mode_(mode) {}
 
 void session_record::statementBegins() {
     inStatement_ = true;
@@ -62,7 +62,8 @@ void session_record::observe(const nlohmann::ordered_json& event) {
     }
 }
 
-void session_record::statementEnded(const std::string& line, const std::vector<token>& words, statement_result result) {
+void session_record::statementEnded(const std::string& line, const std::vector<token>& words, statement_result result,
+                                    const std::string& directory) {
     inStatement_ = false;
     if (words.empty()) return;
     const std::string name = words[0].text;
@@ -70,6 +71,13 @@ void session_record::statementEnded(const std::string& line, const std::vector<t
     // could not run, is kept as a comment.
     if (name == "expect") return;
     step done{line, result == statement_result::ok, sent_};
+    // Library paths as the statement resolved them, so that the file runs from any folder.
+    if (name == "library" && words.size() == 2) {
+        done.text = "library " + statementWord(resolvedLibraryPath(directory, words[1].text));
+    } else if (name == "load" && words.size() >= 3 && words[2].text != "default") {
+        done.text = "load " + statementWord(words[1].text) + " " + statementWord(resolvedLibraryPath(directory, words[2].text));
+        if (words.size() == 4) done.text += " " + (words[3].isNull() ? std::string("null") : statementWord(words[3].text));
+    }
     if (name == "command" && words.size() >= 3 && !answers_.empty()) {
         done.text = "command " + statementWord(words[1].text) + " " + (words[2].isNull() ? "null" : statementWord(words[2].text)) +
                     " -> " + answerWord(answers_.front().second);

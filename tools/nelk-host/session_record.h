@@ -20,7 +20,10 @@ public:
 
     // The runner's hooks around each statement; `line` as typed, `words` as read.
     void statementBegins();
-    void statementEnded(const std::string& line, const std::vector<token>& words, statement_result result);
+    // directory: what the statement's relative library paths were taken from ("": the working
+    // directory); they are written as absolute paths, so the saved file runs from anywhere.
+    void statementEnded(const std::string& line, const std::vector<token>& words, statement_result result,
+                        const std::string& directory);
     // Every transcript event of the session (see transcript::listen).
     void observe(const nlohmann::ordered_json& event);
 

@@ -54,6 +54,7 @@ public:
 
     int protocolErrors() const noexcept { return protocolErrors_; }
     void setMode(delivery_mode mode) noexcept { queue_.setMode(mode); }
+    delivery_mode mode() const noexcept { return queue_.mode(); }
 
     // One hostSend of `source`'s component; called by its instance_host.
     void* receive(instance& source, const char* text, int kind);

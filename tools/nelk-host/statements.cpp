@@ -1,6 +1,7 @@
 #include "statements.h"
 
 #include <climits>
+#include <filesystem>
 #include <cstdlib>
 
 #include "executable_path.h"
@@ -39,11 +40,8 @@ std::optional<std::string> textOrNull(const token& word) {
 
 std::string shown(const std::optional<std::string>& text) { return text ? "\"" + escaped(*text) + "\"" : "null"; }
 
-// A library path of a statement: relative ones against the scenario's folder.
 std::string libraryPath(const statement_context& context, const std::string& path) {
-    const bool absolute = !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
-    if (absolute || context.directory.empty()) return path;
-    return context.directory + "/" + path;
+    return resolvedLibraryPath(context.directory, path);
 }
 
 statement_result library(statement_context& context, const std::vector<token>& words) {
@@ -195,6 +193,15 @@ statement_result echo(statement_context& context, const std::vector<token>& word
 }
 
 }  // namespace
+
+std::string resolvedLibraryPath(const std::string& directory, const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code error;
+    const std::filesystem::path given(path);
+    const std::filesystem::path placed = given.is_absolute() || directory.empty() ? given : std::filesystem::path(directory) / given;
+    const std::filesystem::path absolute = std::filesystem::absolute(placed, error);
+    return error ? placed.string() : absolute.lexically_normal().string();
+}
 
 const std::vector<statement_form>& statementForms() {
     static const std::vector<statement_form> forms = {

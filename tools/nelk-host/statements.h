@@ -45,6 +45,10 @@ struct statement_form {
     statement_result (*run)(statement_context& context, const std::vector<token>& words);
 };
 
+// A library path as a statement names it, made absolute: a relative one is taken from
+// `directory` (a scenario file's folder), or from the working directory when that is empty.
+std::string resolvedLibraryPath(const std::string& directory, const std::string& path);
+
 // Every statement, in the order help lists them; static.
 const std::vector<statement_form>& statementForms();
 // The statement of that name, or null.

@@ -1,0 +1,282 @@
+// The page of nelk-host serve: draws every instance's panel from the host's state, sends what the
+// user does as scenario statements, and shows the transcript live. It uses the API of
+// docs/serve.md and nothing else.
+'use strict';
+
+const instancesView = document.getElementById('instances');
+const transcriptView = document.getElementById('transcript');
+const statusView = document.getElementById('status');
+const errorsView = document.getElementById('errors');
+const slotsView = document.querySelector('#slots tbody');
+const instanceTemplate = document.getElementById('instance-template');
+
+const statements = new Map();  // where ("request-3:1") -> the statement's text
+let runningStatement = null;   // the statement whose events come in now
+let following = true;          // the transcript keeps its newest line in view until scrolled up
+const cards = new Map();       // instance name -> its card
+let refreshing = null;
+
+// A word of a statement: always quoted, with the escapes the scenario language reads.
+function word(text) {
+  let quoted = '"';
+  for (const character of String(text)) {
+    const code = character.codePointAt(0);
+    if (character === '\\') quoted += '\\\\';
+    else if (character === '"') quoted += '\\"';
+    else if (character === '\n') quoted += '\\n';
+    else if (character === '\t') quoted += '\\t';
+    else if (character === '\r') quoted += '\\r';
+    else if (code < 0x20 || code === 0x7f) quoted += '\\x' + code.toString(16).padStart(2, '0');
+    else quoted += character;
+  }
+  return quoted + '"';
+}
+
+// Runs statements as a scenario's lines; resolves to {ok, events}.
+async function run(text) {
+  const response = await fetch('/api/statements', {
+    method: 'POST',
+    headers: { 'Content-Type': 'text/plain; charset=utf-8' },
+    body: text,
+  });
+  const result = await response.json();
+  if (!response.ok) throw new Error(result.error || response.statusText);
+  return result;
+}
+
+function element(tag, className, text) {
+  const made = document.createElement(tag);
+  if (className) made.className = className;
+  if (text !== undefined) made.textContent = text;
+  return made;
+}
+
+function colourOf(value) {
+  return value && CSS.supports('color', value) ? value : null;
+}
+
+// One control as an operator sees it; a click or an entry sends what the host would.
+function controlElement(instance, control) {
+  const properties = control.properties || {};
+  const shown = properties.text !== undefined ? properties.text : '';
+  const type = control.type || 'label';
+  let made;
+  if (type === 'button') {
+    made = element('button', 'control button', shown || control.id);
+    made.type = 'button';
+    made.addEventListener('click', () => {
+      const command = control.command ? ' ' + word(control.command) : '';
+      run(`control ${word(instance.name)} ${word(control.id)}${command}`).catch(report);
+    });
+    const colour = colourOf(properties.colour);
+    if (colour) made.style.background = colour;
+  } else if (type === 'alarm') {
+    made = element('div', 'control alarm');
+    made.append(element('span', 'alarm-text', shown || control.id));
+    made.append(element('span', 'alarm-state', `alarm ${properties.alarm ?? '–'} · value ${properties.value ?? '–'}`));
+    made.dataset.value = properties.value ?? '';
+  } else if (type === 'text') {
+    made = element('div', 'control text');
+    const input = element('input');
+    input.value = shown;
+    input.setAttribute('aria-label', control.id);
+    input.addEventListener('keydown', (event) => {
+      if (event.key !== 'Enter') return;
+      run(`control ${word(instance.name)} ${word(control.id)} ${word('text=' + input.value)}`).catch(report);
+    });
+    made.append(input);
+  } else if (type === 'label') {
+    made = element('div', 'control label' + (shown ? '' : ' empty'), shown || control.id);
+    const colour = colourOf(properties.colour);
+    if (colour) made.style.color = colour;
+  } else {
+    made = element('div', 'control other');
+    made.append(element('strong', '', control.id), element('span', '', type));
+  }
+  made.dataset.instance = instance.name;
+  made.dataset.controlId = control.id;
+  made.title = `${control.id} (${type})\n` + Object.entries(properties).map(([name, value]) => `${name}=${value}`).join('\n');
+  return made;
+}
+
+function drawPanel(view, instance) {
+  view.textContent = '';
+  const flow = element('div', 'flow');
+  let right = 0;
+  let bottom = 0;
+  for (const control of instance.controls) {
+    const drawn = controlElement(instance, control);
+    const place = control.geometry;
+    if (place) {
+      drawn.classList.add('placed');
+      drawn.style.left = place.x + 'px';
+      drawn.style.top = place.y + 'px';
+      if (place.width) drawn.style.width = place.width + 'px';
+      if (place.height) drawn.style.height = place.height + 'px';
+      if (place.height >= 40 && drawn.classList.contains('label')) drawn.classList.add('large');  // a display, not a caption
+      right = Math.max(right, place.x + (place.width || 120));
+      bottom = Math.max(bottom, place.y + (place.height || 32));
+      view.append(drawn);
+    } else {
+      flow.append(drawn);
+    }
+  }
+  view.style.width = (instance.panel.width || right || '') + (instance.panel.width || right ? 'px' : '');
+  view.style.height = (instance.panel.height || bottom || '') + (instance.panel.height || bottom ? 'px' : '');
+  if (flow.childElementCount) {
+    if (bottom) {
+      flow.style.position = 'absolute';
+      flow.style.top = bottom + 8 + 'px';
+      view.style.height = '';
+    }
+    view.append(flow);
+  }
+  if (!instance.controls.length) view.append(element('div', 'control label empty', 'no layout shown'));
+}
+
+function cardFor(instance) {
+  let card = cards.get(instance.name);
+  if (card) return card;
+  card = instanceTemplate.content.firstElementChild.cloneNode(true);
+  card.dataset.instance = instance.name;
+  const name = () => word(instance.name);
+  const on = (selector, handler) => card.querySelector(selector).addEventListener('submit', (event) => {
+    event.preventDefault();
+    handler(new FormData(event.target));
+  });
+  on('.command-form', async (form) => {
+    const answerView = card.querySelector('.answer');
+    try {
+      const result = await run(`command ${name()} ${word(form.get('text'))}`);
+      const answer = result.events.filter((event) => event.event === 'answer').pop();
+      answerView.textContent = answer ? '→ ' + (answer.answer === null ? 'null' : JSON.stringify(answer.answer)) : '';
+    } catch (failure) {
+      report(failure);
+    }
+  });
+  on('.slot-form', (form) => run(`slot ${Number(form.get('driver'))} ${Number(form.get('slot'))} ${word(form.get('text'))}`).catch(report));
+  on('.timer-form', (form) => run(`timer ${name()} ${Number(form.get('id'))}`).catch(report));
+  on('.number-form', (form) => run(`number ${name()} ${Number(form.get('value'))}`).catch(report));
+  on('.data-form', (form) => run(`data ${name()} ${word(form.get('text'))}`).catch(report));
+  card.querySelector('.delete').addEventListener('click', () => run(`delete ${name()}`).catch(report));
+  card.querySelector('.reload').addEventListener('click', () => run(`reload ${name()}`).catch(report));
+  cards.set(instance.name, card);
+  instancesView.append(card);
+  return card;
+}
+
+function draw(state) {
+  const live = state.instances.filter((instance) => instance.phase !== 'gone');
+  for (const [name, card] of cards) {
+    if (!live.some((instance) => instance.name === name)) {
+      card.remove();
+      cards.delete(name);
+    }
+  }
+  for (const instance of live) {
+    const card = cardFor(instance);
+    card.dataset.phase = instance.phase;
+    card.querySelector('.instance-name').textContent = instance.name;
+    card.querySelector('.instance-library').textContent = instance.library.split(/[\\/]/).pop();
+    card.querySelector('.instance-library').title = instance.library;
+    card.querySelector('.instance-phase').textContent = instance.phase +
+      (instance.timers.length ? ` · timers ${instance.timers.join(', ')}` : '');
+    card.querySelector('.panel-title').textContent = instance.panel.title || instance.panel.file || 'no panel';
+    drawPanel(card.querySelector('.panel'), instance);
+    const slotForm = card.querySelector('.slot-form');
+    const registered = instance.registrations.find((entry) => entry.driver > 0);
+    if (registered && !slotForm.driver.value) {
+      slotForm.driver.value = registered.driver;
+      slotForm.slot.value = registered.first;
+    }
+  }
+  slotsView.textContent = '';
+  for (const slot of state.slots) {
+    const row = element('tr');
+    row.append(element('td', '', slot.driver), element('td', '', slot.slot), element('td', '', slot.text));
+    slotsView.append(row);
+  }
+  errorsView.textContent = `${state.protocolErrors} protocol error${state.protocolErrors === 1 ? '' : 's'}`;
+  errorsView.classList.toggle('some', state.protocolErrors > 0);
+}
+
+async function refresh() {
+  refreshing = null;
+  const response = await fetch('/api/state');
+  draw(await response.json());
+}
+
+function refreshSoon() {
+  if (!refreshing) refreshing = setTimeout(() => refresh().catch(report), 15);
+}
+
+const tags = {
+  deliver: 'host>', send: '<comp', 'host-answer': 'host>', answer: '<answer', note: 'note',
+  warning: 'warning', error: 'error', statement: '>', show: 'panel',
+};
+
+function show(event) {
+  if (event.event === 'statement') {
+    statements.set(event.where, event.text);
+    runningStatement = event.text;
+  }
+  const line = element('li', event.event);
+  line.append(element('span', 'tag', tags[event.event] || event.event));
+  line.append(element('span', 'who', event.instance || event.where || ''));
+  let what = '';
+  if (event.event === 'deliver') what = (event.kind !== undefined ? `[${event.kind}] ` : '') + event.what;
+  else if (event.event === 'send') what = event.line;
+  else if (event.event === 'host-answer') what = '-> ' + event.answer;
+  else if (event.event === 'answer') what = event.answer === null ? 'null' : JSON.stringify(event.answer);
+  else if (event.event === 'show') what = event.title + '\n' + event.body;
+  else what = event.text;
+  const text = element('span', 'what', what);
+  // An error names the statement that caused it: its own, or the one running when it came.
+  const cause = statements.get(event.where) || runningStatement;
+  if (event.event === 'error' && cause) text.append(element('span', 'cause', 'from the statement: ' + cause));
+  line.append(text);
+  transcriptView.append(line);
+  while (transcriptView.childElementCount > 3000) transcriptView.firstElementChild.remove();
+  if (following) transcriptView.scrollTop = transcriptView.scrollHeight;
+}
+
+transcriptView.addEventListener('scroll', () => {
+  following = transcriptView.scrollTop + transcriptView.clientHeight >= transcriptView.scrollHeight - 8;
+});
+
+function report(failure) {
+  show({ event: 'error', where: 'page', text: String(failure.message || failure) });
+}
+
+document.getElementById('statement-form').addEventListener('submit', (event) => {
+  event.preventDefault();
+  const input = document.getElementById('statement');
+  const text = input.value.trim();
+  if (text) run(text).then(() => { input.value = ''; }).catch(report);
+});
+
+document.getElementById('save').addEventListener('click', () => {
+  const link = element('a');
+  link.href = '/api/scenario';
+  link.download = 'session.nelk';
+  document.body.append(link);
+  link.click();
+  link.remove();
+});
+
+const stream = new EventSource('/api/events');
+stream.onopen = () => {
+  statusView.textContent = 'live';
+  statusView.dataset.state = 'live';
+};
+stream.onerror = () => {
+  statusView.textContent = 'reconnecting…';
+  statusView.dataset.state = 'lost';
+};
+stream.onmessage = (message) => {
+  const event = JSON.parse(message.data);
+  show(event);
+  if (event.event !== 'statement' && event.event !== 'note') refreshSoon();
+};
+
+refresh().catch(report);
