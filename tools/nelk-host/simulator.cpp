@@ -4,6 +4,7 @@
 
 #include "notifications.h"
 #include "process_guard.h"
+#include "protocol_coverage.h"
 
 namespace nelk_host_tool {
 
@@ -56,8 +57,11 @@ const char* simulator::deliver(instance& target, void* data, int kind, const std
     nelk_process_guard::setEvent(("kind " + std::to_string(kind) + " " + nelk_test_kit::escaped(what) + " to " +
                                   nelk_test_kit::escaped(target.name))
                                      .c_str());
+    cover(kindItem(kind));
+    if (data == nullptr && (kind == nelk_kind::slotValue || kind == nelk_kind::controlEvent)) cover(coverage_item::nullRecord);
     queue_.enter();
     target.rules.callBegins();
+    if (target.rules.depth() > 1) cover(coverage_item::nestedCall);
     const char* result = target.component->callback(data, kind);
     target.rules.callEnds();
     reportBreaches(target);
@@ -116,6 +120,8 @@ bool simulator::command(const std::string& name, const std::optional<std::string
     instance* target = live(name, "send a command to");
     if (target == nullptr) return false;
     std::optional<std::string> copy;
+    if (!text) cover(coverage_item::nullCommand);
+    const std::size_t linesBefore = target->lines.size();
     queue_.enter();  // the give-back below belongs to the same step as the command
     const char* returned = deliver(*target, const_cast<char*>(text ? text->c_str() : nullptr), nelk_kind::commandText,
                                    "command " + quotedOrNull(text));
@@ -123,8 +129,11 @@ bool simulator::command(const std::string& name, const std::optional<std::string
         copy = std::string(returned);
         if (copy->empty()) output_.warning(name, "a kind-3 answer was an empty text; an empty answer should be null");
     }
+    cover(copy ? coverage_item::answerText : coverage_item::answerNull);
+    if (!copy && target->lines.size() == linesBefore) cover(coverage_item::ignoredCommand);
     output_.answered(name, copy ? &*copy : nullptr);
     if (returned != nullptr) {
+        cover(coverage_item::answerGivenBack);
         deliver(*target, const_cast<char*>(returned), nelk_kind::giveBackAnswer, "give back the answer");
     }
     queue_.leave();
@@ -136,6 +145,7 @@ bool simulator::control(const std::string& name, const std::optional<std::string
                         const std::optional<std::string>& commandText) {
     instance* target = live(name, "send a control event to");
     if (target == nullptr) return false;
+    if (!controlId || !commandText) cover(coverage_item::nullText);
     nelk_test_kit::control_notification notification(controlId, commandText);
     deliver(*target, notification.record(), nelk_kind::controlEvent,
             "control " + quotedOrNull(controlId) + " " + quotedOrNull(commandText));
@@ -169,6 +179,7 @@ bool simulator::data(const std::string& name, const std::optional<std::string>& 
 bool simulator::notify(const std::string& name, int driver, int slot, const std::optional<std::string>& text) {
     instance* target = live(name, "notify");
     if (target == nullptr) return false;
+    if (!text) cover(coverage_item::nullText);
     nelk_test_kit::slot_notification notification(driver, slot, text);
     deliver(*target, notification.record(), nelk_kind::slotValue,
             "slot " + std::to_string(driver) + " " + std::to_string(slot) + " " + quotedOrNull(text));
@@ -182,7 +193,16 @@ bool simulator::changeSlot(int driver, int slot, const std::string& text) {
         return false;
     }
     output_.note("host", "slot " + std::to_string(driver) + "/" + std::to_string(slot) + " = " + quotedOrNull(text));
+    cover(coverage_item::hostSlotChange);
     verbs_.writeSlot(driver, slot, text);
+    return true;
+}
+
+bool simulator::raw(const std::string& name, int kind, const std::optional<long long>& word) {
+    instance* target = live(name, "deliver to");
+    if (target == nullptr) return false;
+    void* data = word ? reinterpret_cast<void*>(static_cast<std::intptr_t>(*word)) : nullptr;
+    deliver(*target, data, kind, "raw kind " + std::to_string(kind) + " with " + (word ? std::to_string(*word) : "null"));
     return true;
 }
 
@@ -224,9 +244,12 @@ void* simulator::receive(instance& source, const char* text, int kind) {
                                   nelk_test_kit::escaped(text != nullptr ? text : "") + ")");
         return nullptr;
     }
+    if (kind == nelk_send::giveBack) cover(coverage_item::hostTextGivenBack);
     const std::optional<nelk_test_kit::command_line> line = source.rules.received(text, kind);
     reportBreaches(source);
     if (!line) return nullptr;
+    cover(static_cast<coverage_item>(static_cast<int>(coverage_item::verbPS) + static_cast<int>(line->verb)));
+    if (line->verb == nelk_verb::AS && source.phase == instance_phase::deleting) cover(coverage_item::shutdownInDeletion);
     std::string shownAnswer;
     void* answer = verbs_.carryOut(source, *line, source.lines.back(), shownAnswer);
     if (!shownAnswer.empty()) output_.hostAnswered(source.name, shownAnswer);

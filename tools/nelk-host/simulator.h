@@ -40,6 +40,10 @@ public:
     bool data(const std::string& name, const std::optional<std::string>& text);
     // A kind-1 record straight to one instance, registered or not.
     bool notify(const std::string& name, int driver, int slot, const std::optional<std::string>& text);
+    // callback(data, kind) with the data word `word` or a null pointer: a kind outside 1 to 7,
+    // or a null record. A word for a kind that takes a pointer would be a wild pointer: the
+    // statement gives only null or small numbers for kinds 4 and 7.
+    bool raw(const std::string& name, int kind, const std::optional<long long>& word);
     // A host-side change of a slot: stored, then reported to every registered instance. False
     // with a warning for a slot that does not exist.
     bool changeSlot(int driver, int slot, const std::string& text);

@@ -113,6 +113,22 @@ statement_result data(statement_context& context, const std::vector<token>& word
     return delivered(context, context.host.data(words[1].text, text), words[1].text);
 }
 
+statement_result raw(statement_context& context, const std::vector<token>& words) {
+    int kind = 0;
+    if (!readInt(words[2], kind)) return statement_result::malformed;
+    std::optional<long long> word;
+    if (words.size() == 4 && !words[3].isNull()) {
+        int number = 0;
+        if (!readInt(words[3], number)) return statement_result::malformed;
+        // A number stands in the data word only where the word is a value, not a pointer.
+        if (kind >= nelk_kind::first && kind <= nelk_kind::last && kind != nelk_kind::timerFired &&
+            kind != nelk_kind::numberValue)
+            return fail(context, "kind " + std::to_string(kind) + " carries a pointer: only null can be sent raw");
+        word = number;
+    }
+    return delivered(context, context.host.raw(words[1].text, kind, word), words[1].text);
+}
+
 statement_result remove(statement_context& context, const std::vector<token>& words) {
     return delivered(context, context.host.remove(words[1].text), words[1].text);
 }
@@ -216,6 +232,7 @@ const std::vector<statement_form>& statementForms() {
         {"timer", "timer NAME ID", "fire a timer (kind 4)", 2, 2, timer},
         {"number", "number NAME VALUE", "send a number (kind 7)", 2, 2, number},
         {"data", "data NAME [TEXT|null]", "send a data pointer (kind 6)", 1, 2, data},
+        {"raw", "raw NAME KIND [NUMBER|null]", "callback with any kind and a null (or a number's) data word", 2, 3, raw},
         {"delete", "delete NAME", "delete the instance", 1, 1, remove},
         {"show", "show NAME", "list the panel's controls", 1, 1, show},
         {"expect", "expect NAME LINE...|nothing", "the next lines NAME sent are exactly these (or none)", 2, -1, expect},

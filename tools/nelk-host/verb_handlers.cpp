@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "protocol_coverage.h"
+
 namespace nelk_host_tool {
 
 namespace {
@@ -27,6 +29,7 @@ void* verb_handlers::carryOut(instance& source, const nelk_test_kit::command_lin
     case nelk_verb::PS: {
         void* shown = showPanel(source, line);
         shownAnswer = shown != nullptr ? "1" : "0";
+        if (shown == nullptr) cover(coverage_item::answerPSZero);
         return shown;
     }
     case nelk_verb::TP: setProperty(source, line); return nullptr;
@@ -89,6 +92,7 @@ void* verb_handlers::getProperty(instance& source, const nelk_test_kit::command_
     if (target == nullptr) {
         output_.warning(source.name, "no control '" + id + "' on panel '" + panel + "'; the answer is null");
         shownAnswer = "null";
+        cover(coverage_item::answerTGNull);
         return nullptr;
     }
     std::string answer;
@@ -98,6 +102,7 @@ void* verb_handlers::getProperty(instance& source, const nelk_test_kit::command_
         const std::string* value = target->find(property);
         answer = property + "=" + (value != nullptr ? *value : "");
     }
+    cover(coverage_item::answerTG);
     shownAnswer = shownText(answer);
     return source.rules.handOut(text, answer);
 }
@@ -114,6 +119,7 @@ void* verb_handlers::listControls(instance& source, const nelk_test_kit::command
     } else {
         output_.warning(source.name, "no panel '" + panel + "'; no controls listed");
     }
+    cover(coverage_item::answerXI);
     shownAnswer = shownText(answer);
     return source.rules.handOut(text, answer);
 }

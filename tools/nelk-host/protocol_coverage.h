@@ -1,0 +1,43 @@
+// What a run exercised of the protocol: the notification kinds delivered, the verbs received, the
+// answers given both ways, and the edge classes met (null records and texts, nested calls,
+// give-backs, "AS" in deletion, values a component ignored). Counted by the simulator and the
+// validator's subjects into one table per process; `--coverage` prints it. Counting is on the
+// host's thread; the table is plain data.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace nelk_host_tool {
+
+enum class coverage_item : int {
+    kindSlot, kindControl, kindCommand, kindTimer, kindGiveBack, kindData, kindNumber, kindOther,
+    verbPS, verbTP, verbIR, verbIU, verbIW, verbET, verbTG, verbXI, verbAS,
+    answerNull, answerText, answerTG, answerTGNull, answerXI, answerPSZero,
+    nullRecord, nullText, nullCommand, nestedCall, hostTextGivenBack, answerGivenBack, shutdownInDeletion,
+    ignoredCommand, hostSlotChange,
+    count
+};
+
+constexpr int coverageItems = static_cast<int>(coverage_item::count);
+
+struct coverage_counts {
+    std::array<std::uint64_t, coverageItems> counts{};
+    void add(coverage_item item) noexcept { ++counts[static_cast<int>(item)]; }
+    void merge(const coverage_counts& other) noexcept;
+    int covered() const noexcept;
+};
+
+// The process's counts, which the simulator and the validator's subjects add to.
+coverage_counts& processCoverage() noexcept;
+inline void cover(coverage_item item) noexcept { processCoverage().add(item); }
+// The kind delivered, as its item (kinds outside 1 to 7: kindOther).
+coverage_item kindItem(int kind) noexcept;
+
+// The table: one line an item with its group and count, then "covered N of M".
+std::string coverageTable(const coverage_counts& counts);
+// A short name of the item ("kind 3 command", "verb TG", "null record", ...).
+const char* coverageName(coverage_item item) noexcept;
+
+}  // namespace nelk_host_tool
