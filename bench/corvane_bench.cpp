@@ -192,7 +192,8 @@ void createDelete(benchmark::State& state, bool floor) {
     if (floor) {
         measure(state, [&] { delete opaque(new floors::component_floor(opaque<nelk_host>(&host))); });
     } else {
-        measure(state, [&] { delete corvaneLibrary().create(&host, ""); });
+        const component_library& library = corvaneLibrary();  // as a host holds its library
+        measure(state, [&] { delete library.create(&host, ""); });
     }
 }
 

@@ -79,6 +79,15 @@ protected:
     // 2, 3, 4 or 5); another single character sets its toInt; anything else leaves it alone.
     void alarmBroadcast(const nelk_string& state);
 
+    // The same operations on views, for texts that are only read: the bytes go straight into
+    // the line, with no nelk_string made for them. The views are read during the call only.
+    // (A literal needs nelk_stringview("..."): it picks the nelk_string form otherwise.)
+    bool panelShow(nelk_stringview panel, nelk_stringview file, nelk_stringview extra);
+    void textPut(nelk_stringview property, nelk_stringview value, nelk_stringview panel, nelk_stringview control);
+    void infoWrite(int driver, nelk_stringview text, int index, bool flag);
+    void textGet(nelk_stringview property, nelk_stringview panel, nelk_stringview control, nelk_string& result);
+    void alarmBroadcast(nelk_stringview state);
+
     nelk_host* host;         // not owned; may be null
     nelk_string basePath;    // copy of the load text; directory prefix of layout files
     bool alarmHandling;      // false after construction; a component sets it to take "ActionAll"/"AckAll"
@@ -87,6 +96,10 @@ private:
     void announceShutdown();
     void controlEvent(buttonEvent& event);
     const char* commandNotification(const char* text);
+    // Sends the "TG" line `line` for `property` and assigns the answer's value to `result`, as
+    // textGet describes; panel and control are for the mismatch trace.
+    void readProperty(const char* line, nelk_stringview property, nelk_stringview panel, nelk_stringview control,
+                      nelk_string& result);
 };
 
 // The signature text that marks a built library; read by nothing.
