@@ -181,7 +181,8 @@ class NELK_STRING_API nelk_string {
 public:
     nelk_string() noexcept : data_(inline_), length_(0), capacity_(inlineCapacity) { inline_[0] = '\0'; }
     nelk_string(const char* text) : nelk_string() {  // NOLINT: implicit on purpose, components pass literals
-        if (text != nullptr) assign(text, static_cast<int>(std::strlen(text)));
+        // The empty text, common as a load text or an answer, without a call of strlen.
+        if (text != nullptr && text[0] != '\0') assign(text, static_cast<int>(std::strlen(text)));
     }
     nelk_string(const nelk_string& other) : nelk_string() { assign(other.data_, other.length_); }
     nelk_string(nelk_string&& other) noexcept : nelk_string() { take(other); }
