@@ -28,25 +28,24 @@ void nelk_script_helper::alarmBroadcast(nelk_stringview state) {
     // The lines of controlList, textPut and textGet, each head joined once for all the controls;
     // the host's list is copied once and walked in place.
     answer_copy names;
-    {
-        line query;
-        controlListLine(query, panel, nelk_stringview("alm_"));
-        if (!ask(host, query.text(), [&](const char* answer) { names.append(nelk_stringview(answer)); })) return;
-    }
-    line setAlarm;
+    line setAlarm;  // the query's line first
+    controlListLine(setAlarm, panel, nelk_stringview("alm_"));
+    if (!ask(host, setAlarm.text(), [&](const char* answer) { names.append(nelk_stringview(answer)); })) return;
+    setAlarm.cut(0);
     textPutHead(setAlarm, nelk_stringview("alarm"), state, panel);
     const int setAlarmHead = setAlarm.length();
     line readValue;
-    textGetHead(readValue, panel);
+    if (code == acknowledge) textGetHead(readValue, panel);
     const int readValueHead = readValue.length();
     line setValue;
-    textPutHead(setValue, value, decimal(code), panel);  // on acknowledge, 4 too
+    if (code != untouched) textPutHead(setValue, value, decimal(code), panel);  // on acknowledge, 4 too
     const int setValueHead = setValue.length();
     nelk_string reading;
+    property_address valueOf{value, panel, nelk_stringview()};
     nelk_stringview rest = names.view();
     // Every piece between commas is a control, empty ones included; no text, no control.
     for (bool more = !rest.empty(); more;) {
-        nelk_stringview control;
+        nelk_stringview& control = valueOf.control;
         more = rest.split(',', control, rest);
         setAlarm.cut(setAlarmHead);
         textPutTail(setAlarm, control);
@@ -55,7 +54,7 @@ void nelk_script_helper::alarmBroadcast(nelk_stringview state) {
         if (code == acknowledge) {
             readValue.cut(readValueHead);
             textGetTail(readValue, control, value);
-            readProperty(readValue.text(), value, panel, control, reading);
+            readProperty(host, readValue.text(), valueOf, reading);
             setsValue = !keptOnAcknowledge(reading.toInt());
         }
         if (setsValue) {

@@ -128,4 +128,57 @@ template <typename Read> bool ask(nelk_host* host, const char* text, Read&& read
     return true;
 }
 
+// Where a "TG" line asks: the property, on which panel and control.
+struct property_address {
+    nelk_stringview property;
+    nelk_stringview panel;
+    nelk_stringview control;
+};
+
+// Writes the "textGet:" trace for `answer`, which names another property than `address` asks for.
+void traceMismatch(const nelk_string& answer, const property_address& address);
+
+// The value in a host's answer of `length` bytes, as a view into it, when the answer's name
+// (the text before its first '=', the whole answer when it has none) is exactly `property`;
+// false when it is another name.
+inline bool valueFor(const char* answer, int length, nelk_stringview property, nelk_stringview& value) noexcept {
+    const int size = property.length();
+    if (size > length) return false;
+    // The answer holds no zero byte before `length`, so the property's bytes match only when
+    // they are the answer's and none is '=' (which would end the answer's name early).
+    for (int at = 0; at < size; ++at) {
+        if (answer[at] != property.data()[at] || answer[at] == '=') return false;
+    }
+    if (size == length) {
+        value = nelk_stringview(answer + size, 0);
+        return true;
+    }
+    if (answer[size] != '=') return false;
+    value = nelk_stringview(answer + size + 1, length - size - 1);
+    return true;
+}
+
+// Sends the "TG" line `line` and assigns to `result` the value the answer gives for
+// `address.property` (the whole answer for "all"), or the empty text: without a host, for a null
+// answer, and for an answer for another property, which is traced. The host's text is read in
+// place and given back at once; only the value is copied (the whole answer only for the trace).
+// `result` may be one of the texts `address` shows, so it is written last.
+inline void readProperty(nelk_host* host, const char* line, const property_address& address, nelk_string& result) {
+    bool matched = true;
+    nelk_string other;
+    const bool answered = ask(host, line, [&](const char* answer) {
+        const nelk_stringview whole(answer);
+        nelk_stringview value = whole;
+        if (address.property == "all" || valueFor(answer, whole.length(), address.property, value)) {
+            result.assign(value.data(), value.length());
+        } else {
+            other.assign(whole.data(), whole.length());
+            matched = false;
+        }
+    });
+    if (answered && matched) return;
+    if (!matched) traceMismatch(other, address);
+    result.assign("", 0);
+}
+
 }  // namespace nelk_command_line

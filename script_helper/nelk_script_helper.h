@@ -19,9 +19,9 @@ class nelk_script_helper : public nelk_client_callback {
 public:
     // host: kept, not owned; may be null, and then every line is dropped silently.
     // text: the load text, copied into basePath (null gives empty). Sends nothing.
-    nelk_script_helper(nelk_host* host, const char* text);
+    nelk_script_helper(nelk_host* host, const char* text) : host(host), basePath(text), alarmHandling(false) {}
     // After the derived destructor: sends "AS" (when host is set), then releases basePath.
-    ~nelk_script_helper() override;
+    ~nelk_script_helper() override { announceShutdown(); }  // inline: one call less per deletion
 
     // The dispatcher, shared by every component:
     //   1 slotNotify*   -> slotCallback        2 buttonNotify* -> buttonCallback (or the alarm
@@ -93,13 +93,11 @@ protected:
     bool alarmHandling;      // false after construction; a component sets it to take "ActionAll"/"AckAll"
 
 private:
-    void announceShutdown();
+    void announceShutdown() {
+        if (host != nullptr) host->hostSend("AS", nelk_send::commandLine);
+    }
     void controlEvent(buttonEvent& event);
     const char* commandNotification(const char* text);
-    // Sends the "TG" line `line` for `property` and assigns the answer's value to `result`, as
-    // textGet describes; panel and control are for the mismatch trace.
-    void readProperty(const char* line, nelk_stringview property, nelk_stringview panel, nelk_stringview control,
-                      nelk_string& result);
 };
 
 // The signature text that marks a built library; read by nothing.

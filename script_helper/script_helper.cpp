@@ -24,15 +24,6 @@ int wordValue(void* data) {
 }
 }  // namespace
 
-nelk_script_helper::nelk_script_helper(nelk_host* host, const char* text)
-    : host(host), basePath(text), alarmHandling(false) {}
-
-nelk_script_helper::~nelk_script_helper() { announceShutdown(); }
-
-void nelk_script_helper::announceShutdown() {
-    if (host != nullptr) host->hostSend("AS", nelk_send::commandLine);
-}
-
 void nelk_script_helper::numberCallback(int&) {}
 
 void nelk_script_helper::dataCallback(dataEvent&) {}
