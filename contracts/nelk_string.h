@@ -25,8 +25,9 @@
 class nelk_string;
 
 // Bytes that someone else owns, read in place: a pointer and a length, not necessarily followed
-// by a zero byte. Valid only as long as those bytes are; it never copies or releases them. For
-// passing texts that are only read (host records, parts of an answer, literals) without a copy.
+// by a zero byte. Valid only as long as those bytes are, and used where they may be read; it
+// never copies or releases them. For passing texts that are only read (host records, parts of
+// an answer, literals) without a copy.
 class nelk_stringview {
 public:
     constexpr nelk_stringview() noexcept : bytes_(""), length_(0) {}
@@ -98,6 +99,9 @@ private:
     const char* bytes_;
     int length_;
 };
+
+// The building aids below touch only the bytes they are given, which the caller owns for the
+// call; no state, any thread.
 
 // Copies `count` bytes (0 to 16) from `from` to `to`, which may overlap, as memmove does: two
 // copies of a power of two that cover the count, both read before either is written.

@@ -79,8 +79,9 @@ public:
     nelk_stringview view() const noexcept { return nelk_stringview(data_, length_); }
 
 private:
-    // Room for `size` bytes and more (twice, so that a line sent for many controls grows once);
-    // the bytes so far are kept.
+    // Room for `size` bytes, and at least twice the room there was, so that a line sent for
+    // many controls grows rarely and a long answer is copied into a block of its own size; the
+    // bytes so far are kept.
     void grow(long long size);
 
     char* data_ = room_;
