@@ -1,5 +1,6 @@
-// Builds host command lines and sends them. Internal to the framework; everything here runs on
-// the host's thread, inside the call that sends the line.
+// Builds host command lines and sends them. The framework's own: installed only because the
+// operations that nelk_script_helper.h joins inline use it, and not meant for components to call.
+// Everything here runs on the host's thread, inside the call that sends the line.
 //
 // A line is written as the list of its pieces, each a literal or a view (a nelk_string or a
 // decimal passes as a view). The joining is inline, so that every literal is copied with its
@@ -13,6 +14,16 @@
 #include "nelk_host.h"
 #include "nelk_protocol.h"
 #include "nelk_string.h"
+
+// For the operations whose lines are joined in the caller: inlined even where the compiler's
+// own limits would decline, so that a constant text's length is known where it is copied.
+#if defined(__GNUC__)
+#define NELK_JOINED_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define NELK_JOINED_INLINE __forceinline
+#else
+#define NELK_JOINED_INLINE inline
+#endif
 
 namespace nelk_command_line {
 
