@@ -42,8 +42,8 @@ private:
     int length_;
 };
 
-// The length of a piece, and its copy at `out` (returning the end): a literal is all its bytes
-// but the terminating zero.
+// The length of a piece, and its copy at `out` (returning the end). A char array is taken for a
+// literal, all its bytes but the terminating zero, so a buffer must be passed as a view.
 template <std::size_t N> constexpr int lengthOf(const char (&)[N]) noexcept { return static_cast<int>(N - 1); }
 inline int lengthOf(nelk_stringview text) noexcept { return text.length(); }
 inline int lengthOf(const decimal& number) noexcept { return number.length(); }
