@@ -1,6 +1,7 @@
 // Every notification path of the real Corvane module (opened with dlopen, as a host does) and of
 // the framework, each beside its floor, with allocations per operation. At the end a table gives
-// each path's ratio to its floor. Run: build-bench/bin/nelk_bench
+// each path's ratio to its floor, in the form docs/performance.md shows it.
+// Run: build-bench/bin/nelk_bench; instruction counts instead of times: bench/instructions.sh.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,6 +10,13 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_TOGGLE_COLLECT
+#define CALLGRIND_DUMP_STATS_AT(label) (void)(label)
+#endif
 
 #include "allocation_counter.h"
 #include "counting_host.h"
@@ -36,13 +44,28 @@ struct bound_corvane {
     ~bound_corvane() { delete component; }
 };
 
-// Runs `body` for the benchmark's iterations and reports allocations per operation.
-template <typename Body> void measure(benchmark::State& state, Body&& body, int operationsPerIteration = 1) {
-    for (int warm = 0; warm < 16; ++warm) body();
-    allocation_counter counter;
+// The name of the benchmark that runs now, for the instruction counts.
+std::string running;
+
+// Runs `body` for the benchmark's iterations and reports its allocations per operation, counted
+// over 16 runs before the timed ones (so that the benchmark library's own are not). Under
+// callgrind started with --collect-atstart=no (bench/instructions.sh) only the timed loop's
+// instructions are collected, and dumped with the benchmark's name and number of operations.
+template <typename Body> void measure(benchmark::State& state, Body&& body) {
+    constexpr int counted = 16;
+    body();
+    int allocations = 0;
+    {
+        allocation_counter counter;
+        for (int run = 0; run < counted; ++run) body();
+        allocations = counter.count();
+    }
+    CALLGRIND_TOGGLE_COLLECT;
     for (auto _ : state) body();
-    state.counters["allocs/op"] = static_cast<double>(counter.count()) / static_cast<double>(state.iterations()) /
-                                  operationsPerIteration;
+    CALLGRIND_TOGGLE_COLLECT;
+    const std::string label = "nelk " + running + " " + std::to_string(state.iterations());
+    CALLGRIND_DUMP_STATS_AT(label.c_str());
+    state.counters["allocs/op"] = static_cast<double>(allocations) / counted;
 }
 
 std::string text(std::size_t size) {
@@ -156,9 +179,9 @@ void alarmBroadcast(benchmark::State& state, bool floor) {
     nelk_client_callback* framework = opaque<nelk_client_callback>(&component);
     nelk_test_kit::control_notification acknowledge("AckAll", "");
     if (floor) {
-        measure(state, [&] { hand->callback(acknowledge.record(), 2); }, controls);
+        measure(state, [&] { hand->callback(acknowledge.record(), 2); });
     } else {
-        measure(state, [&] { framework->callback(acknowledge.record(), 2); }, controls);
+        measure(state, [&] { framework->callback(acknowledge.record(), 2); });
     }
     state.counters["ns/control"] = benchmark::Counter(static_cast<double>(controls) * static_cast<double>(state.iterations()),
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -169,11 +192,13 @@ void createDelete(benchmark::State& state, bool floor) {
     if (floor) {
         measure(state, [&] { delete opaque(new floors::component_floor(opaque<nelk_host>(&host))); });
     } else {
-        measure(state, [&] { delete corvaneLibrary().create(&host, ""); });
+        const component_library& library = corvaneLibrary();  // as a host holds its library
+        measure(state, [&] { delete library.create(&host, ""); });
     }
 }
 
-// Collects every run so that the table of ratios can be printed after the usual output.
+// Collects every run so that the table of ratios can be printed after the usual output, one row
+// per path in the order of registration.
 class ratio_reporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -190,17 +215,33 @@ public:
     void Finalize() override {
         ConsoleReporter::Finalize();
         std::printf("\n| path | ns/op | floor ns/op | ratio | allocs/op | floor allocs/op |\n|---|---|---|---|---|---|\n");
-        for (const auto& entry : results_) {
-            const std::string& name = entry.first;
-            const std::size_t split = name.rfind("/component");
-            if (split == std::string::npos) continue;
-            const std::string path = name.substr(0, split) + name.substr(split + 10);
-            const auto floor = results_.find(name.substr(0, split) + "/floor" + name.substr(split + 10));
-            if (floor == results_.end()) continue;
-            std::printf("| %s | %.1f | %.1f | %.2f | %.2f | %.2f |\n", path.c_str(), entry.second.nanoseconds,
-                        floor->second.nanoseconds, entry.second.nanoseconds / floor->second.nanoseconds,
-                        entry.second.allocations, floor->second.allocations);
+        std::string perControl;
+        for (const auto& row : rows()) {
+            const auto component = results_.find(row.benchmark + "/component" + row.argument);
+            const auto floor = results_.find(row.benchmark + "/floor" + row.argument);
+            if (component == results_.end() || floor == results_.end()) continue;
+            std::printf("| %s | %.1f | %.1f | %.2f | %.2f | %.2f |\n", row.title.c_str(), component->second.nanoseconds,
+                        floor->second.nanoseconds, component->second.nanoseconds / floor->second.nanoseconds,
+                        component->second.allocations, floor->second.allocations);
+            if (row.controls > 1) {
+                char figure[64];
+                std::snprintf(figure, sizeof figure, "%s%.1f ns at %d", perControl.empty() ? "" : ", ",
+                              component->second.nanoseconds / row.controls, row.controls);
+                perControl += figure;
+            }
         }
+        if (!perControl.empty()) std::printf("\nAlarm broadcast, cost per control: %s.\n", perControl.c_str());
+    }
+
+    struct row {
+        std::string title;      // as the table shows it
+        std::string benchmark;  // registered as benchmark + "/component" or "/floor" + argument
+        std::string argument;   // "" or "/N"
+        int controls;           // alarm broadcast: the number of controls, else 0
+    };
+    static std::vector<row>& rows() {
+        static std::vector<row> all;
+        return all;
     }
 
 private:
@@ -211,13 +252,25 @@ private:
     std::map<std::string, result> results_;
 };
 
-void registerPair(const std::string& path, const std::function<void(benchmark::State&, bool)>& body,
-                  const std::vector<long>& arguments = {}) {
+// Registers a path and its floor; `title` names the row of the ratio table. With arguments, one
+// row per argument, titled by `title` with "%d" for the argument.
+void registerPair(const std::string& title, const std::string& path,
+                  const std::function<void(benchmark::State&, bool)>& body, const std::vector<int>& arguments = {}) {
     for (const bool floor : {false, true}) {
-        auto* registered = benchmark::RegisterBenchmark((path + (floor ? "/floor" : "/component")).c_str(),
-                                                        [body, floor](benchmark::State& state) { body(state, floor); });
+        const std::string name = path + (floor ? "/floor" : "/component");
+        const bool withArgument = !arguments.empty();
+        auto* registered = benchmark::RegisterBenchmark(name.c_str(), [body, floor, name, withArgument](benchmark::State& state) {
+            running = name + (withArgument ? "/" + std::to_string(state.range(0)) : std::string());
+            body(state, floor);
+        });
         registered->Unit(benchmark::kNanosecond);
-        for (long argument : arguments) registered->Arg(argument);
+        for (int argument : arguments) registered->Arg(argument);
+    }
+    if (arguments.empty()) ratio_reporter::rows().push_back({title, path, "", 0});
+    for (int argument : arguments) {
+        char text[128];
+        std::snprintf(text, sizeof text, title.c_str(), argument);
+        ratio_reporter::rows().push_back({text, path, "/" + std::to_string(argument), argument});
     }
 }
 
@@ -231,19 +284,24 @@ int main(int argc, char** argv) {
     static const std::string shortText = "text=Camera 1";
     static const std::string longText = "text=" + std::string(1019, 'x');
     static const std::string manyParts = partsText(33);
-    registerPair("slot matching 19 B", [](benchmark::State& s, bool f) { slotNotification(s, 7, 19, f); });
-    registerPair("slot matching 200 B", [](benchmark::State& s, bool f) { slotNotification(s, 7, 200, f); });
-    registerPair("slot other", [](benchmark::State& s, bool f) { slotNotification(s, 8, 19, f); });
-    registerPair("command text", [](benchmark::State& s, bool f) { command(s, "text=Camera 1", f); });
-    registerPair("command InfoDriverID", [](benchmark::State& s, bool f) { command(s, "InfoDriverID=12", f); });
-    registerPair("command Slot", [](benchmark::State& s, bool f) { command(s, "Slot=7", f); });
-    registerPair("query return=all", [](benchmark::State& s, bool f) { command(s, "return=all", f); });
-    registerPair("timer", timer);
-    registerPair("parser short", [](benchmark::State& s, bool f) { parser(s, shortText, f); });
-    registerPair("parser 1 KB", [](benchmark::State& s, bool f) { parser(s, longText, f); });
-    registerPair("parser 33 parts", [](benchmark::State& s, bool f) { parser(s, manyParts, f); });
-    registerPair("alarm broadcast", alarmBroadcast, {1, 10, 100, 1000, 10000});
-    registerPair("create and delete", createDelete);
+    using state = benchmark::State;
+    registerPair("slot, matching, 19-byte text", "slot matching 19 B", [](state& s, bool f) { slotNotification(s, 7, 19, f); });
+    registerPair("slot, matching, 200-byte text", "slot matching 200 B",
+                 [](state& s, bool f) { slotNotification(s, 7, 200, f); });
+    registerPair("slot, not matching", "slot other", [](state& s, bool f) { slotNotification(s, 8, 19, f); });
+    registerPair("command `text=Camera 1` (bound)", "command text", [](state& s, bool f) { command(s, "text=Camera 1", f); });
+    registerPair("command `InfoDriverID=12` (bound)", "command InfoDriverID",
+                 [](state& s, bool f) { command(s, "InfoDriverID=12", f); });
+    registerPair("command `Slot=7` (bound)", "command Slot", [](state& s, bool f) { command(s, "Slot=7", f); });
+    registerPair("query `return=all` with the give-back", "query return=all",
+                 [](state& s, bool f) { command(s, "return=all", f); });
+    registerPair("timer", "timer", timer);
+    registerPair("parser, `text=Camera 1`", "parser short", [](state& s, bool f) { parser(s, shortText, f); });
+    registerPair("parser, 1 KB text", "parser 1 KB", [](state& s, bool f) { parser(s, longText, f); });
+    registerPair("parser, 33 parts", "parser 33 parts", [](state& s, bool f) { parser(s, manyParts, f); });
+    registerPair("alarm broadcast, controls: %d", "alarm broadcast", alarmBroadcast,
+                 {1, 10, 100, 1000, 10000});
+    registerPair("create and delete a component", "create and delete", createDelete);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -6,14 +6,26 @@
 #include <cstring>
 #include <new>
 
-#include "command_line.h"
 #include "host_records.h"
 #include "nelk_client_callback.h"
 #include "nelk_host.h"
 
 namespace floors {
 
-using nelk_command_line::writeDecimal;
+// Writes `value` in signed decimal at `out`, no terminator; returns the end. Called, not inlined,
+// as the floors have always paid for it.
+[[gnu::noinline]] inline char* writeDecimal(char* out, int value) noexcept {
+    char digits[10];
+    int count = 0;
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *out++ = '-';
+    while (count > 0) *out++ = digits[--count];
+    return out;
+}
 
 inline char* put(char* out, const char* text, std::size_t size) {
     std::memcpy(out, text, size);

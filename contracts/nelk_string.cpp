@@ -11,17 +11,6 @@ const char* orEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 bool isDigit(char byte) { return byte >= '0' && byte <= '9'; }
 
-// Reads the decimal digits at `text` into a saturated int; `negative` applies the sign.
-int readDigits(const char* text, bool negative) {
-    long long magnitude = 0;
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    for (; isDigit(*text); ++text) {
-        magnitude = magnitude * 10 + (*text - '0');
-        if (magnitude > limit) return negative ? INT_MIN : INT_MAX;
-    }
-    return static_cast<int>(negative ? -magnitude : magnitude);
-}
-
 // A marker is '%' followed by 1-9 and an optional second digit: "%1" to "%99".
 // Returns its number and sets `width` to its length, or returns 0 when none starts here.
 int markerAt(const char* text, int& width) {
@@ -37,19 +26,8 @@ int markerAt(const char* text, int& width) {
 }  // namespace
 
 nelk_string::nelk_string(int value, char fill, int width, int base) : nelk_string() {
-    if (base < 2 || base > 36) base = 10;
-    const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
-    char reversed[40];
-    int count = 0;
-    // Work on the negative side, where every int fits.
-    long long rest = value < 0 ? value : -static_cast<long long>(value);
-    do {
-        reversed[count++] = digits[-(rest % base)];
-        rest /= base;
-    } while (rest != 0);
-    if (value < 0) reversed[count++] = '-';
-    char number[40];
-    for (int i = 0; i < count; ++i) number[i] = reversed[count - 1 - i];
+    char number[33];
+    const int count = static_cast<int>(nelk_writeNumber(number, value, base) - number);
     const char pad = fill != '\0' ? fill : ' ';
     const long long span = width < 0 ? -static_cast<long long>(width) : width;
     const long long padding = span > count ? span - count : 0;
@@ -60,25 +38,7 @@ nelk_string::nelk_string(int value, char fill, int width, int base) : nelk_strin
     for (long long i = 0; width < 0 && i < padding; ++i) append(padText, 1);
 }
 
-nelk_string::~nelk_string() {
-    if (data_ != inline_) delete[] data_;
-}
-
-void nelk_string::take(nelk_string& other) noexcept {
-    if (other.data_ == other.inline_) {
-        // Inline bytes always fit, since every string holds at least the inline capacity.
-        assignBytes(other.data_, other.length_);
-    } else {
-        if (data_ != inline_) delete[] data_;
-        data_ = other.data_;
-        length_ = other.length_;
-        capacity_ = other.capacity_;
-        other.data_ = other.inline_;
-        other.capacity_ = inlineCapacity;
-    }
-    other.length_ = 0;
-    other.data_[0] = '\0';
-}
+void nelk_string::release(char* block) noexcept { delete[] block; }
 
 void nelk_string::assignGrowing(const char* bytes, int count) {
     // `bytes` may lie inside the old block, which is released only after the copy.
@@ -116,36 +76,17 @@ void nelk_string::reserve(int capacity) {
     capacity_ = capacity;
 }
 
-int nelk_string::toInt() const noexcept {
-    const char* cursor = data_;
-    while (*cursor == ' ') ++cursor;
-    bool negative = false;
-    if (*cursor == '-' || *cursor == '+') negative = *cursor++ == '-';
-    return readDigits(cursor, negative);
-}
-
-int nelk_string::firstInt() const noexcept {
-    for (int position = 0; position < length_; ++position) {
-        if (isDigit(data_[position])) return readDigits(data_ + position, position > 0 && data_[position - 1] == '-');
-    }
-    return 0;
-}
-
 void nelk_string::split(char separator, nelk_string& left, nelk_string& right) const {
-    const void* found = std::memchr(data_, separator, static_cast<std::size_t>(length_));
-    if (found == nullptr) {
-        if (&left != this) left = *this;
-        if (&right != this || &left != this) right.assignBytes("", 0);
-        return;
-    }
-    const int at = static_cast<int>(static_cast<const char*>(found) - data_);
     if (&left == this || &right == this) {
         const nelk_string source(*this);  // copy out first when writing over the source
         source.split(separator, left, right);
         return;
     }
-    left.assignBytes(data_, at);
-    right.assignBytes(data_ + at + 1, length_ - at - 1);
+    nelk_stringview before;
+    nelk_stringview after;
+    nelk_stringview(*this).split(separator, before, after);
+    left.assign(before.data(), before.length());
+    right.assign(after.data(), after.length());
 }
 
 nelk_string nelk_string::arg(const nelk_string& text) const {

@@ -1,21 +1,20 @@
 // nelk_stringlist: an ordered list of nelk_string items.
 #include "nelk_string.h"
 
-nelk_stringlist::nelk_stringlist(const nelk_string& text, char separator) {
-    const char* cursor = text;
-    if (*cursor == '\0') return;
+// The text as far as its first zero byte, as the list has always read it.
+nelk_stringlist::nelk_stringlist(const nelk_string& text, char separator)
+    : nelk_stringlist(nelk_stringview(static_cast<const char*>(text)), separator) {}
+
+nelk_stringlist::nelk_stringlist(nelk_stringview text, char separator) {
+    if (text.empty()) return;
     // One allocation for all the items, so that long lists cost the same per item as short ones.
     std::size_t pieces = 1;
-    for (const char* at = cursor; *at != '\0'; ++at) pieces += *at == separator ? 1 : 0;
+    for (int at = 0; at < text.length(); ++at) pieces += text.data()[at] == separator ? 1 : 0;
     items_.reserve(pieces);
-    for (;;) {
-        const char* start = cursor;
-        while (*cursor != '\0' && *cursor != separator) ++cursor;
-        nelk_string item;
-        item.append(start, static_cast<int>(cursor - start));
-        items_.push_back(std::move(item));
-        if (*cursor == '\0') return;
-        ++cursor;  // past the separator; a separator at the very end leaves one empty item
+    for (bool more = true; more;) {
+        nelk_stringview item;
+        more = text.split(separator, item, text);  // a separator at the very end leaves one empty item
+        items_.emplace_back(item);
     }
 }
 

@@ -29,4 +29,9 @@ void write(const char* text) {
 #endif
 }
 
+void trace(const nelk_string& format, const nelk_string* const* texts, int count) {
+    const nelk_string message = format.argEach(texts, count);
+    write(message);
+}
+
 }  // namespace nelk_debugger_output

@@ -1,6 +1,8 @@
 // Event objects through which hooks read what the host delivered. Each holds one pointer, lives
 // on the dispatcher's stack for one hook call, and must not be kept after the hook returns.
-// Text accessors return fresh copies; a null text in the record reads as empty.
+// Text accessors return fresh copies; their ...View forms read the host's text in place, valid
+// during the hook only, for texts that are only passed on or compared. A null text in the record
+// reads as empty.
 #pragma once
 
 #include "host_records.h"
@@ -12,6 +14,7 @@ public:
     int device() const noexcept { return record_->device; }
     int index() const noexcept { return record_->index; }
     nelk_string slotText() const { return nelk_string(record_->slotText); }
+    nelk_stringview slotTextView() const noexcept { return nelk_stringview(record_->slotText); }
 
 private:
     slotNotify* record_;
@@ -23,6 +26,13 @@ public:
     nelk_string controlId() const { return nelk_string(record_->controlId); }
     nelk_string commandName() const { return nelk_string(record_->command ? record_->command->name : nullptr); }
     nelk_string commandValue() const { return nelk_string(record_->command ? record_->command->value : nullptr); }
+    nelk_stringview controlIdView() const noexcept { return nelk_stringview(record_->controlId); }
+    nelk_stringview commandNameView() const noexcept {
+        return nelk_stringview(record_->command ? record_->command->name : nullptr);
+    }
+    nelk_stringview commandValueView() const noexcept {
+        return nelk_stringview(record_->command ? record_->command->value : nullptr);
+    }
 
 private:
     buttonNotify* record_;
@@ -33,6 +43,8 @@ public:
     explicit commandEvent(parsedCommand* command) noexcept : command_(command) {}
     nelk_string commandName() const { return nelk_string(command_->name); }
     nelk_string commandValue() const { return nelk_string(command_->value); }
+    nelk_stringview commandNameView() const noexcept { return nelk_stringview(command_->name); }
+    nelk_stringview commandValueView() const noexcept { return nelk_stringview(command_->value); }
     // The whole record, for components that read the dotted parts; valid during the hook only.
     const parsedCommand& command() const noexcept { return *command_; }
 

@@ -6,6 +6,7 @@
 // entry, callback or the destructor; nothing here keeps state between calls.
 #pragma once
 
+#include "command_line.h"
 #include "events.h"
 #include "host_records.h"
 #include "nelk_client_callback.h"
@@ -19,9 +20,9 @@ class nelk_script_helper : public nelk_client_callback {
 public:
     // host: kept, not owned; may be null, and then every line is dropped silently.
     // text: the load text, copied into basePath (null gives empty). Sends nothing.
-    nelk_script_helper(nelk_host* host, const char* text);
+    nelk_script_helper(nelk_host* host, const char* text) : host(host), basePath(text), alarmHandling(false) {}
     // After the derived destructor: sends "AS" (when host is set), then releases basePath.
-    ~nelk_script_helper() override;
+    ~nelk_script_helper() override { announceShutdown(); }  // inline: one call less per deletion
 
     // The dispatcher, shared by every component:
     //   1 slotNotify*   -> slotCallback        2 buttonNotify* -> buttonCallback (or the alarm
@@ -79,15 +80,80 @@ protected:
     // 2, 3, 4 or 5); another single character sets its toInt; anything else leaves it alone.
     void alarmBroadcast(const nelk_string& state);
 
+    // The same operations on views, for texts that are only read: the bytes go straight into
+    // the line, with no nelk_string made for them. The views are read during the call only.
+    // (A literal needs nelk_stringview("..."): it picks the nelk_string form otherwise.) The
+    // lines are joined inline, below, so that the compiler copies a constant view's bytes with
+    // their length known, as it would a literal's.
+    bool panelShow(nelk_stringview panel, nelk_stringview file, nelk_stringview extra);
+    void textPut(nelk_stringview property, nelk_stringview value, nelk_stringview panel, nelk_stringview control);
+    void infoWrite(int driver, nelk_stringview text, int index, bool flag);
+    void textGet(nelk_stringview property, nelk_stringview panel, nelk_stringview control, nelk_string& result);
+    void alarmBroadcast(nelk_stringview state);
+
     nelk_host* host;         // not owned; may be null
     nelk_string basePath;    // copy of the load text; directory prefix of layout files
     bool alarmHandling;      // false after construction; a component sets it to take "ActionAll"/"AckAll"
 
 private:
-    void announceShutdown();
+    void announceShutdown() {
+        if (host != nullptr) host->hostSend("AS", nelk_send::commandLine);
+    }
     void controlEvent(buttonEvent& event);
     const char* commandNotification(const char* text);
 };
+
+// The host commands that are joined inline (see the class). Each builds its line on the
+// caller's stack and sends it with kind 0 when there is a host.
+
+NELK_JOINED_INLINE bool nelk_script_helper::panelShow(nelk_stringview panel, nelk_stringview file, nelk_stringview extra) {
+    nelk_command_line::line command;
+    if (basePath.length() > 0) {
+        command.append("PS '", panel, "' '", basePath, "/", file, "'");
+    } else {
+        command.append("PS '", panel, "' '", file, "'");
+    }
+    if (!extra.empty()) command.append(" '", extra, "'");
+    if (host == nullptr) return true;
+    // The whole pointer-sized answer counts, never read as a text.
+    return nelk_command_line::send(host, command.text()) != nullptr;
+}
+
+NELK_JOINED_INLINE void nelk_script_helper::textPut(nelk_stringview property, nelk_stringview value, nelk_stringview panel,
+                                        nelk_stringview control) {
+    nelk_command_line::line command;
+    nelk_command_line::textPutHead(command, property, value, panel);
+    nelk_command_line::textPutTail(command, control);
+    nelk_command_line::send(host, command.text());
+}
+
+NELK_JOINED_INLINE void nelk_script_helper::infoRegister(int driver, int first, int last, bool add) {
+    using nelk_command_line::decimal;
+    nelk_command_line::line command;
+    command.append("IR ", decimal(driver), " ", decimal(first), " ", decimal(last));
+    if (add) command.append(" 'ADD'");
+    nelk_command_line::send(host, command.text());
+}
+
+NELK_JOINED_INLINE void nelk_script_helper::infoUnregister(int driver) {
+    nelk_command_line::line command;
+    command.append("IU ", nelk_command_line::decimal(driver));
+    nelk_command_line::send(host, command.text());
+}
+
+NELK_JOINED_INLINE void nelk_script_helper::infoWrite(int driver, nelk_stringview text, int index, bool flag) {
+    using nelk_command_line::decimal;
+    // The text is joined in as it is, never scanned, so a "%1" inside it stays.
+    nelk_command_line::line command;
+    command.append("IW ", decimal(driver), " '", text, "' ", decimal(index), flag ? " 1" : " 0");
+    nelk_command_line::send(host, command.text());
+}
+
+NELK_JOINED_INLINE void nelk_script_helper::timerStop(int id) {
+    nelk_command_line::line command;
+    command.append("ET ", nelk_command_line::decimal(id));
+    nelk_command_line::send(host, command.text());
+}
 
 // The signature text that marks a built library; read by nothing.
 extern "C" char librarySignature[];

@@ -24,15 +24,6 @@ int wordValue(void* data) {
 }
 }  // namespace
 
-nelk_script_helper::nelk_script_helper(nelk_host* host, const char* text)
-    : host(host), basePath(text), alarmHandling(false) {}
-
-nelk_script_helper::~nelk_script_helper() { announceShutdown(); }
-
-void nelk_script_helper::announceShutdown() {
-    if (host != nullptr) host->hostSend("AS", nelk_send::commandLine);
-}
-
 void nelk_script_helper::numberCallback(int&) {}
 
 void nelk_script_helper::dataCallback(dataEvent&) {}
@@ -91,11 +82,11 @@ void nelk_script_helper::controlEvent(buttonEvent& event) {
         buttonCallback(event);
         return;
     }
-    const nelk_string controlId = event.controlId();
-    if (controlId == "ActionAll" && event.commandName() == "alarm") {
-        alarmBroadcast(event.commandValue());
+    const nelk_stringview controlId = event.controlIdView();
+    if (controlId == "ActionAll" && event.commandNameView() == "alarm") {
+        alarmBroadcast(event.commandValueView());
     } else if (controlId == "AckAll") {
-        alarmBroadcast(nelk_string(4, '\0', 0, 10));
+        alarmBroadcast(nelk_stringview("4"));  // the decimal text of 4, which acknowledges
     } else {
         buttonCallback(event);
     }

@@ -23,7 +23,7 @@ public:
 private:
     bool bound() const noexcept { return infoDriverId != 0 && slot != 0; }
     nelk_string settings() const;
-    void accept(const nelk_string& value, int first, int last, int& setting);
+    void accept(nelk_stringview value, int first, int last, int& setting);
 
     int infoDriverId;  // 0 = not set, otherwise 1 to 999
     int slot;          // 0 = not set, otherwise 1 to 4096
