@@ -1,5 +1,5 @@
 // Alarm broadcast: one state applied to every "alm_" control of panel 1.
-#include "command_line.h"
+#include "nelk_script_helper_lines.h"
 #include "nelk_script_helper.h"
 
 namespace {

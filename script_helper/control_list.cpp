@@ -1,5 +1,5 @@
 // "XI": the names of a panel's controls that the host selects with a filter.
-#include "command_line.h"
+#include "nelk_script_helper_lines.h"
 #include "nelk_script_helper.h"
 
 nelk_stringlist nelk_script_helper::controlList(const nelk_string& panel, const nelk_string& filter) {

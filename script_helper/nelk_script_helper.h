@@ -6,7 +6,7 @@
 // entry, callback or the destructor; nothing here keeps state between calls.
 #pragma once
 
-#include "command_line.h"
+#include "nelk_script_helper_lines.h"
 #include "events.h"
 #include "host_records.h"
 #include "nelk_client_callback.h"

@@ -1,5 +1,5 @@
 // "TG" with its name check, and the debugger trace that reports a mismatch.
-#include "command_line.h"
+#include "nelk_script_helper_lines.h"
 #include "debugger_output.h"
 #include "nelk_script_helper.h"
 

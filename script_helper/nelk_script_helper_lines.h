@@ -1,6 +1,8 @@
-// Builds host command lines and sends them. The framework's own: installed only because the
-// operations that nelk_script_helper.h joins inline use it, and not meant for components to call.
-// Everything here runs on the host's thread, inside the call that sends the line.
+// The inline part of nelk_script_helper.h: how the framework joins host command lines and sends
+// them, compiled into the component's own code so that constant texts are copied with their
+// lengths known (docs/performance.md). Included by nelk_script_helper.h; not an interface of its
+// own, and not for components to call. Everything here runs on the host's thread, inside the
+// call that sends the line.
 //
 // A line is written as the list of its pieces, each a literal or a view (a nelk_string or a
 // decimal passes as a view). The joining is inline, so that every literal is copied with its

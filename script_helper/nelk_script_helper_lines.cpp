@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "nelk_script_helper_lines.h"
 
 #include <climits>
 #include <stdexcept>
