@@ -5,6 +5,8 @@
 #include <climits>
 #include <stdexcept>
 
+void nelk_refuseLongText() { throw std::length_error("a text of 2 GB or more"); }  // as std::string does
+
 namespace {
 
 const char* orEmpty(const char* text) { return text != nullptr ? text : ""; }
@@ -54,7 +56,7 @@ void nelk_string::assignGrowing(const char* bytes, int count) {
 void nelk_string::appendGrowing(const char* bytes, int count) {
     // Room for the next few appends of a line being built, so that a chain of + allocates once.
     const long long needed = static_cast<long long>(length_) + count;
-    if (needed >= INT_MAX) throw std::length_error("nelk_string longer than 2 GB");  // as std::string does
+    if (needed >= INT_MAX) nelk_refuseLongText();
     const long long grown = needed * 2 + 32;
     const int capacity = static_cast<int>(grown > INT_MAX - 1 ? needed : grown);
     char* block = new char[static_cast<std::size_t>(capacity) + 1];
@@ -152,12 +154,12 @@ nelk_string operator+(const nelk_string& left, const nelk_string& right) {
 
 nelk_string operator+(const nelk_string& left, const char* right) {
     right = orEmpty(right);
-    return joined(left, left.length(), right, static_cast<int>(std::strlen(right)));
+    return joined(left, left.length(), right, nelk_textLength(right));
 }
 
 nelk_string operator+(const char* left, const nelk_string& right) {
     left = orEmpty(left);
-    return joined(left, static_cast<int>(std::strlen(left)), right, right.length());
+    return joined(left, nelk_textLength(left), right, right.length());
 }
 
 nelk_string operator+(nelk_string&& left, const nelk_string& right) {

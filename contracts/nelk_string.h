@@ -8,6 +8,7 @@
 // A null C text, wherever one is accepted, is the empty text.
 #pragma once
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,6 +25,17 @@
 
 class nelk_string;
 
+// Texts are at most INT_MAX - 1 bytes, as every length here is an int. A longer C text is
+// refused with std::length_error (as std::string refuses what it cannot hold) rather than taken
+// cut short. The framework turns that into an ignored event at its boundary with the host.
+[[noreturn]] NELK_STRING_API void nelk_refuseLongText();
+// The length of a zero-terminated C text; throws std::length_error for 2 GB or more.
+inline int nelk_textLength(const char* text) {
+    const std::size_t length = std::strlen(text);
+    if (length >= static_cast<std::size_t>(INT_MAX)) nelk_refuseLongText();
+    return static_cast<int>(length);
+}
+
 // Bytes that someone else owns, read in place: a pointer and a length, not necessarily followed
 // by a zero byte. Valid only as long as those bytes are, and used where they may be read; it
 // never copies or releases them. For passing texts that are only read (host records, parts of
@@ -33,10 +45,9 @@ public:
     constexpr nelk_stringview() noexcept : bytes_(""), length_(0) {}
     // A C text (null is the empty text), its length counted here; for a literal, by the
     // compiler. Explicit, so that a literal never makes a call ambiguous between an operation's
-    // nelk_string form and its view form.
-    constexpr explicit nelk_stringview(const char* text) noexcept
-        : bytes_(text != nullptr ? text : ""),
-          length_(text != nullptr ? static_cast<int>(std::char_traits<char>::length(text)) : 0) {}
+    // nelk_string form and its view form. Throws std::length_error for a text of 2 GB or more.
+    constexpr explicit nelk_stringview(const char* text)
+        : bytes_(text != nullptr ? text : ""), length_(text != nullptr ? lengthOf(text) : 0) {}
     // `length` bytes at `bytes`, which must not be null.
     constexpr nelk_stringview(const char* bytes, int length) noexcept : bytes_(bytes), length_(length) {}
     // The bytes of a string, valid until the string changes or dies.
@@ -83,6 +94,12 @@ public:
     }
 
 private:
+    // A literal's length, counted by the compiler; a longer text than an int holds is refused.
+    static constexpr int lengthOf(const char* text) {
+        const std::size_t length = std::char_traits<char>::length(text);
+        if (length >= static_cast<std::size_t>(INT_MAX)) nelk_refuseLongText();
+        return static_cast<int>(length);
+    }
     static constexpr bool isDigit(char byte) noexcept { return byte >= '0' && byte <= '9'; }
     // The decimal digits from `text` up to `end` as an int that saturates at the int range;
     // `negative` applies the sign.
@@ -186,7 +203,7 @@ public:
     nelk_string() noexcept : data_(inline_), length_(0), capacity_(inlineCapacity) { inline_[0] = '\0'; }
     nelk_string(const char* text) : nelk_string() {  // NOLINT: implicit on purpose, components pass literals
         // The empty text, common as a load text or an answer, without a call of strlen.
-        if (text != nullptr && text[0] != '\0') assign(text, static_cast<int>(std::strlen(text)));
+        if (text != nullptr && text[0] != '\0') assign(text, nelk_textLength(text));
     }
     nelk_string(const nelk_string& other) : nelk_string() { assign(other.data_, other.length_); }
     nelk_string(nelk_string&& other) noexcept : nelk_string() { take(other); }
@@ -209,7 +226,7 @@ public:
     }
     nelk_string& operator=(const char* text) {
         if (text == nullptr) text = "";
-        assign(text, static_cast<int>(std::strlen(text)));
+        assign(text, nelk_textLength(text));
         return *this;
     }
     nelk_string& operator+=(const nelk_string& tail) {
@@ -217,7 +234,7 @@ public:
         return *this;
     }
     nelk_string& operator+=(const char* tail) {
-        if (tail != nullptr) append(tail, static_cast<int>(std::strlen(tail)));
+        if (tail != nullptr) append(tail, nelk_textLength(tail));
         return *this;
     }
 
@@ -330,7 +347,7 @@ inline bool operator==(nelk_stringview left, nelk_stringview right) noexcept {
            (left.length() == 0 ||
             std::memcmp(left.data(), right.data(), static_cast<std::size_t>(left.length())) == 0);
 }
-inline bool operator==(nelk_stringview left, const char* right) noexcept { return left == nelk_stringview(right); }
+inline bool operator==(nelk_stringview left, const char* right) { return left == nelk_stringview(right); }
 inline bool operator!=(nelk_stringview left, nelk_stringview right) noexcept { return !(left == right); }
 inline bool operator!=(nelk_stringview left, const char* right) noexcept { return !(left == right); }
 

@@ -14,7 +14,7 @@ public:
     int device() const noexcept { return record_->device; }
     int index() const noexcept { return record_->index; }
     nelk_string slotText() const { return nelk_string(record_->slotText); }
-    nelk_stringview slotTextView() const noexcept { return nelk_stringview(record_->slotText); }
+    nelk_stringview slotTextView() const { return nelk_stringview(record_->slotText); }
 
 private:
     slotNotify* record_;
@@ -26,11 +26,11 @@ public:
     nelk_string controlId() const { return nelk_string(record_->controlId); }
     nelk_string commandName() const { return nelk_string(record_->command ? record_->command->name : nullptr); }
     nelk_string commandValue() const { return nelk_string(record_->command ? record_->command->value : nullptr); }
-    nelk_stringview controlIdView() const noexcept { return nelk_stringview(record_->controlId); }
-    nelk_stringview commandNameView() const noexcept {
+    nelk_stringview controlIdView() const { return nelk_stringview(record_->controlId); }
+    nelk_stringview commandNameView() const {
         return nelk_stringview(record_->command ? record_->command->name : nullptr);
     }
-    nelk_stringview commandValueView() const noexcept {
+    nelk_stringview commandValueView() const {
         return nelk_stringview(record_->command ? record_->command->value : nullptr);
     }
 
@@ -43,8 +43,8 @@ public:
     explicit commandEvent(parsedCommand* command) noexcept : command_(command) {}
     nelk_string commandName() const { return nelk_string(command_->name); }
     nelk_string commandValue() const { return nelk_string(command_->value); }
-    nelk_stringview commandNameView() const noexcept { return nelk_stringview(command_->name); }
-    nelk_stringview commandValueView() const noexcept { return nelk_stringview(command_->value); }
+    nelk_stringview commandNameView() const { return nelk_stringview(command_->name); }
+    nelk_stringview commandValueView() const { return nelk_stringview(command_->value); }
     // The whole record, for components that read the dotted parts; valid during the hook only.
     const parsedCommand& command() const noexcept { return *command_; }
 

@@ -31,8 +31,9 @@ public:
     //   4 timer id (the word itself) -> timerCallback
     //   5 a kind-3 answer given back -> released     6 pointer -> dataCallback
     //   7 32-bit value (the word itself) -> numberCallback on a copy
-    // Every other kind, and a null record for kinds 1 and 2, is ignored. All results are null
-    // but a kind-3 answer. Re-entrant: all working state lives on this call's stack.
+    // Every other kind, and a null record for kinds 1 and 2, is ignored, and so is an event
+    // whose texts cannot be taken (2 GB or more, or no memory): no exception leaves. All results
+    // are null but a kind-3 answer. Re-entrant: all working state lives on this call's stack.
     const char* callback(void* data, int kind) override;
 
     // Hooks, in the host's order. Events and what they point to are valid during the call only.
@@ -96,6 +97,7 @@ protected:
     bool alarmHandling;      // false after construction; a component sets it to take "ActionAll"/"AckAll"
 
 private:
+    const char* dispatch(void* data, int kind);
     void announceShutdown() {
         if (host != nullptr) host->hostSend("AS", nelk_send::commandLine);
     }

@@ -134,11 +134,16 @@ inline void* send(nelk_host* host, const char* text) {
 // Sends a line that the host answers with a text of its own ("TG", "XI"): hands the answer to
 // `read`, which copies what it needs, then gives the text back at once. False, and nothing read
 // or given back, without a host or for a null answer.
+// The text goes back also when `read` throws (an answer too long to take).
 template <typename Read> bool ask(nelk_host* host, const char* text, Read&& read) {
     const char* answer = static_cast<const char*>(send(host, text));
     if (answer == nullptr) return false;
+    struct give_back {
+        nelk_host* host;
+        const char* answer;
+        ~give_back() { host->hostSend(answer, nelk_send::giveBack); }
+    } back{host, answer};
     read(answer);
-    host->hostSend(answer, nelk_send::giveBack);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "parsed_command.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -21,7 +22,8 @@ void parsedCommand::parse(const char* text) {
     buffer = nullptr;
     if (text == nullptr) return;
     const std::size_t length = std::strlen(text);
-    if (length == 0) return;
+    // A text of 2 GB or more is refused as when no memory can be had: the empty record.
+    if (length == 0 || length >= static_cast<std::size_t>(INT_MAX)) return;
     buffer = new (std::nothrow) char[length + 1];
     if (buffer == nullptr) return;  // no memory: the empty record
     std::memcpy(buffer, text, length + 1);

@@ -16,8 +16,9 @@ struct parsedCommand {
     bool hasValue;
     char* buffer;
 
-    // text: zero-terminated or null, read during the call only. Null, empty, or no memory for
-    // the copy all give the empty record (every text empty, partCount 0, buffer null).
+    // text: zero-terminated or null, read during the call only. Null, empty, no memory for the
+    // copy, or a text of 2 GB or more all give the empty record (every text empty, partCount 0,
+    // buffer null).
     explicit parsedCommand(const char* text);
     ~parsedCommand();
     parsedCommand(const parsedCommand&) = delete;

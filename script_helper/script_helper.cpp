@@ -1,4 +1,5 @@
 // Component base: construction, the shutdown announcement and the notification dispatcher.
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -29,6 +30,16 @@ void nelk_script_helper::numberCallback(int&) {}
 void nelk_script_helper::dataCallback(dataEvent&) {}
 
 const char* nelk_script_helper::callback(void* data, int kind) {
+    // No exception crosses into the host: a text too long to take (2 GB or more) or no memory
+    // for one ends the event there, as if it had not come; what was sent before stays sent.
+    try {
+        return dispatch(data, kind);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+const char* nelk_script_helper::dispatch(void* data, int kind) {
     switch (kind) {
     case nelk_kind::slotValue: {
         if (data == nullptr) return nullptr;
@@ -67,6 +78,10 @@ const char* nelk_script_helper::callback(void* data, int kind) {
 
 const char* nelk_script_helper::commandNotification(const char* text) {
     parsedCommand command(text);
+    // The parser refused a text of 2 GB or more: the event is ignored, as one it cannot take.
+    // (Without memory for its copy the hook still gets the empty record.)
+    if (command.buffer == nullptr && text != nullptr && text[0] != '\0' && std::strlen(text) >= static_cast<std::size_t>(INT_MAX))
+        return nullptr;
     commandEvent event(&command);
     const nelk_string answer = commandCallback(event);
     const int length = answer.length();

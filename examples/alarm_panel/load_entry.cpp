@@ -1,11 +1,9 @@
 // The library's one export: the host calls it to create a component.
-#include <new>
-
 #include "AlarmPanel.h"
 
 // host: the host object, kept by the component, may be null. text: the load text, copied.
 // Returns a new AlarmPanel the host owns and deletes through its virtual destructor, or null when
-// no memory can be had. Host's thread.
+// no memory can be had or the load text cannot be taken. Host's thread.
 NELK_COMPONENT_ENTRY nelk_client_callback* load_nelk_client_script(nelk_host* host, const char* text) {
-    return new (std::nothrow) AlarmPanel(host, text);
+    return nelk_createComponent<AlarmPanel>(host, text);
 }

@@ -9,7 +9,7 @@
 
 #define NELK_BROKEN_ENTRY(type)                                                                     \
     NELK_COMPONENT_ENTRY nelk_client_callback* load_nelk_client_script(nelk_host* host, const char* text) { \
-        return new (std::nothrow) type(host, text);                                                \
+        return nelk_createComponent<type>(host, text);                                             \
     }
 
 using nelk_test_kit::quiet_component;
