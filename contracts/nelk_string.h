@@ -28,7 +28,12 @@ class nelk_string;
 // Texts are at most INT_MAX - 1 bytes, as every length here is an int. A longer C text is
 // refused with std::length_error (as std::string refuses what it cannot hold) rather than taken
 // cut short. The framework turns that into an ignored event at its boundary with the host.
-[[noreturn]] NELK_STRING_API void nelk_refuseLongText();
+#if defined(__GNUC__)
+#define NELK_COLD __attribute__((cold))
+#else
+#define NELK_COLD
+#endif
+[[noreturn]] NELK_STRING_API NELK_COLD void nelk_refuseLongText();
 // The length of a zero-terminated C text; throws std::length_error for 2 GB or more.
 inline int nelk_textLength(const char* text) {
     const std::size_t length = std::strlen(text);
@@ -347,7 +352,7 @@ inline bool operator==(nelk_stringview left, nelk_stringview right) noexcept {
            (left.length() == 0 ||
             std::memcmp(left.data(), right.data(), static_cast<std::size_t>(left.length())) == 0);
 }
-inline bool operator==(nelk_stringview left, const char* right) { return left == nelk_stringview(right); }
+inline bool operator==(nelk_stringview left, const char* right) noexcept { return left == nelk_stringview(right); }
 inline bool operator!=(nelk_stringview left, nelk_stringview right) noexcept { return !(left == right); }
 inline bool operator!=(nelk_stringview left, const char* right) noexcept { return !(left == right); }
 

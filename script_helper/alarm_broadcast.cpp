@@ -30,7 +30,7 @@ void nelk_script_helper::alarmBroadcast(nelk_stringview state) {
     answer_copy names;
     line setAlarm;  // the query's line first
     controlListLine(setAlarm, panel, nelk_stringview("alm_"));
-    if (!ask(host, setAlarm.text(), [&](const char* answer) { names.append(nelk_stringview(answer)); })) return;
+    if (!ask(host, setAlarm.text(), [&](nelk_stringview answer) { names.append(answer); })) return;
     setAlarm.cut(0);
     textPutHead(setAlarm, nelk_stringview("alarm"), state, panel);
     const int setAlarmHead = setAlarm.length();

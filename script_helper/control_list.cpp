@@ -8,6 +8,6 @@ nelk_stringlist nelk_script_helper::controlList(const nelk_string& panel, const 
     // The list is the copy: its items are made from the host's text before it is given back.
     nelk_stringlist names;
     nelk_command_line::ask(host, command.text(),
-                           [&](const char* answer) { names = nelk_stringlist(nelk_stringview(answer), ','); });
+                           [&](nelk_stringview answer) { names = nelk_stringlist(answer, ','); });
     return names;
 }

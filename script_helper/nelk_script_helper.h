@@ -97,7 +97,6 @@ protected:
     bool alarmHandling;      // false after construction; a component sets it to take "ActionAll"/"AckAll"
 
 private:
-    const char* dispatch(void* data, int kind);
     void announceShutdown() {
         if (host != nullptr) host->hostSend("AS", nelk_send::commandLine);
     }

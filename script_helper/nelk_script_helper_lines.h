@@ -10,6 +10,7 @@
 // must be made a view (nelk_stringview(text)) first.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstring>
 
@@ -131,11 +132,11 @@ inline void* send(nelk_host* host, const char* text) {
     return host != nullptr ? host->hostSend(text, nelk_send::commandLine) : nullptr;
 }
 
-// Sends a line that the host answers with a text of its own ("TG", "XI"): hands the answer to
-// `read`, which copies what it needs, then gives the text back at once. False, and nothing read
-// or given back, without a host or for a null answer.
-// The text goes back also when `read` throws (an answer too long to take).
-template <typename Read> bool ask(nelk_host* host, const char* text, Read&& read) {
+// Sends a line that the host answers with a text of its own ("TG", "XI"): hands the answer and
+// its length to `read`, which copies what it needs, then gives the text back at once. False,
+// and nothing read, without a host, for a null answer, and for an answer of 2 GB or more (which
+// is given back unread). The text goes back also when `read` throws (no memory for a copy).
+template <typename Read> NELK_JOINED_INLINE bool ask(nelk_host* host, const char* text, Read&& read) {
     const char* answer = static_cast<const char*>(send(host, text));
     if (answer == nullptr) return false;
     struct give_back {
@@ -143,7 +144,9 @@ template <typename Read> bool ask(nelk_host* host, const char* text, Read&& read
         const char* answer;
         ~give_back() { host->hostSend(answer, nelk_send::giveBack); }
     } back{host, answer};
-    read(answer);
+    const std::size_t length = std::strlen(answer);
+    if (length >= static_cast<std::size_t>(INT_MAX)) return false;
+    read(nelk_stringview(answer, static_cast<int>(length)));
     return true;
 }
 
@@ -182,13 +185,12 @@ inline bool valueFor(const char* answer, int length, nelk_stringview property, n
 // answer, and for an answer for another property, which is traced. The host's text is read in
 // place and given back at once; only the value is copied (the whole answer only for the trace).
 // `result` may be one of the texts `address` shows, so it is written last.
-inline void readProperty(nelk_host* host, const char* line, const property_address& address, nelk_string& result) {
+NELK_JOINED_INLINE void readProperty(nelk_host* host, const char* line, const property_address& address, nelk_string& result) {
     bool matched = true;
     nelk_string other;
-    const bool answered = ask(host, line, [&](const char* answer) {
-        const nelk_stringview whole(answer);
+    const bool answered = ask(host, line, [&](nelk_stringview whole) {
         nelk_stringview value = whole;
-        if (address.property == "all" || valueFor(answer, whole.length(), address.property, value)) {
+        if (address.property == "all" || valueFor(whole.data(), whole.length(), address.property, value)) {
             result.assign(value.data(), value.length());
         } else {
             other.assign(whole.data(), whole.length());

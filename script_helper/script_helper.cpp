@@ -33,45 +33,41 @@ const char* nelk_script_helper::callback(void* data, int kind) {
     // No exception crosses into the host: a text too long to take (2 GB or more) or no memory
     // for one ends the event there, as if it had not come; what was sent before stays sent.
     try {
-        return dispatch(data, kind);
+        switch (kind) {
+        case nelk_kind::slotValue: {
+            if (data == nullptr) return nullptr;
+            slotEvent event(static_cast<slotNotify*>(data));
+            slotCallback(event);
+            return nullptr;
+        }
+        case nelk_kind::controlEvent: {
+            if (data == nullptr) return nullptr;
+            buttonEvent event(static_cast<buttonNotify*>(data));
+            controlEvent(event);
+            return nullptr;
+        }
+        case nelk_kind::commandText:
+            return commandNotification(static_cast<const char*>(data));
+        case nelk_kind::timerFired:
+            timerCallback(wordValue(data));
+            return nullptr;
+        case nelk_kind::giveBackAnswer:
+            delete[] static_cast<char*>(data);
+            return nullptr;
+        case nelk_kind::dataPointer: {
+            dataEvent event(data);
+            dataCallback(event);
+            return nullptr;
+        }
+        case nelk_kind::numberValue: {
+            int value = wordValue(data);
+            numberCallback(value);
+            return nullptr;
+        }
+        default:
+            return nullptr;
+        }
     } catch (...) {
-        return nullptr;
-    }
-}
-
-const char* nelk_script_helper::dispatch(void* data, int kind) {
-    switch (kind) {
-    case nelk_kind::slotValue: {
-        if (data == nullptr) return nullptr;
-        slotEvent event(static_cast<slotNotify*>(data));
-        slotCallback(event);
-        return nullptr;
-    }
-    case nelk_kind::controlEvent: {
-        if (data == nullptr) return nullptr;
-        buttonEvent event(static_cast<buttonNotify*>(data));
-        controlEvent(event);
-        return nullptr;
-    }
-    case nelk_kind::commandText:
-        return commandNotification(static_cast<const char*>(data));
-    case nelk_kind::timerFired:
-        timerCallback(wordValue(data));
-        return nullptr;
-    case nelk_kind::giveBackAnswer:
-        delete[] static_cast<char*>(data);
-        return nullptr;
-    case nelk_kind::dataPointer: {
-        dataEvent event(data);
-        dataCallback(event);
-        return nullptr;
-    }
-    case nelk_kind::numberValue: {
-        int value = wordValue(data);
-        numberCallback(value);
-        return nullptr;
-    }
-    default:
         return nullptr;
     }
 }
