@@ -82,4 +82,11 @@ std::string coverageTable(const coverage_counts& counts) {
     return table;
 }
 
+nlohmann::ordered_json coverageJson(const coverage_counts& counts) {
+    nlohmann::ordered_json items = nlohmann::ordered_json::array();
+    for (int i = 0; i < coverageItems; ++i)
+        items.push_back({{"group", texts[i].group}, {"name", texts[i].name}, {"count", counts.counts[i]}});
+    return {{"event", "coverage"}, {"covered", counts.covered()}, {"of", coverageItems}, {"items", items}};
+}
+
 }  // namespace nelk_host_tool

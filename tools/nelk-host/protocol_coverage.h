@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 namespace nelk_host_tool {
 
 enum class coverage_item : int {
@@ -37,6 +39,8 @@ coverage_item kindItem(int kind) noexcept;
 
 // The table: one line an item with its group and count, then "covered N of M".
 std::string coverageTable(const coverage_counts& counts);
+// The same as one JSON object: {"event":"coverage","covered":N,"of":M,"items":[{group,name,count}]}.
+nlohmann::ordered_json coverageJson(const coverage_counts& counts);
 // A short name of the item ("kind 3 command", "verb TG", "null record", ...).
 const char* coverageName(coverage_item item) noexcept;
 

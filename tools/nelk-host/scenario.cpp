@@ -148,6 +148,7 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
     }
     const int count = static_cast<int>(words.size()) - 1;
     const int errorsBefore = host_.protocolErrors();
+    const int warningsBefore = output_.warnings();
     statement_result result = statement_result::malformed;
     output_.statement(where, line);
     if (record_ != nullptr) record_->statementBegins();
@@ -158,6 +159,10 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
     if (result == statement_result::malformed) result = fail(where, std::string("malformed statement; the form is: ") + form->usage);
     if (host_.protocolErrors() != errorsBefore) {
         output_.error(where, "protocol error during this statement");
+        if (result == statement_result::ok) result = statement_result::failed;
+    }
+    if (strict_ && output_.warnings() != warningsBefore) {
+        output_.error(where, "the host warned during this statement, which fails it under --strict");
         if (result == statement_result::ok) result = statement_result::failed;
     }
     if (record_ != nullptr) record_->statementEnded(line, words, result, directory_);

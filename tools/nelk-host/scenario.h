@@ -32,6 +32,9 @@ public:
     // Tells `record` (which must outlive the runner, or be null) of every statement run.
     void recordInto(session_record* record) noexcept { record_ = record; }
     const std::string& defaultLibrary() const noexcept { return defaultLibrary_; }
+    // Under strict, a statement during which the host warned (a layout it could not read fully, a
+    // control the component wrote that its layout lacks, ...) fails.
+    void setStrict(bool strict) noexcept { strict_ = strict; }
 
 private:
     statement_result fail(const std::string& where, const std::string& text);
@@ -41,6 +44,7 @@ private:
     std::string defaultLibrary_;
     std::string directory_;  // of the file being run
     session_record* record_ = nullptr;
+    bool strict_ = false;
 };
 
 }  // namespace nelk_host_tool

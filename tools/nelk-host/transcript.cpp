@@ -103,6 +103,7 @@ void transcript::note(const std::string& instance, const std::string& text) {
 }
 
 void transcript::warning(const std::string& instance, const std::string& text) {
+    ++warnings_;
     nlohmann::ordered_json event{{"event", "warning"}};
     if (!instance.empty()) event["instance"] = instance;
     event["text"] = text;

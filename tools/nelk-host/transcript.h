@@ -46,6 +46,9 @@ public:
     // A multi-line block such as a panel listing.
     void block(const std::string& instance, const std::string& title, const std::string& body);
 
+    // How many warnings were told so far (--strict fails a statement that added one).
+    int warnings() const noexcept { return warnings_; }
+
 private:
     void emit(const nlohmann::ordered_json& event);
     void print(const nlohmann::ordered_json& event);
@@ -55,6 +58,7 @@ private:
     transcript_style style_;
     bool colour_;
     std::vector<std::function<void(const nlohmann::ordered_json&)>> listeners_;
+    int warnings_ = 0;
 };
 
 }  // namespace nelk_host_tool

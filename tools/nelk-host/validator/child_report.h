@@ -23,6 +23,7 @@ struct child_report {
     std::uint64_t pc;
     int frameCount;
     std::uint64_t frames[64];
+    std::uint64_t coverage[64];  // the protocol coverage counts of the check (protocol_coverage.h)
     int moduleCount;
     struct module {
         std::uint64_t bias;

@@ -21,6 +21,7 @@
 #include "child_report.h"
 #include "guarded_memory.h"
 #include "process_guard.h"
+#include "protocol_coverage.h"
 #include "stack_symbols.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -123,6 +124,7 @@ bool memcheckAvailable() {
 }
 
 void runChild(const check& each, const check_settings& settings, child_report& report) {
+    nelk_host_tool::processCoverage() = {};  // what this check exercises, not what the parent counted
     reportEndingsTo(report, endedStatus);
     nelk_process_guard::describeFaultsWith(describeFault);
     nelk_process_guard::setWhere(each.id);
@@ -143,6 +145,9 @@ void runChild(const check& each, const check_settings& settings, child_report& r
                       after.st_dev == output.st_dev;
     if (outputKnown && !kept && (outcome.status == check_status::pass || outcome.status == check_status::warn))
         outcome = {check_status::fail, "the component closed or replaced the process's standard output or error"};
+    const auto& counts = nelk_host_tool::processCoverage().counts;
+    for (std::size_t i = 0; i < counts.size() && i < sizeof report.coverage / sizeof report.coverage[0]; ++i)
+        report.coverage[i] = counts[i];
     report.status = static_cast<int>(outcome.status);
     report.reason[0] = '\0';
     nelk_process_guard::append(report.reason, sizeof report.reason, outcome.reason.c_str());
@@ -204,6 +209,11 @@ check_outcome runIsolated(const check& each, const check_settings& settings, con
                                               (event.empty() ? "" : "; the last event delivered was " + event)};
     } else if (report.finished) {
         outcome = {static_cast<check_status>(report.status), report.reason};
+        // What the check exercised adds to this process's count.
+        nelk_host_tool::coverage_counts counted;
+        for (std::size_t i = 0; i < counted.counts.size() && i < sizeof report.coverage / sizeof report.coverage[0]; ++i)
+            counted.counts[i] = report.coverage[i];
+        nelk_host_tool::processCoverage().merge(counted);
     } else if (report.ended) {
         outcome.reason = std::string("the component ") + report.ending + (report.fault[0] ? std::string(": ") + report.fault : "") +
                          during(event);

@@ -6,8 +6,13 @@
 #include "host_records.h"
 #include "notifications.h"
 #include "process_guard.h"
+#include "protocol_coverage.h"
 
 namespace nelk_validator {
+
+using nelk_host_tool::cover;
+using nelk_host_tool::coverage_item;
+using nelk_host_tool::kindItem;
 
 namespace {
 
@@ -37,9 +42,12 @@ const char* subject::deliver(void* data, int kind, const std::string& what) {
     if (component_ == nullptr) return nullptr;
     nelk_process_guard::setEvent(("kind " + std::to_string(kind) + " " + what).c_str());
     ++calls_;
+    cover(kindItem(kind));
+    if (data == nullptr && (kind == nelk_kind::slotValue || kind == nelk_kind::controlEvent)) cover(coverage_item::nullRecord);
     {
         std::lock_guard<std::recursive_mutex> hold(host_.lock());
         host_.rules().callBegins();
+        if (host_.rules().depth() > 1) cover(coverage_item::nestedCall);
     }
     const char* result = component_->callback(data, kind);
     std::lock_guard<std::recursive_mutex> hold(host_.lock());
@@ -59,6 +67,7 @@ void subject::finished(std::unique_ptr<call_arena> used) {
 }
 
 void subject::slot(int driver, int index, const std::optional<std::string>& text) {
+    if (!text) cover(coverage_item::nullText);
     auto pages = arena(sizeof(slotNotify) + sizeOf(text), "the host's slot record and text");
     auto* record = new (pages->room(sizeof(slotNotify))) slotNotify{};
     record->device = driver;
@@ -70,6 +79,7 @@ void subject::slot(int driver, int index, const std::optional<std::string>& text
 }
 
 void subject::control(const std::optional<std::string>& id, const std::optional<std::string>& command, bool nullNames) {
+    if (!id || !command || nullNames) cover(coverage_item::nullText);
     auto pages = arena(sizeof(buttonNotify) + sizeof(parsedCommand) + sizeOf(id) + sizeOf(command) + 8,
                        "the host's control record, its parsed command and texts");
     auto* record = new (pages->room(sizeof(buttonNotify))) buttonNotify{};
@@ -120,9 +130,13 @@ const char* subject::ask(const char* text) {
     auto pages = arena(sizeOf(command), "the command text the host passed in");
     const char* copy = command ? pages->text(text, command->size()) : nullptr;
     pages->seal();
+    if (!command) cover(coverage_item::nullCommand);
+    const long long linesBefore = host_.linesSent();
     const char* answer = deliver(const_cast<char*>(copy), nelk_kind::commandText, "command " + shortText(command));
     const std::string origin = answer != nullptr ? foreignOrigin(answer) : std::string();
     finished(std::move(pages));
+    cover(answer != nullptr ? coverage_item::answerText : coverage_item::answerNull);
+    if (answer == nullptr && host_.linesSent() == linesBefore) cover(coverage_item::ignoredCommand);
     if (answer == nullptr) return nullptr;
     const std::string shown = shortText(command);
     if (!origin.empty()) {
@@ -143,6 +157,7 @@ void subject::giveBack(const char* answer) {
     const std::string command = out->second;
     answers_.erase(out);
     host_.rules().answerGivenBack(answer);
+    cover(coverage_item::answerGivenBack);
     deliver(const_cast<char*>(answer), nelk_kind::giveBackAnswer, "give back the answer to " + shortText(command));
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "guarded_storage.h"
+#include "protocol_coverage.h"
 
 namespace nelk_validator {
 
@@ -20,10 +21,14 @@ void* validating_host::hostSend(const char* text, int kind) {
         ++linesSent_;
         if (keepLines_) lines_.emplace_back(text);
     }
+    if (kind == nelk_send::giveBack) nelk_host_tool::cover(nelk_host_tool::coverage_item::hostTextGivenBack);
     const std::optional<nelk_test_kit::command_line> line = rules_.received(text, kind);
     if (!line) return nullptr;
     const std::string sent(text);
     remember(*line);
+    using nelk_host_tool::coverage_item;
+    nelk_host_tool::cover(static_cast<coverage_item>(static_cast<int>(coverage_item::verbPS) + static_cast<int>(line->verb)));
+    if (line->verb == nelk_verb::AS && rules_.deleting()) nelk_host_tool::cover(coverage_item::shutdownInDeletion);
     void* answer = nullptr;
     if (line->verb == nelk_verb::PS) answer = reinterpret_cast<void*>(std::intptr_t{1});
     if (nelk_answersWithText(line->verb)) answer = answerText(sent);
@@ -44,10 +49,15 @@ void validating_host::remember(const nelk_test_kit::command_line& line) {
 }
 
 void* validating_host::answerText(const std::string& line) {
-    if (answers_.empty()) return nullptr;
-    const answer_text& next = answers_[nextAnswer_++ % answers_.size()];
-    if (next.isNull) return nullptr;
-    return rules_.handOut(line, next.text);
+    using nelk_host_tool::coverage_item;
+    const bool listing = line.compare(0, 2, "XI") == 0;
+    const answer_text* next = answers_.empty() ? nullptr : &answers_[nextAnswer_++ % answers_.size()];
+    if (next == nullptr || next->isNull) {
+        if (!listing) nelk_host_tool::cover(coverage_item::answerTGNull);
+        return nullptr;
+    }
+    nelk_host_tool::cover(listing ? coverage_item::answerXI : coverage_item::answerTG);
+    return rules_.handOut(line, next->text);
 }
 
 }  // namespace nelk_validator

@@ -10,6 +10,7 @@
 
 #include "checks.h"
 #include "in_process.h"
+#include "protocol_coverage.h"
 #if !defined(_WIN32)
 #include "child_report.h"
 #include "isolation.h"
@@ -163,7 +164,7 @@ void runCheckChild(const validator_options& options, const std::string& id, cons
 #endif
 }
 
-int runValidator(validator_options options) {
+int runValidator(validator_options options, std::vector<check_result>* results) {
     if (!options.seedGiven)
         options.seed = std::random_device{}() ^ static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
 #if defined(_WIN32)
@@ -182,8 +183,10 @@ int runValidator(validator_options options) {
             if (!selected(options, each.id)) {
                 ++counts.counts[static_cast<int>(check_status::skip)];
                 checks.push_back({{"id", each.id}, {"status", "SKIP"}, {"reason", "not selected"}});
+                if (results != nullptr) results->push_back({library, each.id, "SKIP", "not selected", "", "", "", 0});
                 continue;
             }
+            const auto started = std::chrono::steady_clock::now();
             const check_settings settings{library, options.seed, options.iterations};
             check_outcome outcome{check_status::crashed, ""};
 #if !defined(_WIN32)
@@ -211,6 +214,12 @@ int runValidator(validator_options options) {
                 if (!outcome.output.empty()) entry["output"] = outcome.output;
             }
             checks.push_back(entry);
+            if (results != nullptr) {
+                const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+                results->push_back({library, each.id, statusName(outcome.status), outcome.reason,
+                                    isFailure(outcome.status) ? reproduce(options, library, each.id) : std::string(),
+                                    outcome.stack, outcome.output, took.count()});
+            }
             if (options.json) continue;
             std::printf("  %-8s %-20s %s\n", statusName(outcome.status), each.id, outcome.reason.c_str());
             if (isFailure(outcome.status)) {
@@ -224,10 +233,13 @@ int runValidator(validator_options options) {
         report["libraries"].push_back({{"library", library}, {"checks", checks}});
     }
     report["summary"] = counts.object();
+    const nelk_host_tool::coverage_counts& covered = nelk_host_tool::processCoverage();
+    if (options.coverage) report["coverage"] = nelk_host_tool::coverageJson(covered);
     if (options.json) {
         std::printf("%s\n", dump(report).c_str());
     } else {
         std::printf("%s\n", counts.line().c_str());
+        if (options.coverage) std::printf("%s", nelk_host_tool::coverageTable(covered).c_str());
     }
     return counts.failed() == 0 ? 0 : 1;
 }

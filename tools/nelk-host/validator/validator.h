@@ -19,16 +19,31 @@ struct validator_options {
     bool inProcess = false;  // no child processes: for a debugger
     bool memcheck = false;   // every check's process under valgrind memcheck
     bool json = false;
+    bool coverage = false;   // report what the checks exercised of the protocol (--coverage)
     std::string program = "nelk-host";  // how to name this program in reproduce commands
     std::string executable;             // this program's file, to run it again under valgrind
+};
+
+// How one check went on one library, for reports that outlive the run (JUnit). Plain data.
+struct check_result {
+    std::string library;
+    std::string id;
+    std::string status;     // "PASS", "FAIL", "CRASHED", "TIMEOUT", "SKIP" or "WARN"
+    std::string reason;
+    std::string reproduce;  // the command that runs it again; for failures only
+    std::string stack;      // of a crash, when known
+    std::string output;     // what the check's process wrote
+    double seconds = 0;
+    bool failed() const { return status == "FAIL" || status == "CRASHED" || status == "TIMEOUT"; }
 };
 
 // The ids and guarantees, one check a line.
 std::string checkList();
 // False with `problem` set when an id in only/skip names no check.
 bool knownIds(const validator_options& options, std::string& problem);
-// Runs and reports; returns 0 only when nothing failed, crashed or timed out.
-int runValidator(validator_options options);
+// Runs and reports; returns 0 only when nothing failed, crashed or timed out. When `results` is
+// not null, every check's result is appended to it, in the order run.
+int runValidator(validator_options options, std::vector<check_result>* results = nullptr);
 // The child's side of --memcheck: runs check `id` on the first library, reporting into the
 // report file at `reportPath`; never returns.
 [[noreturn]] void runCheckChild(const validator_options& options, const std::string& id, const std::string& reportPath);

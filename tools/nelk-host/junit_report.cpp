@@ -1,0 +1,84 @@
+#include "junit_report.h"
+
+#include <pugixml.hpp>
+
+namespace nelk_host_tool {
+
+namespace {
+
+// XML 1.0 cannot hold most control bytes, even escaped; they are written as \xHH.
+std::string xmlText(const std::string& text) {
+    std::string clean;
+    for (const char byte : text) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code < 0x20 && byte != '\n' && byte != '\t' && byte != '\r') {
+            static const char hex[] = "0123456789abcdef";
+            clean += "\\x";
+            clean += hex[code >> 4];
+            clean += hex[code & 15];
+        } else {
+            clean += byte;
+        }
+    }
+    return clean;
+}
+
+}  // namespace
+
+bool writeJunit(const std::string& path, const std::vector<junit_suite>& suites, std::string& problem) {
+    pugi::xml_document document;
+    pugi::xml_node declaration = document.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "UTF-8";
+    pugi::xml_node all = document.append_child("testsuites");
+    int tests = 0;
+    int failures = 0;
+    int errors = 0;
+    for (const junit_suite& suite : suites) {
+        pugi::xml_node node = all.append_child("testsuite");
+        node.append_attribute("name") = xmlText(suite.name).c_str();
+        int suiteFailures = 0;
+        int suiteErrors = 0;
+        int skipped = 0;
+        double seconds = 0;
+        for (const junit_case& each : suite.cases) {
+            pugi::xml_node test = node.append_child("testcase");
+            test.append_attribute("name") = xmlText(each.name).c_str();
+            test.append_attribute("classname") = xmlText(each.className).c_str();
+            test.append_attribute("time") = each.seconds;
+            seconds += each.seconds;
+            const char* kind = nullptr;
+            switch (each.outcome) {
+            case junit_case::verdict::failed: kind = "failure"; ++suiteFailures; break;
+            case junit_case::verdict::error: kind = "error"; ++suiteErrors; break;
+            case junit_case::verdict::skipped: kind = "skipped"; ++skipped; break;
+            case junit_case::verdict::passed: break;
+            }
+            if (kind != nullptr) {
+                pugi::xml_node verdict = test.append_child(kind);
+                verdict.append_attribute("message") = xmlText(each.message).c_str();
+                if (!each.details.empty()) verdict.append_child(pugi::node_pcdata).set_value(xmlText(each.details).c_str());
+            }
+            if (!each.output.empty())
+                test.append_child("system-out").append_child(pugi::node_pcdata).set_value(xmlText(each.output).c_str());
+        }
+        node.append_attribute("tests") = static_cast<int>(suite.cases.size());
+        node.append_attribute("failures") = suiteFailures;
+        node.append_attribute("errors") = suiteErrors;
+        node.append_attribute("skipped") = skipped;
+        node.append_attribute("time") = seconds;
+        tests += static_cast<int>(suite.cases.size());
+        failures += suiteFailures;
+        errors += suiteErrors;
+    }
+    all.append_attribute("tests") = tests;
+    all.append_attribute("failures") = failures;
+    all.append_attribute("errors") = errors;
+    if (!document.save_file(path.c_str(), "  ", pugi::format_default, pugi::encoding_utf8)) {
+        problem = "cannot write the JUnit report " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace nelk_host_tool

@@ -1,0 +1,104 @@
+#include "run_reports.h"
+
+#include <cstdio>
+
+#include "protocol_coverage.h"
+
+namespace nelk_host_tool {
+
+bool reportsAvailable(const report_options& options, std::string& problem) {
+#if defined(NELK_HAVE_JUNIT)
+    (void)options;
+    (void)problem;
+    return true;
+#else
+    if (options.junitFile.empty()) return true;
+    problem = "--junit is not built into this nelk-host (it needs Debian's pugixml, which this platform's build does "
+              "not have); run it from a Linux build";
+    return false;
+#endif
+}
+
+void collectScenarioCase(transcript& output, junit_case& result) {
+    result.className = "scenario";
+    output.listen([&result](const nlohmann::ordered_json& event) {
+        const std::string kind = event.value("event", "");
+        if (kind == "error") {
+            const std::string line = event.value("where", "") + ": " + event.value("text", "");
+            if (result.message.empty()) result.message = line;
+            result.details += line + "\n";
+        } else if (kind == "warning") {
+            result.output += "warning: " + event.value("instance", "") + ": " + event.value("text", "") + "\n";
+        }
+    });
+}
+
+void finishScenarioCase(junit_case& result, statement_result outcome, double seconds) {
+    result.seconds = seconds;
+    switch (outcome) {
+    case statement_result::ok: result.outcome = junit_case::verdict::passed; break;
+    case statement_result::load_failed: result.outcome = junit_case::verdict::error; break;
+    case statement_result::failed:
+    case statement_result::malformed: result.outcome = junit_case::verdict::failed; break;
+    }
+    if (result.outcome != junit_case::verdict::passed && result.message.empty()) result.message = "the scenario failed";
+}
+
+std::vector<junit_suite> validationSuites(const std::vector<nelk_validator::check_result>& results) {
+    std::vector<junit_suite> suites;
+    for (const nelk_validator::check_result& each : results) {
+        if (suites.empty() || suites.back().name != each.library) suites.push_back({each.library, {}});
+        junit_case test;
+        test.name = each.id;
+        test.className = each.library;
+        test.seconds = each.seconds;
+        if (each.status == "CRASHED" || each.status == "TIMEOUT") {
+            test.outcome = junit_case::verdict::error;
+        } else if (each.status == "FAIL") {
+            test.outcome = junit_case::verdict::failed;
+        } else if (each.status == "SKIP") {
+            test.outcome = junit_case::verdict::skipped;
+        }
+        if (test.outcome != junit_case::verdict::passed) test.message = each.status + ": " + each.reason;
+        if (each.failed()) {
+            test.details = "reproduce: " + each.reproduce + "\n";
+            if (!each.stack.empty()) test.details += "stack:\n" + each.stack;
+        }
+        if (each.status == "WARN") test.output = "warning: " + each.reason + "\n";
+        test.output += each.output;
+        suites.back().cases.push_back(std::move(test));
+    }
+    return suites;
+}
+
+bool writeJunitReport(const report_options& options, const std::vector<junit_suite>& suites) {
+    if (options.junitFile.empty()) return true;
+    std::string problem;
+#if defined(NELK_HAVE_JUNIT)
+    if (writeJunit(options.junitFile, suites, problem)) return true;
+#else
+    (void)suites;
+    reportsAvailable(options, problem);
+#endif
+    std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+    return false;
+}
+
+int reportCoverage(const report_options& options, bool json, bool printTable) {
+    const coverage_counts& counts = processCoverage();
+    if (options.coverage && printTable) {
+        if (json) {
+            std::printf("%s\n", coverageJson(counts).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        } else {
+            std::printf("%s", coverageTable(counts).c_str());
+        }
+    }
+    if (options.coverageMin >= 0 && counts.covered() < options.coverageMin) {
+        std::fprintf(stderr, "nelk-host: the run covered %d of %d protocol items, fewer than --coverage-min %d\n",
+                     counts.covered(), coverageItems, options.coverageMin);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace nelk_host_tool
