@@ -1,6 +1,7 @@
 # Install rules and the nelk_script_helper CMake package:
-#   find_package(nelk_script_helper) gives nelk::nelk_string, nelk::nelk_script_helper and,
-#   when built, nelk::nelk_test_kit, plus nelk_add_component() for a loadable component.
+#   find_package(nelk_script_helper) gives nelk::nelk_string, nelk::nelk_script_helper,
+#   nelk::nelk_test_kit, nelk::nelk-host and the functions of NelkComponent.cmake.
+
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -21,9 +22,17 @@ install(EXPORT nelk_targets NAMESPACE nelk:: DESTINATION ${NELK_PACKAGE_DIR} FIL
 install(TARGETS Corvane LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES "${PROJECT_SOURCE_DIR}/panels/Components/Corvane/corvane.nelk_ui"
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk)
-if(TARGET nelk-host)
-    install(TARGETS nelk-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(NOT WIN32)
+    set_target_properties(Corvane PROPERTIES INSTALL_RPATH "$ORIGIN/..")  # the shared nelk_string in <libdir>
 endif()
+# nelk-host, exported as nelk::nelk-host for nelk_add_validator_test and nelk_add_scenario_test.
+if(TARGET nelk-host)
+    install(TARGETS nelk-host EXPORT nelk_tool_targets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(EXPORT nelk_tool_targets NAMESPACE nelk:: DESTINATION ${NELK_PACKAGE_DIR} FILE nelk_script_helperToolTargets.cmake)
+endif()
+# The guides, for those who work from the install.
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 configure_package_config_file("${CMAKE_CURRENT_LIST_DIR}/nelk_script_helperConfig.cmake.in"
     "${PROJECT_BINARY_DIR}/nelk_script_helperConfig.cmake" INSTALL_DESTINATION ${NELK_PACKAGE_DIR})

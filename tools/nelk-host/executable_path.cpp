@@ -1,5 +1,8 @@
 #include "executable_path.h"
 
+#include <filesystem>
+#include <system_error>
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -29,12 +32,40 @@ std::string executableDirectory() {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+namespace {
+
+bool isFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+}  // namespace
+
 std::string defaultComponentLibrary() {
 #if defined(_WIN32)
-    return executableDirectory() + "\\Corvane.dll";
+    const char name[] = "Corvane.dll";
 #else
-    return executableDirectory() + "/libCorvane.so";
+    const char name[] = "libCorvane.so";
 #endif
+    // Beside this program in a build tree; in the components' folder of an install.
+    const std::string beside = executableDirectory() + "/" + name;
+#if defined(NELK_INSTALLED_COMPONENTS)
+    const std::string installed = executableDirectory() + "/" NELK_INSTALLED_COMPONENTS "/" + name;
+    if (!isFile(beside) && isFile(installed)) return installed;
+#endif
+    return beside;
+}
+
+std::string installPrefix() {
+#if defined(NELK_INSTALLED_PACKAGE) && defined(NELK_INSTALLED_PREFIX)
+    const std::string directory = executableDirectory();
+    if (isFile(directory + "/" NELK_INSTALLED_PACKAGE "/nelk_script_helperConfig.cmake")) {
+        std::error_code error;
+        const std::filesystem::path prefix = std::filesystem::weakly_canonical(directory + "/" NELK_INSTALLED_PREFIX, error);
+        if (!error) return prefix.string();
+    }
+#endif
+    return "<the prefix nelk_script_helper is installed in>";
 }
 
 std::string directoryOf(const std::string& path) {

@@ -13,8 +13,12 @@ std::string executableDirectory();
 // Whether the file descriptor (0 input, 1 output) is a terminal; never on Windows, where the
 // transcript stays plain.
 bool isTerminal(int descriptor);
-// The Corvane library beside the executable: libCorvane.so, or Corvane.dll on Windows.
+// The Corvane library (libCorvane.so, Corvane.dll on Windows) beside the executable, or in the
+// components' folder of the install it runs from.
 std::string defaultComponentLibrary();
+// The install prefix this program runs from, for the configure line it prints; a placeholder
+// text when it runs from a build tree.
+std::string installPrefix();
 // The directory part of a path ("" when it has none).
 std::string directoryOf(const std::string& path);
 
