@@ -1,5 +1,7 @@
 #include "junit_report.h"
 
+#include <cstdio>
+
 #include <pugixml.hpp>
 
 namespace nelk_host_tool {
@@ -23,6 +25,13 @@ std::string xmlText(const std::string& text) {
     return clean;
 }
 
+// Seconds to the millisecond, as CI systems show them.
+std::string seconds(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
 }  // namespace
 
 bool writeJunit(const std::string& path, const std::vector<junit_suite>& suites, std::string& problem) {
@@ -40,13 +49,13 @@ bool writeJunit(const std::string& path, const std::vector<junit_suite>& suites,
         int suiteFailures = 0;
         int suiteErrors = 0;
         int skipped = 0;
-        double seconds = 0;
+        double total = 0;
         for (const junit_case& each : suite.cases) {
             pugi::xml_node test = node.append_child("testcase");
             test.append_attribute("name") = xmlText(each.name).c_str();
             test.append_attribute("classname") = xmlText(each.className).c_str();
-            test.append_attribute("time") = each.seconds;
-            seconds += each.seconds;
+            test.append_attribute("time") = seconds(each.seconds).c_str();
+            total += each.seconds;
             const char* kind = nullptr;
             switch (each.outcome) {
             case junit_case::verdict::failed: kind = "failure"; ++suiteFailures; break;
@@ -66,7 +75,7 @@ bool writeJunit(const std::string& path, const std::vector<junit_suite>& suites,
         node.append_attribute("failures") = suiteFailures;
         node.append_attribute("errors") = suiteErrors;
         node.append_attribute("skipped") = skipped;
-        node.append_attribute("time") = seconds;
+        node.append_attribute("time") = seconds(total).c_str();
         tests += static_cast<int>(suite.cases.size());
         failures += suiteFailures;
         errors += suiteErrors;

@@ -109,8 +109,13 @@ int main(int argc, char** argv) {
     validate->add_option("libraries", checks.libraries, "component libraries")->check(CLI::ExistingFile);
     validate->add_flag("--list", listChecks, "list the checks and what each guarantees");
     validate->add_flag("--json", checks.json, "the report as one JSON document");
-    validate->add_option("--only", checks.only, "run only these check ids (several, or one list with commas)")->delimiter(',');
-    validate->add_option("--skip", checks.skip, "leave these check ids out")->delimiter(',');
+    // One value an occurrence, so that a library after the list is not taken for a check id.
+    validate->add_option("--only", checks.only, "run only these check ids (a list with commas, or the option again)")
+        ->delimiter(',')
+        ->allow_extra_args(false);
+    validate->add_option("--skip", checks.skip, "leave these check ids out (a list with commas, or the option again)")
+        ->delimiter(',')
+        ->allow_extra_args(false);
     validate_texts values;
     validate->add_option("--seed", values.seed, "seed of the random values (printed when not given)");
     validate->add_option("--iterations", values.iterations, "events of the random storm (default 20000)");

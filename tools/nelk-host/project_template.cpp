@@ -213,7 +213,8 @@ TEST_F(@Name@Test, CountsPressesShowsItsSlotAndStopsTimers) {
 
 }  // namespace
 )"},
-    {"scenarios/@name@.nelk", R"(# @Name@ as a panel host drives it: nelk-host --library LIBRARY run scenarios/@name@.nelk
+    {"scenarios/@name@.nelk", R"(# @Name@ as a panel host drives it: nelk-host run --library LIBRARY scenarios/@name@.nelk
+# (the instance left at the end is deleted by run, and kept by serve)
 load T
 command T "return=all" -> "Label=@Name@"
 command T "Label=Studio A"
@@ -223,7 +224,6 @@ check T count text "1"
 slot 1 1 "Camera 2"
 check T source text "Camera 2"
 timer T 3
-delete T
 )"},
     {".gitignore", "build/\n"},
 };
@@ -272,10 +272,11 @@ bool writeProject(const std::string& name, const std::string& folder, std::strin
     if (!validComponentName(name, problem)) return false;
     std::error_code error;
     const fs::path root(folder);
-    if (fs::exists(fs::symlink_status(root, error))) {
+    if (fs::exists(fs::symlink_status(root, error))) {  // a missing folder sets `error`: it is cleared below
         problem = folder + " exists already; new writes only into a folder it makes, so give another";
         return false;
     }
+    error.clear();
     if (root.has_parent_path()) fs::create_directories(root.parent_path(), error);
     // create_directory reports whether it made the folder: one that appeared meanwhile is left alone.
     if (error || !fs::create_directory(root, error) || error) {

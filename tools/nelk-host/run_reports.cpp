@@ -24,7 +24,7 @@ void collectScenarioCase(transcript& output, junit_case& result) {
     output.listen([&result](const nlohmann::ordered_json& event) {
         const std::string kind = event.value("event", "");
         if (kind == "error") {
-            const std::string line = event.value("where", "") + ": " + event.value("text", "");
+            const std::string line = event.value("where", "") + ": error: " + event.value("text", "");
             if (result.message.empty()) result.message = line;
             result.details += line + "\n";
         } else if (kind == "warning") {

@@ -1,0 +1,27 @@
+# Runs one nelk-host command and checks what it did.
+#   COMMAND   the command, a list (EMULATOR goes in front when set)
+#   STATUS    the exit status it must end with
+#   PATTERN   what its output (standard output and error together) must hold
+#   XML       optional: a report it wrote, which must pass xmllint --noout and hold every
+#             pattern of XML_PATTERNS (a list)
+execute_process(COMMAND ${EMULATOR} ${COMMAND} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL STATUS)
+    message(FATAL_ERROR "exit status ${status}, expected ${STATUS}\n${output}")
+endif()
+if(NOT output MATCHES "${PATTERN}")
+    message(FATAL_ERROR "the output does not match \"${PATTERN}\":\n${output}")
+endif()
+if(XML)
+    find_program(xmllint xmllint REQUIRED)
+    execute_process(COMMAND ${xmllint} --noout "${XML}" RESULT_VARIABLE valid ERROR_VARIABLE complaint)
+    if(NOT valid EQUAL 0)
+        message(FATAL_ERROR "${XML} is not well-formed XML:\n${complaint}")
+    endif()
+    file(READ "${XML}" report)
+    foreach(wanted IN LISTS XML_PATTERNS)
+        if(NOT report MATCHES "${wanted}")
+            message(FATAL_ERROR "${XML} does not hold \"${wanted}\":\n${report}")
+        endif()
+    endforeach()
+endif()
+message(STATUS "as it must be:\n${output}")

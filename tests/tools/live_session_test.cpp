@@ -1,0 +1,120 @@
+// The live session's own commands: reload of a rebuilt library (by hand and when its file
+// changes), and save.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "live_session.h"
+
+namespace {
+
+using namespace nelk_host_tool;
+namespace fs = std::filesystem;
+
+// A library of the session in a folder of its own, which the test swaps for another build as a
+// compiler would: a new file renamed over the old one.
+class LiveSessionTest : public ::testing::Test {
+protected:
+    LiveSessionTest()
+        : folder(fs::path(testing::TempDir()) / ("nelk-live-session-" + std::to_string(std::random_device{}()))),
+          sink(std::tmpfile()),
+          output(sink, transcript_style::quiet, false) {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        library = (folder / "libcomponent.so").string();
+        install(NELK_ALARM_PANEL_EXAMPLE);
+        output.listen([this](const nlohmann::ordered_json& event) {
+            const std::string kind = event.value("event", "");
+            if (kind == "note" || kind == "error") told.push_back(kind + ": " + event.value("text", ""));
+        });
+    }
+    ~LiveSessionTest() override {
+        session.reset();
+        std::fclose(sink);
+        fs::remove_all(folder);
+    }
+    // Puts `built` (and the layouts beside it) where the session's library is.
+    void install(const fs::path& built) {
+        for (const char* layout : {"alarm_panel.nelk_ui", "corvane.nelk_ui"})
+            fs::copy_file(built.parent_path() / layout, folder / layout, fs::copy_options::overwrite_existing);
+        const fs::path fresh = folder / "fresh.so";
+        fs::copy_file(built, fresh, fs::copy_options::overwrite_existing);
+        fs::rename(fresh, library);
+    }
+    bool toldAbout(const std::string& part) const {
+        for (const std::string& each : told)
+            if (each.find(part) != std::string::npos) return true;
+        return false;
+    }
+    std::string told_() const {
+        std::string all;
+        for (const std::string& each : told) all += each + "\n";
+        return all;
+    }
+    std::string value(const std::string& control, const std::string& property) {
+        const instance* panel = session->host().find("P");
+        if (panel == nullptr) return "<no instance>";
+        const panel_control* found = panel->panel.find(control);
+        if (found == nullptr) return "<no control>";
+        const std::string* text = found->find(property);
+        return text == nullptr ? "<unset>" : *text;
+    }
+
+    fs::path folder;
+    std::string library;
+    std::FILE* sink;
+    transcript output;
+    std::vector<std::string> told;
+    std::unique_ptr<live_session> session = std::make_unique<live_session>(output, "", delivery_mode::queued);
+};
+
+TEST_F(LiveSessionTest, ReloadRebuildsTheStateAndSaysWhatDiffers) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows keeps a loaded library's file from being replaced, so a rebuild cannot happen under it";
+#endif
+    ASSERT_EQ(session->enter("t:1", "load P " + library), statement_result::ok) << told_();
+    ASSERT_EQ(session->enter("t:2", "command P \"Title=Studio B\""), statement_result::ok) << told_();
+    ASSERT_EQ(session->enter("t:3", "command P \"Raise=alm_2\""), statement_result::ok) << told_();
+
+    // The same build again: the statements that made the state run again, nothing differs.
+    EXPECT_TRUE(session->reload("t:4", "P"));
+    EXPECT_EQ(value("title", "text"), "Studio B");
+    EXPECT_EQ(value("alm_2", "alarm"), "1");
+    EXPECT_TRUE(toldAbout("note: reloaded from " + library + "; its panel is as before")) << told_();
+
+    // Another build (here another component altogether) noticed by its file: what changed is said.
+    told.clear();
+    session->reloadChanged("t:5");
+    EXPECT_TRUE(told.empty()) << "nothing changed yet:\n" << told_();
+    install(NELK_CORVANE_LIBRARY);
+    session->reloadChanged("t:5");
+    EXPECT_TRUE(toldAbout("note: " + library + " changed; reloading it")) << told_();
+    EXPECT_TRUE(toldAbout("note: title.text was \"Studio B\", is now")) << told_();
+    EXPECT_TRUE(toldAbout("differences")) << told_();
+    EXPECT_EQ(value("umdText", "text"), "");  // Corvane's panel is shown now
+}
+
+TEST_F(LiveSessionTest, CommandsThatCannotBeDoneSayWhy) {
+    struct row {
+        const char* line;
+        const char* error;
+    };
+    const row rows[] = {
+        {"reload", "no live instance to reload"},
+        {"reload P", "no live instance \"P\""},
+        {"reload P Q", "the form is: reload [NAME|all]"},
+        {"save", "the form is: save FILE"},
+        {"save /nonexistent-folder/session.nelk", "cannot write /nonexistent-folder/session.nelk"},
+    };
+    for (const row& each : rows) {
+        told.clear();
+        EXPECT_EQ(session->enter("t:1", each.line), statement_result::failed) << each.line;
+        ASSERT_FALSE(told.empty()) << each.line;
+        EXPECT_EQ(told[0].rfind("error: ", 0), 0u) << each.line << "\n" << told_();
+        EXPECT_TRUE(toldAbout(each.error)) << each.line << "\n" << told_();
+    }
+}
+
+}  // namespace

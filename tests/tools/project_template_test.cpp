@@ -1,0 +1,122 @@
+// nelk-host new: which names it takes, what it writes, and that it never touches an existing folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "project_template.h"
+
+namespace {
+
+using namespace nelk_host_tool;
+namespace fs = std::filesystem;
+
+TEST(ProjectTemplateTest, NamesAreCxxIdentifiersThatNameNothingElse) {
+    struct row {
+        const char* name;
+        const char* problem;  // a part of the message; null: accepted
+    };
+    const row rows[] = {
+        {"Tally", nullptr},
+        {"tally2", nullptr},
+        {"Studio_Tally", nullptr},
+        {"T", nullptr},
+        {"", "give a C++ identifier"},
+        {"2Tally", "starts with a digit"},
+        {"Tally-2", "holds '-'"},
+        {"Tally 2", "holds ' '"},
+        {"../Tally", "holds '.'"},
+        {"Ta\xc3\xa9", "holds '\xc3'"},
+        {"_Tally", "reserved"},
+        {"Tally__2", "reserved"},
+        {"class", "keyword"},
+        {"delete", "keyword"},
+        {"co_await", "keyword"},
+        {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", "longer than 64"},
+    };
+    for (const row& each : rows) {
+        std::string problem;
+        const bool valid = validComponentName(each.name, problem);
+        if (each.problem == nullptr) {
+            EXPECT_TRUE(valid) << each.name << ": " << problem;
+        } else {
+            EXPECT_FALSE(valid) << each.name;
+            EXPECT_NE(problem.find(each.problem), std::string::npos) << each.name << ": " << problem;
+        }
+    }
+}
+
+TEST(ProjectTemplateTest, EveryFileCarriesTheNameAndNoMarkerIsLeft) {
+    const std::vector<project_file> files = projectFiles("StudioTally");
+    std::vector<std::string> paths;
+    for (const project_file& each : files) {
+        paths.push_back(each.path);
+        EXPECT_EQ(each.text.find('@'), std::string::npos) << each.path;
+    }
+    const std::vector<std::string> expected = {"CMakeLists.txt", "src/StudioTally.h", "src/StudioTally.cpp",
+                                               "src/load_entry.cpp", "layouts/studiotally.nelk_ui",
+                                               "tests/studiotally_test.cpp", "scenarios/studiotally.nelk", ".gitignore"};
+    EXPECT_EQ(paths, expected);
+    const std::string& cmake = files[0].text;
+    for (const char* wanted : {"find_package(nelk_script_helper", "nelk_add_component(StudioTally",
+                               "LAYOUTS layouts/studiotally.nelk_ui", "STUDIOTALLY_LIBRARY=",
+                               "nelk_add_scenario_test(studiotally_scenario StudioTally scenarios/studiotally.nelk)",
+                               "nelk_add_validator_test(StudioTally)"})
+        EXPECT_NE(cmake.find(wanted), std::string::npos) << wanted;
+}
+
+class ProjectFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Each test process has a folder of its own: CTest runs them side by side.
+        root = fs::path(testing::TempDir()) / ("nelk-new-" + std::to_string(std::random_device{}()));
+        fs::remove_all(root);
+        fs::create_directories(root);
+    }
+    void TearDown() override { fs::remove_all(root); }
+    fs::path root;
+};
+
+TEST_F(ProjectFolderTest, WritesEveryFileIntoTheFolderItMakes) {
+    std::string problem;
+    const fs::path folder = root / "deeper" / "Tally";
+    ASSERT_TRUE(writeProject("Tally", folder.string(), problem)) << problem;
+    for (const project_file& each : projectFiles("Tally")) {
+        std::ifstream in(folder / each.path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        EXPECT_EQ(text.str(), each.text) << each.path;
+    }
+}
+
+TEST_F(ProjectFolderTest, NeverTouchesWhatExists) {
+    // An existing folder (even empty), a file and a link in the way: refused, left as they were.
+    fs::create_directories(root / "empty");
+    fs::create_directories(root / "full");
+    std::ofstream(root / "full" / "CMakeLists.txt") << "mine";
+    std::ofstream(root / "file") << "mine";
+    std::vector<const char*> names = {"empty", "full", "file"};
+#if !defined(_WIN32)  // links need privileges there
+    fs::create_symlink(root / "nowhere", root / "link");
+    names.push_back("link");
+#endif
+    for (const char* name : names) {
+        std::string problem;
+        EXPECT_FALSE(writeProject("Tally", (root / name).string(), problem)) << name;
+        EXPECT_NE(problem.find("exists already"), std::string::npos) << problem;
+    }
+    EXPECT_TRUE(fs::is_empty(root / "empty"));
+    std::ifstream kept(root / "full" / "CMakeLists.txt");
+    std::string text;
+    std::getline(kept, text);
+    EXPECT_EQ(text, "mine");
+    EXPECT_FALSE(fs::exists(root / "nowhere"));
+
+    std::string problem;
+    EXPECT_FALSE(writeProject("2bad", (root / "new").string(), problem));
+    EXPECT_FALSE(fs::exists(root / "new")) << "a bad name makes no folder";
+}
+
+}  // namespace
