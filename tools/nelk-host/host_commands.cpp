@@ -34,16 +34,8 @@ bool jsonTranscript = false;
 
 void componentEndedTheRun(const nelk_process_guard::ending& end) {
     using nelk_process_guard::append;
-    char text[2048] = "the component ";
-    append(text, sizeof text, end.what);
-    if (end.fault[0] != '\0') {
-        append(text, sizeof text, ": ");
-        append(text, sizeof text, end.fault);
-    }
-    if (end.event[0] != '\0') {
-        append(text, sizeof text, " during ");
-        append(text, sizeof text, end.event);
-    }
+    char text[2048] = "";
+    nelk_process_guard::appendEnding(text, sizeof text, end);
     append(text, sizeof text, "; the run cannot go on");
     const char* where = end.where[0] != '\0' ? end.where : "nelk-host";
     char line[4096] = "";

@@ -4,23 +4,23 @@
 
 #include <pugixml.hpp>
 
+#include "host_rules.h"
+
 namespace nelk_host_tool {
 
 namespace {
 
-// XML 1.0 cannot hold most control bytes, even escaped; they are written as \xHH.
+// XML 1.0 cannot hold most control bytes, even escaped, nor bytes that are not UTF-8: each line
+// is written as the kit escapes texts for people (\xHH), line ends kept.
 std::string xmlText(const std::string& text) {
     std::string clean;
-    for (const char byte : text) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code < 0x20 && byte != '\n' && byte != '\t' && byte != '\r') {
-            static const char hex[] = "0123456789abcdef";
-            clean += "\\x";
-            clean += hex[code >> 4];
-            clean += hex[code & 15];
-        } else {
-            clean += byte;
-        }
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        clean += nelk_test_kit::escaped(text.substr(start, end - start), true);
+        if (end < text.size()) clean += '\n';
+        start = end + 1;
     }
     return clean;
 }

@@ -155,6 +155,19 @@ void append(char* buffer, std::size_t size, const char* text) noexcept {
     buffer[used] = '\0';
 }
 
+void appendEnding(char* buffer, std::size_t size, const ending& end) noexcept {
+    append(buffer, size, "the component ");
+    append(buffer, size, end.what);
+    if (end.fault[0] != '\0') {
+        append(buffer, size, ": ");
+        append(buffer, size, end.fault);
+    }
+    if (end.event[0] != '\0') {
+        append(buffer, size, " during ");
+        append(buffer, size, end.event);
+    }
+}
+
 void appendJson(char* buffer, std::size_t size, const char* text) noexcept {
     static const char hex[] = "0123456789abcdef";
     for (; text != nullptr && *text != '\0'; ++text) {

@@ -55,6 +55,8 @@ void writeAll(int descriptor, const char* text) noexcept;
 // Appends `text` to `buffer` (of `size` bytes, zero-terminated), cutting it to fit.
 void append(char* buffer, std::size_t size, const char* text) noexcept;
 void appendNumber(char* buffer, std::size_t size, long long value) noexcept;
+// Appends "the component WHAT[: FAULT][ during EVENT]" for `end` to `buffer`, cutting it to fit.
+void appendEnding(char* buffer, std::size_t size, const ending& end) noexcept;
 // Appends `text` as the inside of a JSON string (quotes, backslashes and control bytes escaped).
 void appendJson(char* buffer, std::size_t size, const char* text) noexcept;
 

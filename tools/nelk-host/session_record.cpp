@@ -17,28 +17,12 @@ std::string answerWord(const nlohmann::ordered_json& answer) {
 
 std::string statementWord(const std::string& text) {
     bool bare = !text.empty() && text != "null" && text != "nothing" && text != "default" && text != "->" && text[0] != '#';
-    std::string quoted = "\"";
     for (const char byte : text) {
         const auto code = static_cast<unsigned char>(byte);
         if (code <= ' ' || byte == '"' || byte == '\\' || code >= 0x7f) bare = false;
-        switch (byte) {
-        case '\n': quoted += "\\n"; break;
-        case '\t': quoted += "\\t"; break;
-        case '\r': quoted += "\\r"; break;
-        case '\\': quoted += "\\\\"; break;
-        case '"': quoted += "\\\""; break;
-        default:
-            if (code < 0x20 || code == 0x7f) {
-                static const char hex[] = "0123456789abcdef";
-                quoted += "\\x";
-                quoted += hex[code >> 4];
-                quoted += hex[code & 15];
-            } else {
-                quoted += byte;
-            }
-        }
     }
-    return bare ? text : quoted + "\"";
+    // The tokenizer reads back every escape this writes (valid UTF-8 stays as it is).
+    return bare ? text : "\"" + nelk_test_kit::escaped(text) + "\"";
 }
 
 session_record::session_record(std::string defaultLibrary, delivery_mode mode)

@@ -32,16 +32,7 @@ void say(const std::string& before, const char* text) {
 
 void ended(const nelk_process_guard::ending& end) {
     reason[0] = '\0';
-    append(reason, sizeof reason, "the component ");
-    append(reason, sizeof reason, end.what);
-    if (end.fault[0] != '\0') {
-        append(reason, sizeof reason, ": ");
-        append(reason, sizeof reason, end.fault);
-    }
-    if (end.event[0] != '\0') {
-        append(reason, sizeof reason, " during ");
-        append(reason, sizeof reason, end.event);
-    }
+    nelk_process_guard::appendEnding(reason, sizeof reason, end);
     say(words->crashed, reason);
 }
 

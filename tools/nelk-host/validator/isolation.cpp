@@ -22,15 +22,9 @@
 #include "guarded_memory.h"
 #include "process_guard.h"
 #include "protocol_coverage.h"
+#include "sanitizer_build.h"
 #include "stack_symbols.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define NELK_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define NELK_SANITIZED 1
-#endif
-#endif
 
 namespace nelk_validator {
 

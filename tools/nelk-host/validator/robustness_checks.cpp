@@ -6,15 +6,9 @@
 
 #include "check_support.h"
 #include "notifications.h"
+#include "sanitizer_build.h"
 #include "subject.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define NELK_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define NELK_SANITIZED 1
-#endif
-#endif
 #if defined(NELK_SANITIZED)
 #include <sanitizer/allocator_interface.h>
 #elif defined(__GLIBC__)
