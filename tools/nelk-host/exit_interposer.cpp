@@ -20,19 +20,21 @@ using exit_function = void (*)(int);
 
 }  // namespace
 
+// The C library declares these with __attribute__((noreturn)), and clang wants that form again
+// (not [[noreturn]]) on a later declaration.
 extern "C" {
 
-[[noreturn]] void exit(int status) noexcept {
+__attribute__((noreturn)) void exit(int status) noexcept {
     nelk_process_guard::processEnding("exit", status);
     callNext("exit", status);
 }
 
-[[noreturn]] void _exit(int status) noexcept {
+__attribute__((noreturn)) void _exit(int status) noexcept {
     nelk_process_guard::processEnding("_exit", status);
     callNext("_exit", status);
 }
 
-[[noreturn]] void _Exit(int status) noexcept {
+__attribute__((noreturn)) void _Exit(int status) noexcept {
     nelk_process_guard::processEnding("_Exit", status);
     callNext("_Exit", status);
 }
