@@ -15,13 +15,22 @@
 //   until the deletion returns.
 #pragma once
 
+#include "nelk_visual_cpp_layout.h"
+
 class nelk_host {
 public:
+#if NELK_VISUAL_CPP_LAYOUT
+    NELK_DELETING_DESTRUCTOR(nelk_host)  // slot 0 as a Visual C++ component calls it
+#else
     virtual ~nelk_host() = default;
+#endif
 
     // Sends one command line (kind 0) or gives back an answer text (kind 5).
     // text: zero-terminated; valid only during the call, so the host copies what it keeps.
     // Returns null or non-zero; for "TG" and "XI" a text the host owns, which the caller copies
     // and gives back at once with hostSend(answer, 5).  Host's thread, inside any call into us.
-    virtual void* hostSend(const char* text, int kind) = 0;
+    virtual void* NELK_THISCALL hostSend(const char* text, int kind) = 0;
+#if NELK_VISUAL_CPP_LAYOUT
+    virtual ~nelk_host() = default;  // after the two slots a component uses
+#endif
 };

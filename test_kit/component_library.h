@@ -38,9 +38,20 @@ private:
     load_entry entry_ = nullptr;
 };
 
-// Deletes components through their virtual destructor, as the host does.
+// Deletes a component as a Windows host does: through slot 0 of its vtable, Visual C++'s deleting
+// destructor, where this build gives the interfaces that layout (nelk_visual_cpp_layout.h), so that
+// a component built with Visual C++ is deleted too; through the virtual destructor elsewhere.
+// Null is ignored. Host's thread; the component's library must still be loaded.
+inline void deleteComponent(nelk_client_callback* component) {
+#if NELK_VISUAL_CPP_LAYOUT
+    if (component != nullptr) component->deletingDestructor(1);
+#else
+    delete component;
+#endif
+}
+
 struct component_deleter {
-    void operator()(nelk_client_callback* component) const { delete component; }
+    void operator()(nelk_client_callback* component) const { deleteComponent(component); }
 };
 using component_pointer = std::unique_ptr<nelk_client_callback, component_deleter>;
 

@@ -215,7 +215,7 @@ bool simulator::remove(const std::string& name) {
     queue_.enter();
     target->rules.deletionBegins();
     target->rules.callBegins();
-    delete target->component;
+    nelk_test_kit::deleteComponent(target->component);
     target->component = nullptr;
     target->phase = instance_phase::gone;
     target->registrations.clear();

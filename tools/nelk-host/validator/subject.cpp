@@ -176,7 +176,7 @@ void subject::destroy() {
     host_.stopNesting();
     host_.rules().deletionBegins();
     host_.rules().callBegins();
-    delete component_;
+    nelk_test_kit::deleteComponent(component_);
     component_ = nullptr;
     host_.rules().callEnds();
     if (!nullHost_) host_.rules().deletionEnds();
