@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-dev g++-multilib qemu-user \
-    libbenchmark-dev mingw-w64 wine64 chromium chromium-driver python3-selenium || exit 1
+    libbenchmark-dev mingw-w64 wine64 lld-14 llvm-14 python3 chromium chromium-driver python3-selenium || exit 1
 
 jobs=2
 fuzz_seconds=${NELK_FUZZ_SECONDS:-60}
@@ -103,8 +103,9 @@ thirty_two_bit() {
 }
 
 # Corvane.dll and the rest for Windows, 64-bit and 32-bit (the host's platform), with mingw-w64.
-# The 64-bit test suite, the demo and the scenarios run under wine64; both export tables are
-# checked on this machine.
+# The 64-bit test suite, the demo and the scenarios run under wine64, with a host and a component
+# built in Visual C++ mode on the other side of the interfaces; both builds' export tables and
+# vtable layouts are checked on this machine.
 windows() {
     local wine=/usr/lib/wine/wine64
     export WINEPREFIX="$PWD/build-win64/wine-prefix" WINEDEBUG=-all
@@ -112,6 +113,9 @@ windows() {
         -DNELK_GTEST_FROM_SOURCE=ON || return 1
     configure_and_build build-win32 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-i686.cmake" \
         -DNELK_GTEST_FROM_SOURCE=ON || return 1
+    # The Visual C++-mode tests must be there: run in wine64, checked in the images for 32-bit.
+    ctest --test-dir build-win64 -N -L visual_cpp | grep -q "Total Tests: [4-9]" || { echo "the Visual C++-mode tests are missing"; return 1; }
+    ctest --test-dir build-win32 -N -L visual_cpp | grep -q "Total Tests: [1-9]" || { echo "the 32-bit layout check is missing"; return 1; }
     ctest --test-dir build-win32 --output-on-failure || return 1
     # One prefix, made once, and one server kept up for the whole run: wine starting its server
     # for two programs at once has been seen to fail a start.
