@@ -11,6 +11,7 @@
 #include "nelk_client_callback.h"
 #include "nelk_host.h"
 #include "no_runtime.h"
+#include "records.h"
 
 namespace {
 
@@ -28,13 +29,6 @@ char* joined(const char* a, const char* b = "", const char* c = "", const char* 
     return line;
 }
 
-struct slot_record {
-    int device;
-    int reserved1;
-    int index;
-    int reserved2;
-    const char* slotText;
-};
 
 class echo_component : public nelk_client_callback {
 public:
