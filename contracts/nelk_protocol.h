@@ -23,17 +23,28 @@ constexpr int commandLine = 0;  // text: one command line, valid during the call
 constexpr int giveBack = 5;     // text: a "TG" or "XI" answer of the host, handed back exactly once
 }  // namespace nelk_send
 
-// The verbs of a command line, named by their two letters.
-enum class nelk_verb : unsigned char { PS, TP, IR, IU, IW, ET, TG, XI, AS };
+// The verbs of a command line, named by their two letters, in their order. NELK_VERBS(X) expands
+// X(PS) X(TP) ... X(AS): the one list that the enumeration, the names and every table of verbs
+// come from.
+#define NELK_VERBS(X) X(PS) X(TP) X(IR) X(IU) X(IW) X(ET) X(TG) X(XI) X(AS)
 
-constexpr int nelk_verbCount = 9;
-constexpr nelk_verb nelk_verbs[nelk_verbCount] = {nelk_verb::PS, nelk_verb::TP, nelk_verb::IR,
-                                                  nelk_verb::IU, nelk_verb::IW, nelk_verb::ET,
-                                                  nelk_verb::TG, nelk_verb::XI, nelk_verb::AS};
+#define NELK_VERB_ENUMERATOR(verb) verb,
+enum class nelk_verb : unsigned char { NELK_VERBS(NELK_VERB_ENUMERATOR) };
+#undef NELK_VERB_ENUMERATOR
+
+#define NELK_VERB_ONE(verb) +1
+constexpr int nelk_verbCount = 0 NELK_VERBS(NELK_VERB_ONE);
+#undef NELK_VERB_ONE
+
+#define NELK_VERB_VALUE(verb) nelk_verb::verb,
+constexpr nelk_verb nelk_verbs[nelk_verbCount] = {NELK_VERBS(NELK_VERB_VALUE)};
+#undef NELK_VERB_VALUE
 
 // The two letters of a verb, a static zero-terminated text.
 constexpr const char* nelk_verbName(nelk_verb verb) noexcept {
-    constexpr const char* names[nelk_verbCount] = {"PS", "TP", "IR", "IU", "IW", "ET", "TG", "XI", "AS"};
+#define NELK_VERB_TEXT(verb) #verb,
+    constexpr const char* names[nelk_verbCount] = {NELK_VERBS(NELK_VERB_TEXT)};
+#undef NELK_VERB_TEXT
     return names[static_cast<int>(verb)];
 }
 

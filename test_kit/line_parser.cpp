@@ -104,8 +104,7 @@ bool readTexts(const std::string& line, std::size_t fewest, std::size_t most, st
 }
 
 // "IW driver 'text' index flag": the numbers at both ends, the text in between.
-bool readWrite(const std::string& line, command_line& read, std::string& problem) {
-    const std::string shape = "IW takes a number, a quoted text, a number and a flag 0 or 1";
+bool readWrite(const std::string& line, command_line& read, const std::string& shape, std::string& problem) {
     std::size_t position = 2;
     if (!readNumbers(line, position, 1, read.numbers, shape, problem)) return false;
     if (line.compare(position, 2, " '") != 0) {
@@ -139,41 +138,63 @@ bool readWrite(const std::string& line, command_line& read, std::string& problem
     return true;
 }
 
+// What follows a verb, one form a verb: the kit's one table of verbs' arguments.
+enum class arguments { none, numbers, registration, write, texts, assignment };
+struct verb_arguments {
+    nelk_verb verb;
+    arguments shape;
+    int count;   // numbers, or the fewest texts
+    int most;    // texts
+    int widest;  // the text that takes extra "' '" pieces
+    const char* shapeText;
+};
+
+const verb_arguments verbArguments[] = {
+    {nelk_verb::PS, arguments::texts, 2, 3, 1, "PS takes 2 or 3 quoted texts"},
+    {nelk_verb::TP, arguments::assignment, 3, 3, 0, "TP takes 3 quoted texts"},
+    {nelk_verb::IR, arguments::registration, 3, 0, 0, "IR takes 3 numbers"},
+    {nelk_verb::IU, arguments::numbers, 1, 0, 0, "IU takes 1 number"},
+    {nelk_verb::IW, arguments::write, 0, 0, 0, "IW takes a number, a quoted text, a number and a flag 0 or 1"},
+    {nelk_verb::ET, arguments::numbers, 1, 0, 0, "ET takes 1 number"},
+    {nelk_verb::TG, arguments::texts, 3, 3, 1, "TG takes 3 quoted texts"},
+    {nelk_verb::XI, arguments::texts, 2, 2, 1, "XI takes 2 quoted texts"},
+    {nelk_verb::AS, arguments::none, 0, 0, 0, "AS takes no arguments"},
+};
+static_assert(sizeof verbArguments / sizeof verbArguments[0] == nelk_verbCount, "a row for every verb");
+
 bool readArguments(const std::string& line, command_line& read, std::string& problem) {
+    const verb_arguments& form = verbArguments[static_cast<int>(read.verb)];
     std::size_t position = 2;
-    switch (read.verb) {
-    case nelk_verb::AS:
+    switch (form.shape) {
+    case arguments::none:
         if (line.size() == 2) return true;
-        problem = "AS takes no arguments";
+        problem = form.shapeText;
         return false;
-    case nelk_verb::IU:
-    case nelk_verb::ET: {
-        const std::string shape = std::string(nelk_verbName(read.verb)) + " takes 1 number";
-        if (!readNumbers(line, position, 1, read.numbers, shape, problem)) return false;
+    case arguments::numbers:
+        if (!readNumbers(line, position, form.count, read.numbers, form.shapeText, problem)) return false;
         if (position == line.size()) return true;
-        problem = shape;
+        problem = form.shapeText;
         return false;
-    }
-    case nelk_verb::IR: {
-        const std::string shape = "IR takes 3 numbers";
-        if (!readNumbers(line, position, 3, read.numbers, shape, problem)) return false;
+    case arguments::registration:
+        if (!readNumbers(line, position, form.count, read.numbers, form.shapeText, problem)) return false;
         if (position == line.size()) return true;
         if (line.compare(position, std::string::npos, " 'ADD'") == 0) {
             read.add = true;
             return true;
         }
-        problem = "IR takes 3 numbers and an optional 'ADD'";
+        problem = std::string(form.shapeText) + " and an optional 'ADD'";
         return false;
-    }
-    case nelk_verb::IW: return readWrite(line, read, problem);
-    case nelk_verb::TP:
-        if (!readTexts(line, 3, 3, 0, read.texts, "TP takes 3 quoted texts", problem)) return false;
+    case arguments::write: return readWrite(line, read, form.shapeText, problem);
+    case arguments::texts:
+        return readTexts(line, static_cast<std::size_t>(form.count), static_cast<std::size_t>(form.most),
+                         static_cast<std::size_t>(form.widest), read.texts, form.shapeText, problem);
+    case arguments::assignment:
+        if (!readTexts(line, static_cast<std::size_t>(form.count), static_cast<std::size_t>(form.most),
+                       static_cast<std::size_t>(form.widest), read.texts, form.shapeText, problem))
+            return false;
         if (read.texts[0].find('=') != std::string::npos) return true;
-        problem = "TP's first text is not property=value";
+        problem = std::string(nelk_verbName(form.verb)) + "'s first text is not property=value";
         return false;
-    case nelk_verb::TG: return readTexts(line, 3, 3, 1, read.texts, "TG takes 3 quoted texts", problem);
-    case nelk_verb::XI: return readTexts(line, 2, 2, 1, read.texts, "XI takes 2 quoted texts", problem);
-    case nelk_verb::PS: return readTexts(line, 2, 3, 1, read.texts, "PS takes 2 or 3 quoted texts", problem);
     }
     problem = "unknown verb";
     return false;

@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "request_guard.h"
+#include "serve/request_guard.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <random>
 
-#include "live_session.h"
+#include "scenario/live_session.h"
 
 namespace {
 

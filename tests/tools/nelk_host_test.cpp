@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "panel_layout.h"
-#include "scenario.h"
-#include "simulator.h"
+#include "host/panel_layout.h"
+#include "scenario/scenario.h"
+#include "host/simulator.h"
 
 namespace {
 
@@ -37,7 +37,8 @@ TEST(StatementTableTest, TheDocumentListsEveryStatementAsTheTableHasIt) {
     for (std::size_t at; (at = document.find("\\|")) != std::string::npos;) document.replace(at, 2, "|");
     for (const statement_form& form : statementForms()) {
         EXPECT_NE(document.find(std::string("| `") + form.usage + "` |"), std::string::npos) << form.usage;
-        EXPECT_NE(statementHelp().find(form.usage), std::string::npos) << form.usage;
+        const std::string help = form.role == statement_role::session ? sessionCommandHelp() : statementHelp();
+        EXPECT_NE(help.find(form.usage), std::string::npos) << form.usage;
     }
 }
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <sstream>
 
-#include "project_template.h"
+#include "project/project_template.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "simulator.h"
+#include "host/simulator.h"
 
 namespace nelk_host_tool {
 

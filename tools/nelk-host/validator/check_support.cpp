@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "process_guard.h"
+#include "process/process_guard.h"
 #include "subject.h"
 
 namespace nelk_validator {

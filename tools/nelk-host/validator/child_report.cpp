@@ -8,7 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "process_guard.h"
+#include "process/process_guard.h"
 
 namespace nelk_validator {
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "process_guard.h"
+#include "process/process_guard.h"
 
 #if defined(_WIN32)
 #include <windows.h>

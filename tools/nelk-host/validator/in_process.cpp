@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "guarded_memory.h"
-#include "process_guard.h"
+#include "process/process_guard.h"
 
 namespace nelk_validator {
 

@@ -20,8 +20,8 @@
 
 #include "child_report.h"
 #include "guarded_memory.h"
-#include "process_guard.h"
-#include "protocol_coverage.h"
+#include "process/process_guard.h"
+#include "host/protocol_coverage.h"
 #include "sanitizer_build.h"
 #include "stack_symbols.h"
 

@@ -12,8 +12,9 @@ namespace nelk_validator {
 
 struct child_report;
 
+// Set from the validator's options, which hold the defaults.
 struct isolation_options {
-    double timeoutSeconds = 10;
+    double timeoutSeconds = 0;
     // Run the child under valgrind memcheck: `program` is executed again with `childArguments`
     // plus the report file; a memcheck error fails the check.
     bool memcheck = false;

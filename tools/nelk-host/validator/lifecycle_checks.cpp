@@ -6,7 +6,7 @@
 
 #include "check_support.h"
 #include "library_exports.h"
-#include "process_guard.h"
+#include "process/process_guard.h"
 #include "subject.h"
 
 #if defined(__linux__)

@@ -4,9 +4,9 @@
 
 #include "answer_origin.h"
 #include "host_records.h"
+#include "host/component_calls.h"
+#include "host/protocol_coverage.h"
 #include "notifications.h"
-#include "process_guard.h"
-#include "protocol_coverage.h"
 
 namespace nelk_validator {
 
@@ -28,31 +28,18 @@ std::string shortText(const std::optional<std::string>& text, std::size_t keep) 
 
 subject::subject(const nelk_test_kit::component_library& library, const char* loadText, bool nullHost)
     : nullHost_(nullHost) {
-    nelk_process_guard::setEvent(("creation with load text " + shortText(loadText ? std::optional<std::string>(loadText)
-                                                                                   : std::nullopt))
-                                     .c_str());
-    host_.rules().callBegins();
-    component_ = library.create(nullHost ? nullptr : &host_, loadText);
-    host_.rules().callEnds();
+    component_ = nelk_host_tool::createComponent(
+        library, nullHost ? nullptr : &host_, loadText, host_.rules(),
+        "creation with load text " + shortText(loadText ? std::optional<std::string>(loadText) : std::nullopt));
 }
 
 subject::~subject() { destroy(); }
 
 const char* subject::deliver(void* data, int kind, const std::string& what) {
     if (component_ == nullptr) return nullptr;
-    nelk_process_guard::setEvent(("kind " + std::to_string(kind) + " " + what).c_str());
     ++calls_;
-    cover(kindItem(kind));
-    if (data == nullptr && (kind == nelk_kind::slotValue || kind == nelk_kind::controlEvent)) cover(coverage_item::nullRecord);
-    {
-        std::lock_guard<std::recursive_mutex> hold(host_.lock());
-        host_.rules().callBegins();
-        if (host_.rules().depth() > 1) cover(coverage_item::nestedCall);
-    }
-    const char* result = component_->callback(data, kind);
-    std::lock_guard<std::recursive_mutex> hold(host_.lock());
-    host_.rules().callEnds();
-    return result;
+    return nelk_host_tool::callComponent(*component_, host_.rules(), data, kind, "kind " + std::to_string(kind) + " " + what,
+                                         &host_.lock());
 }
 
 const char* subject::call(void* data, int kind, const std::string& what) { return deliver(data, kind, what); }
@@ -172,14 +159,9 @@ std::optional<std::string> subject::command(const char* text) {
 void subject::destroy() {
     if (component_ == nullptr) return;
     for (const auto& out : std::map<const char*, std::string>(answers_)) giveBack(out.first);
-    nelk_process_guard::setEvent("deletion through the virtual destructor");
     host_.stopNesting();
-    host_.rules().deletionBegins();
-    host_.rules().callBegins();
-    nelk_test_kit::deleteComponent(component_);
+    nelk_host_tool::deleteAsAHost(component_, host_.rules(), "deletion through the virtual destructor", !nullHost_);
     component_ = nullptr;
-    host_.rules().callEnds();
-    if (!nullHost_) host_.rules().deletionEnds();
 }
 
 std::vector<std::string> subject::violations() const {

@@ -4,7 +4,8 @@
 #include <cstdint>
 
 #include "guarded_storage.h"
-#include "protocol_coverage.h"
+#include "host/component_calls.h"
+#include "host/protocol_coverage.h"
 
 namespace nelk_validator {
 
@@ -21,14 +22,10 @@ void* validating_host::hostSend(const char* text, int kind) {
         ++linesSent_;
         if (keepLines_) lines_.emplace_back(text);
     }
-    if (kind == nelk_send::giveBack) nelk_host_tool::cover(nelk_host_tool::coverage_item::hostTextGivenBack);
-    const std::optional<nelk_test_kit::command_line> line = rules_.received(text, kind);
+    const std::optional<nelk_test_kit::command_line> line = nelk_host_tool::receiveLine(rules_, text, kind);
     if (!line) return nullptr;
     const std::string sent(text);
     remember(*line);
-    using nelk_host_tool::coverage_item;
-    nelk_host_tool::cover(static_cast<coverage_item>(static_cast<int>(coverage_item::verbPS) + static_cast<int>(line->verb)));
-    if (line->verb == nelk_verb::AS && rules_.deleting()) nelk_host_tool::cover(coverage_item::shutdownInDeletion);
     void* answer = nullptr;
     if (line->verb == nelk_verb::PS) answer = reinterpret_cast<void*>(std::intptr_t{1});
     if (nelk_answersWithText(line->verb)) answer = answerText(sent);

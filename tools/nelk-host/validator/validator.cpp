@@ -10,7 +10,8 @@
 
 #include "checks.h"
 #include "in_process.h"
-#include "protocol_coverage.h"
+#include "host/protocol_coverage.h"
+#include "host/transcript.h"
 #if !defined(_WIN32)
 #include "child_report.h"
 #include "isolation.h"
@@ -73,10 +74,6 @@ std::string indented(const std::string& text, const std::string& indent) {
     return result;
 }
 
-std::string dump(const nlohmann::ordered_json& value) {
-    return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
-
 // What an in-process check prints if it ends the process: its line as it would stand, then the
 // reproduce command and the summary with this check failed.
 last_words lastWordsFor(const validator_options& options, const std::string& library, const check& each,
@@ -101,7 +98,7 @@ last_words lastWordsFor(const validator_options& options, const std::string& lib
                       {"reproduce", reproduce(options, library, each.id)}});
     report["libraries"].push_back({{"library", library}, {"checks", checks}});
     report["summary"] = ended.object();
-    const std::string text = dump(report) + "\n";
+    const std::string text = nelk_host_tool::jsonText(report, 2) + "\n";
     const std::size_t at = text.find(marker);
     words.crashed = text.substr(0, at);
     words.after = text.substr(at + marker.size());
@@ -236,7 +233,7 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
     const nelk_host_tool::coverage_counts& covered = nelk_host_tool::processCoverage();
     if (options.coverage) report["coverage"] = nelk_host_tool::coverageJson(covered);
     if (options.json) {
-        std::printf("%s\n", dump(report).c_str());
+        std::printf("%s\n", nelk_host_tool::jsonText(report, 2).c_str());
     } else {
         std::printf("%s\n", counts.line().c_str());
         if (options.coverage) std::printf("%s", nelk_host_tool::coverageTable(covered).c_str());

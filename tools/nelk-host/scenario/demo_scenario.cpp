@@ -1,6 +1,6 @@
 #include "demo_scenario.h"
 
-#include "executable_path.h"
+#include "process/executable_path.h"
 
 namespace nelk_host_tool {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "component_calls.h"
 #include "notifications.h"
-#include "process_guard.h"
 #include "protocol_coverage.h"
 
 namespace nelk_host_tool {
@@ -54,16 +54,10 @@ void simulator::reportBreaches(instance& source) {
 // what waited once no call is in progress.
 const char* simulator::deliver(instance& target, void* data, int kind, const std::string& what) {
     output_.delivered(target.name, kind, what);
-    nelk_process_guard::setEvent(("kind " + std::to_string(kind) + " " + nelk_test_kit::escaped(what) + " to " +
-                                  nelk_test_kit::escaped(target.name))
-                                     .c_str());
-    cover(kindItem(kind));
-    if (data == nullptr && (kind == nelk_kind::slotValue || kind == nelk_kind::controlEvent)) cover(coverage_item::nullRecord);
     queue_.enter();
-    target.rules.callBegins();
-    if (target.rules.depth() > 1) cover(coverage_item::nestedCall);
-    const char* result = target.component->callback(data, kind);
-    target.rules.callEnds();
+    const char* result = callComponent(*target.component, target.rules, data, kind,
+                                       "kind " + std::to_string(kind) + " " + nelk_test_kit::escaped(what) + " to " +
+                                           nelk_test_kit::escaped(target.name));
     reportBreaches(target);
     queue_.leave();
     return result;
@@ -99,12 +93,10 @@ bool simulator::load(const std::string& name, const std::string& library, const 
     target.host = std::make_unique<instance_host>(*this, target);
 
     output_.lifecycle(name, "create from " + library + " with load text " + quotedOrNull(loadText));
-    nelk_process_guard::setEvent(("the creation of " + nelk_test_kit::escaped(name)).c_str());
     queue_.enter();
-    target.rules.callBegins();
-    target.component = opened->create(target.host.get(), loadText ? loadText->c_str() : nullptr);
+    target.component = createComponent(*opened, target.host.get(), loadText ? loadText->c_str() : nullptr, target.rules,
+                                       "the creation of " + nelk_test_kit::escaped(name));
     target.phase = target.component != nullptr ? instance_phase::live : instance_phase::gone;
-    target.rules.callEnds();
     reportBreaches(target);
     queue_.leave();  // delivers the events for it that came while it was being created
     if (target.component == nullptr) {
@@ -188,8 +180,7 @@ bool simulator::notify(const std::string& name, int driver, int slot, const std:
 
 bool simulator::changeSlot(int driver, int slot, const std::string& text) {
     if (!slotExists(driver, slot)) {
-        output_.warning("host", "no slot " + std::to_string(driver) + "/" + std::to_string(slot) +
-                                    " (drivers 1-999, slots 1-4096)");
+        output_.warning("host", noSuchSlot(driver, slot));
         return false;
     }
     output_.note("host", "slot " + std::to_string(driver) + "/" + std::to_string(slot) + " = " + quotedOrNull(text));
@@ -211,16 +202,11 @@ bool simulator::remove(const std::string& name) {
     if (target == nullptr) return false;
     target->phase = instance_phase::deleting;
     output_.lifecycle(name, "delete");
-    nelk_process_guard::setEvent(("the deletion of " + nelk_test_kit::escaped(name)).c_str());
     queue_.enter();
-    target->rules.deletionBegins();
-    target->rules.callBegins();
-    nelk_test_kit::deleteComponent(target->component);
+    deleteAsAHost(target->component, target->rules, "the deletion of " + nelk_test_kit::escaped(name));
     target->component = nullptr;
     target->phase = instance_phase::gone;
     target->registrations.clear();
-    target->rules.callEnds();
-    target->rules.deletionEnds();
     reportBreaches(*target);
     target->library.reset();  // the last instance of a library unloads it
     queue_.leave();
@@ -244,12 +230,9 @@ void* simulator::receive(instance& source, const char* text, int kind) {
                                   nelk_test_kit::escaped(text != nullptr ? text : "") + ")");
         return nullptr;
     }
-    if (kind == nelk_send::giveBack) cover(coverage_item::hostTextGivenBack);
-    const std::optional<nelk_test_kit::command_line> line = source.rules.received(text, kind);
+    const std::optional<nelk_test_kit::command_line> line = receiveLine(source.rules, text, kind);
     reportBreaches(source);
     if (!line) return nullptr;
-    cover(static_cast<coverage_item>(static_cast<int>(coverage_item::verbPS) + static_cast<int>(line->verb)));
-    if (line->verb == nelk_verb::AS && source.phase == instance_phase::deleting) cover(coverage_item::shutdownInDeletion);
     std::string shownAnswer;
     void* answer = verbs_.carryOut(source, *line, source.lines.back(), shownAnswer);
     if (!shownAnswer.empty()) output_.hostAnswered(source.name, shownAnswer);

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "protocol_coverage.h"
+#include "host/protocol_coverage.h"
 
 namespace nelk_host_tool {
 
@@ -88,7 +88,7 @@ int reportCoverage(const report_options& options, bool json, bool printTable) {
     const coverage_counts& counts = processCoverage();
     if (options.coverage && printTable) {
         if (json) {
-            std::printf("%s\n", coverageJson(counts).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+            std::printf("%s\n", jsonText(coverageJson(counts)).c_str());
         } else {
             std::printf("%s", coverageTable(counts).c_str());
         }

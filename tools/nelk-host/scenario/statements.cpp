@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <cstdlib>
 
-#include "executable_path.h"
+#include "process/executable_path.h"
 #include "host_rules.h"
 
 namespace nelk_host_tool {
@@ -85,8 +85,7 @@ statement_result slot(statement_context& context, const std::vector<token>& word
     int index = 0;
     if (!readInt(words[1], driver) || !readInt(words[2], index)) return statement_result::malformed;
     if (context.host.changeSlot(driver, index, words[3].text)) return statement_result::ok;
-    return fail(context, "no slot " + std::to_string(driver) + "/" + std::to_string(index) +
-                             " (drivers 1-999, slots 1-4096)");
+    return fail(context, noSuchSlot(driver, index));
 }
 
 statement_result notify(statement_context& context, const std::vector<token>& words) {
@@ -201,6 +200,17 @@ statement_result delivery(statement_context& context, const std::vector<token>& 
     return statement_result::ok;
 }
 
+statement_result save(statement_context& context, const std::vector<token>& words) {
+    if (context.session == nullptr) return fail(context, "save works in a live session (repl, serve), not in a scenario");
+    return context.session->save(context.where, words[1].text) ? statement_result::ok : statement_result::failed;
+}
+
+statement_result reload(statement_context& context, const std::vector<token>& words) {
+    if (context.session == nullptr) return fail(context, "reload works in a live session (repl, serve), not in a scenario");
+    return context.session->reload(context.where, words.size() == 2 ? words[1].text : "all") ? statement_result::ok
+                                                                                            : statement_result::failed;
+}
+
 statement_result echo(statement_context& context, const std::vector<token>& words) {
     std::string text;
     for (std::size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i].text;
@@ -220,25 +230,36 @@ std::string resolvedLibraryPath(const std::string& directory, const std::string&
 }
 
 const std::vector<statement_form>& statementForms() {
+    using role = statement_role;
     static const std::vector<statement_form> forms = {
-        {"library", "library PATH", "the library that later loads use when they name none", 1, 1, library},
+        {"library", "library PATH", "the library that later loads use when they name none", role::configures, 1, 1, 1,
+         false, library},
         {"load", "load NAME [LIBRARY|default] [LOADTEXT|null]", "create an instance (load text: the library's directory)",
-         1, 3, load},
-        {"command", "command NAME TEXT [-> ANSWER|null]", "send a command (kind 3), and check its answer", 2, 4, command},
+         role::creates, 1, 3, 2, false, load},
+        {"command", "command NAME TEXT [-> ANSWER|null]", "send a command (kind 3), and check its answer", role::delivers,
+         2, 4, 0, true, command},
         {"control", "control NAME ID [COMMAND]", "send a control event (kind 2); the command is parsed as the host does",
-         2, 3, control},
-        {"slot", "slot DRIVER SLOT TEXT", "change a slot from the host side", 3, 3, slot},
-        {"notify", "notify NAME DRIVER SLOT TEXT|null", "send a slot value (kind 1) to one instance", 4, 4, notify},
-        {"timer", "timer NAME ID", "fire a timer (kind 4)", 2, 2, timer},
-        {"number", "number NAME VALUE", "send a number (kind 7)", 2, 2, number},
-        {"data", "data NAME [TEXT|null]", "send a data pointer (kind 6)", 1, 2, data},
-        {"raw", "raw NAME KIND [NUMBER|null]", "callback with any kind and a null (or a number's) data word", 2, 3, raw},
-        {"delete", "delete NAME", "delete the instance", 1, 1, remove},
-        {"show", "show NAME", "list the panel's controls", 1, 1, show},
-        {"expect", "expect NAME LINE...|nothing", "the next lines NAME sent are exactly these (or none)", 2, -1, expect},
-        {"check", "check NAME CONTROL PROPERTY VALUE", "the control's property holds VALUE", 4, 4, check},
-        {"delivery", "delivery queued|immediate", "when slot events reach the components", 1, 1, delivery},
-        {"echo", "echo TEXT", "print a note", 1, -1, echo},
+         role::delivers, 2, 3, 0, false, control},
+        {"slot", "slot DRIVER SLOT TEXT", "change a slot from the host side", role::changes, 3, 3, 0, false, slot},
+        {"notify", "notify NAME DRIVER SLOT TEXT|null", "send a slot value (kind 1) to one instance", role::delivers, 4, 4,
+         0, false, notify},
+        {"timer", "timer NAME ID", "fire a timer (kind 4)", role::delivers, 2, 2, 0, false, timer},
+        {"number", "number NAME VALUE", "send a number (kind 7)", role::delivers, 2, 2, 0, false, number},
+        {"data", "data NAME [TEXT|null]", "send a data pointer (kind 6)", role::delivers, 1, 2, 0, false, data},
+        {"raw", "raw NAME KIND [NUMBER|null]", "callback with any kind and a null (or a number's) data word",
+         role::delivers, 2, 3, 0, false, raw},
+        {"delete", "delete NAME", "delete the instance", role::removes, 1, 1, 0, false, remove},
+        {"show", "show NAME", "list the panel's controls", role::looks, 1, 1, 0, false, show},
+        {"expect", "expect NAME LINE...|nothing", "the next lines NAME sent are exactly these (or none)", role::expects,
+         2, -1, 0, false, expect},
+        {"check", "check NAME CONTROL PROPERTY VALUE", "the control's property holds VALUE", role::looks, 4, 4, 0, false,
+         check},
+        {"delivery", "delivery queued|immediate", "when slot events reach the components", role::configures, 1, 1, 0,
+         false, delivery},
+        {"echo", "echo TEXT", "print a note", role::looks, 1, -1, 0, false, echo},
+        {"save", "save FILE", "write the session so far as a scenario file", role::session, 1, 1, 0, false, save},
+        {"reload", "reload [NAME|all]", "reopen a rebuilt library and rebuild its instances", role::session, 0, 1, 0,
+         false, reload},
     };
     return forms;
 }
@@ -250,14 +271,27 @@ const statement_form* findStatement(const std::string& name) {
     return nullptr;
 }
 
-std::string statementHelp() {
+const statement_form* formOf(const std::vector<token>& words) {
+    return words.empty() || words[0].quoted ? nullptr : findStatement(words[0].text);
+}
+
+namespace {
+
+std::string helpOf(bool session) {
     std::string lines;
     for (const statement_form& form : statementForms()) {
+        if ((form.role == statement_role::session) != session) continue;
         std::string usage = form.usage;
         usage.resize(usage.size() < 44 ? 44 : usage.size() + 1, ' ');
         lines += "  " + usage + form.summary + "\n";
     }
     return lines;
 }
+
+}  // namespace
+
+std::string statementHelp() { return helpOf(false); }
+
+std::string sessionCommandHelp() { return helpOf(true); }
 
 }  // namespace nelk_host_tool

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "delivery_queue.h"
-#include "transcript.h"
+#include "host/delivery_queue.h"
+#include "host/transcript.h"
 
 namespace nelk_host_tool {
 

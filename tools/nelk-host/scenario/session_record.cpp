@@ -6,11 +6,19 @@ namespace nelk_host_tool {
 
 namespace {
 
-// Statements that only look (their result says whether something held) or only print.
-bool onlyLooks(const std::string& name) { return name == "expect" || name == "check" || name == "show" || name == "echo"; }
-
 std::string answerWord(const nlohmann::ordered_json& answer) {
     return answer.is_null() ? "null" : statementWord(answer.get<std::string>());
+}
+
+// The words of a statement written again, the first `count` of them (all: -1), with `replace`
+// standing for word `at`.
+std::string written(const std::vector<token>& words, int count, int at = -1, const std::string& replace = "") {
+    std::string text;
+    for (int i = 0; i < static_cast<int>(words.size()) && (count < 0 || i < count); ++i) {
+        const std::string word = i == at ? statementWord(replace) : words[i].isNull() ? "null" : statementWord(words[i].text);
+        text += (i == 0 ? "" : " ") + word;
+    }
+    return text;
 }
 
 }  // namespace
@@ -49,24 +57,20 @@ void session_record::observe(const nlohmann::ordered_json& event) {
 void session_record::statementEnded(const std::string& line, const std::vector<token>& words, statement_result result,
                                     const std::string& directory) {
     inStatement_ = false;
-    if (words.empty()) return;
-    const std::string name = words[0].text;
-    // An expectation is written from what was sent instead; a failed look, or a statement that
-    // could not run, is kept as a comment.
-    if (name == "expect") return;
+    const statement_form* form = formOf(words);
+    // A session command is not part of the scenario; an expectation is written from what was
+    // sent instead.
+    if (form == nullptr || form->role == statement_role::session || form->role == statement_role::expects) return;
+    // A failed look, or a statement that could not run, is kept as a comment.
     step done{line, result == statement_result::ok, sent_};
     // Library paths as the statement resolved them, so that the file runs from any folder.
-    if (name == "library" && words.size() == 2) {
-        done.text = "library " + statementWord(resolvedLibraryPath(directory, words[1].text));
-    } else if (name == "load" && words.size() >= 3 && words[2].text != "default") {
-        done.text = "load " + statementWord(words[1].text) + " " + statementWord(resolvedLibraryPath(directory, words[2].text));
-        if (words.size() == 4) done.text += " " + (words[3].isNull() ? std::string("null") : statementWord(words[3].text));
-    }
-    if (name == "command" && words.size() >= 3 && !answers_.empty()) {
-        done.text = "command " + statementWord(words[1].text) + " " + (words[2].isNull() ? "null" : statementWord(words[2].text)) +
-                    " -> " + answerWord(answers_.front().second);
+    const int library = form->libraryWord;
+    if (library > 0 && static_cast<int>(words.size()) > library && words[library].text != "default")
+        done.text = written(words, -1, library, resolvedLibraryPath(directory, words[library].text));
+    if (form->answers && words.size() >= 3 && !answers_.empty()) {
+        done.text = written(words, 3) + " -> " + answerWord(answers_.front().second);
         done.holds = true;  // the command ran; its answer is now the one it gave
-    } else if (!done.holds && !onlyLooks(name) && !sent_.empty()) {
+    } else if (!done.holds && form->role != statement_role::looks && !sent_.empty()) {
         done.holds = true;  // it failed after it delivered: the delivery is part of the session
     }
     steps_.push_back(std::move(done));

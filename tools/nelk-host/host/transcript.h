@@ -15,6 +15,10 @@ namespace nelk_host_tool {
 
 enum class transcript_style { readable, json, quiet };
 
+// How nelk-host writes every JSON text (events, state, reports): on one line unless `indent` is
+// given, bytes that are not UTF-8 replaced rather than thrown over.
+std::string jsonText(const nlohmann::ordered_json& value, int indent = -1);
+
 class transcript {
 public:
     // out: where events are printed; not owned, must outlive the transcript; null prints

@@ -3,9 +3,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "executable_path.h"
+#include "process/executable_path.h"
 #include "host_rules.h"
-#include "process_guard.h"
+#include "process/process_guard.h"
 
 namespace nelk_host_tool {
 
@@ -141,7 +141,7 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
     nelk_process_guard::setWhere(where.c_str());
     nelk_process_guard::setEvent("");
     if (words.empty()) return statement_result::ok;
-    const statement_form* form = words[0].quoted ? nullptr : findStatement(words[0].text);
+    const statement_form* form = formOf(words);
     if (form == nullptr) {
         return fail(where, "unknown statement \"" + nelk_test_kit::escaped(words[0].text) +
                                "\" (\"help\" at the prompt, or nelk-host --help, lists them)");
@@ -153,7 +153,7 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
     output_.statement(where, line);
     if (record_ != nullptr) record_->statementBegins();
     if (count >= form->fewestWords && (form->mostWords < 0 || count <= form->mostWords)) {
-        statement_context context{host_, output_, defaultLibrary_, where, directory_};
+        statement_context context{host_, output_, defaultLibrary_, where, directory_, session_};
         result = form->run(context, words);
     }
     if (result == statement_result::malformed) result = fail(where, std::string("malformed statement; the form is: ") + form->usage);

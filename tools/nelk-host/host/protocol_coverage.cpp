@@ -11,7 +11,8 @@ struct item_text {
     const char* name;
 };
 
-const item_text texts[coverageItems] = {
+#define NELK_COVERAGE_VERB_TEXT(verb) {"verbs", #verb},
+const item_text texts[] = {
     {"kinds", "1 slot value"},
     {"kinds", "2 control event"},
     {"kinds", "3 command text"},
@@ -20,15 +21,7 @@ const item_text texts[coverageItems] = {
     {"kinds", "6 data pointer"},
     {"kinds", "7 number"},
     {"kinds", "another kind (ignored)"},
-    {"verbs", "PS"},
-    {"verbs", "TP"},
-    {"verbs", "IR"},
-    {"verbs", "IU"},
-    {"verbs", "IW"},
-    {"verbs", "ET"},
-    {"verbs", "TG"},
-    {"verbs", "XI"},
-    {"verbs", "AS"},
+    NELK_VERBS(NELK_COVERAGE_VERB_TEXT)
     {"answers", "kind-3 answer null"},
     {"answers", "kind-3 answer text"},
     {"answers", "TG answered with a text"},
@@ -45,6 +38,8 @@ const item_text texts[coverageItems] = {
     {"edges", "command ignored (a value rejected)"},
     {"edges", "host-side slot change reported"},
 };
+#undef NELK_COVERAGE_VERB_TEXT
+static_assert(sizeof texts / sizeof texts[0] == coverageItems, "a text for every item");
 
 }  // namespace
 

@@ -11,16 +11,20 @@
 
 #include <nlohmann/json.hpp>
 
+#include "nelk_protocol.h"
+
 namespace nelk_host_tool {
 
+#define NELK_COVERAGE_VERB(name) verb##name,
 enum class coverage_item : int {
     kindSlot, kindControl, kindCommand, kindTimer, kindGiveBack, kindData, kindNumber, kindOther,
-    verbPS, verbTP, verbIR, verbIU, verbIW, verbET, verbTG, verbXI, verbAS,
+    NELK_VERBS(NELK_COVERAGE_VERB)  // verbPS ... verbAS, in the verbs' order
     answerNull, answerText, answerTG, answerTGNull, answerXI, answerPSZero,
     nullRecord, nullText, nullCommand, nestedCall, hostTextGivenBack, answerGivenBack, shutdownInDeletion,
     ignoredCommand, hostSlotChange,
     count
 };
+#undef NELK_COVERAGE_VERB
 
 constexpr int coverageItems = static_cast<int>(coverage_item::count);
 
@@ -36,6 +40,11 @@ coverage_counts& processCoverage() noexcept;
 inline void cover(coverage_item item) noexcept { processCoverage().add(item); }
 // The kind delivered, as its item (kinds outside 1 to 7: kindOther).
 coverage_item kindItem(int kind) noexcept;
+// The verb received, as its item.
+constexpr coverage_item verbItem(nelk_verb verb) noexcept {
+    return static_cast<coverage_item>(static_cast<int>(coverage_item::verbPS) + static_cast<int>(verb));
+}
+static_assert(verbItem(nelk_verb::AS) == coverage_item::verbAS, "one item a verb, in the verbs' order");
 
 // The table: one line an item with its group and count, then "covered N of M".
 std::string coverageTable(const coverage_counts& counts);

@@ -18,18 +18,18 @@ long long fileTime(const std::string& path) {
     return error ? -1 : static_cast<long long>(time.time_since_epoch().count());
 }
 
-// The statements that built an instance's state: those naming it since it was last loaded.
+// The statements that built an instance's state: the deliveries naming it since it was last
+// created.
 std::vector<std::string> buildingStatements(const std::vector<std::string>& statements, const std::string& name) {
     std::vector<std::string> building;
     for (const std::string& line : statements) {
         std::vector<token> words;
         std::string problem;
-        if (!tokenize(line, words, problem) || words.size() < 2 || words[0].quoted || words[1].text != name) continue;
-        const std::string& verb = words[0].text;
-        if (verb == "load") building.clear();
-        if (verb == "command" || verb == "control" || verb == "timer" || verb == "number" || verb == "data" ||
-            verb == "notify")
-            building.push_back(line);
+        if (!tokenize(line, words, problem) || words.size() < 2 || words[1].text != name) continue;
+        const statement_form* form = formOf(words);
+        if (form == nullptr) continue;
+        if (form->role == statement_role::creates) building.clear();
+        if (form->role == statement_role::delivers) building.push_back(line);
     }
     return building;
 }
@@ -50,55 +50,41 @@ live_session::live_session(transcript& output, std::string defaultLibrary, deliv
     : output_(output), host_(output, mode), runner_(host_, output, defaultLibrary), record_(defaultLibrary, mode) {
     output_.listen([this](const nlohmann::ordered_json& event) { record_.observe(event); });
     runner_.recordInto(&record_);
+    runner_.serveSession(this);
 }
 
 live_session::~live_session() { host_.removeAll(); }
 
-const char* live_session::commandHelp() {
-    return "  save FILE                                   write the session so far as a scenario file\n"
-           "  reload [NAME|all]                           reopen a rebuilt library and rebuild its instances\n";
+statement_result live_session::enter(const std::string& where, const std::string& line) {
+    const statement_result result = runner_.runStatement(where, line);
+    noteLibraryTimes();
+    return result;
 }
 
-statement_result live_session::enter(const std::string& where, const std::string& line) {
-    std::vector<token> words;
-    std::string problem;
-    if (tokenize(line, words, problem) && !words.empty() && !words[0].quoted) {
-        if (words[0].text == "save") {
-            if (words.size() != 2) {
-                output_.error(where, "malformed command; the form is: save FILE");
-                return statement_result::failed;
-            }
-            return save(where, words[1].text) ? statement_result::ok : statement_result::failed;
-        }
-        if (words[0].text == "reload") {
-            if (words.size() > 2) {
-                output_.error(where, "malformed command; the form is: reload [NAME|all]");
-                return statement_result::failed;
-            }
-            return reload(where, words.size() == 2 ? words[1].text : "all") ? statement_result::ok : statement_result::failed;
-        }
-    }
-    const statement_result result = runner_.runStatement(where, line);
+void live_session::noteLibraryTimes() {
     for (const instance* each : host_.model().inOrder()) {
         if (each->library && libraryTimes_.count(each->library->path()) == 0)
             libraryTimes_[each->library->path()] = fileTime(each->library->path());
     }
-    return result;
 }
 
 statement_result live_session::runFile(const std::string& path) {
     const statement_result result = runner_.runFile(path, true);
-    enter("", "");  // notes the libraries' times
+    noteLibraryTimes();
     return result;
 }
 
 statement_result live_session::runText(const std::string& origin, const std::string& text) {
     const statement_result result = runner_.runText(origin, text, true);
-    enter("", "");
+    noteLibraryTimes();
     return result;
 }
 
 bool live_session::save(const std::string& where, const std::string& path) {
+    if (!refuseSaving_.empty()) {
+        output_.error(where, refuseSaving_);
+        return false;
+    }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << scenario();
     if (!file) {

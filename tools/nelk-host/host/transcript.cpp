@@ -4,6 +4,10 @@
 
 namespace nelk_host_tool {
 
+std::string jsonText(const nlohmann::ordered_json& value, int indent) {
+    return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
 using nelk_test_kit::escaped;
 
 namespace {
@@ -44,7 +48,7 @@ void transcript::print(const nlohmann::ordered_json& event) {
     const std::string kind = text(event, "event");
     if (style_ == transcript_style::quiet && kind != "error") return;
     if (style_ == transcript_style::json) {
-        std::fprintf(out_, "%s\n", event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        std::fprintf(out_, "%s\n", jsonText(event).c_str());
         std::fflush(out_);
         return;
     }

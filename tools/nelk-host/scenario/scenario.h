@@ -31,6 +31,9 @@ public:
     statement_result runStatement(const std::string& where, const std::string& line);
     // Tells `record` (which must outlive the runner, or be null) of every statement run.
     void recordInto(session_record* record) noexcept { record_ = record; }
+    // What the session commands (save, reload) act on: must outlive the runner, or be null (a
+    // scenario, where they fail).
+    void serveSession(session_commands* session) noexcept { session_ = session; }
     const std::string& defaultLibrary() const noexcept { return defaultLibrary_; }
     // Under strict, a statement during which the host warned (a layout it could not read fully, a
     // control the component wrote that its layout lacks, ...) fails.
@@ -44,6 +47,7 @@ private:
     std::string defaultLibrary_;
     std::string directory_;  // of the file being run
     session_record* record_ = nullptr;
+    session_commands* session_ = nullptr;
     bool strict_ = false;
 };
 

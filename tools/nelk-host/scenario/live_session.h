@@ -1,6 +1,7 @@
 // A host session that lives as long as its user works with it: the prompt and the served page.
-// It runs statements, and the session's own commands besides: `save FILE` writes the session as
-// a scenario, `reload [NAME|all]` picks up a rebuilt library. Host's thread only.
+// It runs statements, the session commands among them (statements.h, role session): `save FILE`
+// writes the session as a scenario, `reload [NAME|all]` picks up a rebuilt library. Host's thread
+// only.
 #pragma once
 
 #include <map>
@@ -8,23 +9,26 @@
 
 #include "scenario.h"
 #include "session_record.h"
-#include "simulator.h"
+#include "host/simulator.h"
 
 namespace nelk_host_tool {
 
-class live_session {
+class live_session : public session_commands {
 public:
     // output: where every event goes; must outlive the session. defaultLibrary and mode: what
     // the session starts with.
     live_session(transcript& output, std::string defaultLibrary, delivery_mode mode);
     // Deletes the instances still alive, as a host does when it closes.
-    ~live_session();
+    ~live_session() override;
     live_session(const live_session&) = delete;
     live_session& operator=(const live_session&) = delete;
 
     // One line typed or posted: a statement or a session command. `where` names it in
     // messages ("repl:3").
     statement_result enter(const std::string& where, const std::string& line);
+    // Where `save` may not write files (a server, whose files are not its user's), it fails
+    // with `why`.
+    void refuseSaving(std::string why) { refuseSaving_ = std::move(why); }
     // Runs a scenario file, leaving its instances alive.
     statement_result runFile(const std::string& path);
     // Runs statements from a text, leaving its instances alive.
@@ -36,17 +40,16 @@ public:
     // instances as a host does, unloads it, opens the file again, creates them again and runs
     // again the statements that made their state; says what now differs. False when nothing
     // could be reloaded.
-    bool reload(const std::string& where, const std::string& which);
+    bool reload(const std::string& where, const std::string& which) override;
+    // Writes the session as a scenario file at `path`.
+    bool save(const std::string& where, const std::string& path) override;
     // For --watch: reloads the libraries whose files changed since they were opened.
     void reloadChanged(const std::string& where);
 
     simulator& host() noexcept { return host_; }
     const simulator& host() const noexcept { return host_; }
-    // The help of the session commands, one a line.
-    static const char* commandHelp();
-
 private:
-    bool save(const std::string& where, const std::string& path);
+    void noteLibraryTimes();
     bool reloadLibrary(const std::string& where, const std::string& library);
 
     transcript& output_;
@@ -54,6 +57,7 @@ private:
     scenario_runner runner_;
     session_record record_;
     std::map<std::string, long long> libraryTimes_;  // library path -> file time when opened
+    std::string refuseSaving_;
 };
 
 }  // namespace nelk_host_tool

@@ -23,6 +23,12 @@ bool slotExists(int driver, int slot) noexcept {
            slot <= nelk_range::lastSlot;
 }
 
+std::string noSuchSlot(int driver, int slot) {
+    using namespace nelk_range;
+    return "no slot " + std::to_string(driver) + "/" + std::to_string(slot) + " (drivers " + std::to_string(firstDriver) +
+           "-" + std::to_string(lastDriver) + ", slots " + std::to_string(firstSlot) + "-" + std::to_string(lastSlot) + ")";
+}
+
 void* verb_handlers::carryOut(instance& source, const nelk_test_kit::command_line& line, const std::string& text,
                               std::string& shownAnswer) {
     switch (line.verb) {

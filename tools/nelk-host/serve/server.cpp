@@ -1,19 +1,18 @@
-#include "serve_command.h"
+#include "server.h"
 
 #include <csignal>
 #include <cstdio>
-#include <sstream>
 #include <thread>
 
 #include <httplib.h>
 #include <pthread.h>
 
-#include "demo_scenario.h"
 #include "event_log.h"
 #include "host_thread.h"
-#include "live_session.h"
 #include "page_assets.h"
 #include "request_guard.h"
+#include "scenario/demo_scenario.h"
+#include "scenario/live_session.h"
 #include "state_json.h"
 
 namespace nelk_host_tool {
@@ -25,64 +24,26 @@ const std::size_t largestBody = 1 << 20;
 
 void refuse(httplib::Response& response, int status, const std::string& reason) {
     response.status = status;
-    response.set_content(nlohmann::ordered_json{{"error", reason}}.dump(), "application/json");
+    response.set_content(jsonText({{"error", reason}}), "application/json");
 }
 
 std::string urlHost(const std::string& address) {
     return address.find(':') != std::string::npos ? "[" + address + "]" : address;
 }
 
-// The statements of one request, each run as a scenario's line would be; the events they made
-// come back with the verdict.
-std::string runStatements(live_session& session, event_log& log, const std::string& body, int request) {
-    const long long first = log.last();
-    const int errorsBefore = session.host().protocolErrors();
-    bool ok = true;
-    std::istringstream lines(body);
-    int number = 0;
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::string where = "request-" + std::to_string(request) + ":" + std::to_string(++number);
-        std::vector<token> words;
-        std::string problem;
-        if (tokenize(line, words, problem) && !words.empty() && !words[0].quoted && words[0].text == "save") {
-            ok = false;
-            log.append(nlohmann::ordered_json{{"event", "error"}, {"where", where},
-                                              {"text", "save writes a file where nelk-host runs; the page's \"Save as "
-                                                       "scenario\" (GET /api/scenario) gives the same scenario"}}
-                           .dump());
-            continue;
-        }
-        if (session.enter(where, line) != statement_result::ok) ok = false;
-    }
-    ok = ok && session.host().protocolErrors() == errorsBefore;
-    std::string events;
-    for (const auto& event : log.after(first, std::chrono::milliseconds(0))) events += (events.empty() ? "" : ",") + event.second;
-    return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"events\":[" + events + "]}";
-}
-
-}  // namespace
-
-int runServe(const serve_options& options) {
-    // SIGINT and SIGTERM are taken by a thread of ours, not by whichever thread they hit.
+// SIGINT and SIGTERM blocked in this thread and every thread it starts, so that the watcher
+// takes them, not whichever thread they hit.
+sigset_t blockStopSignals() {
     sigset_t stopping;
     sigemptyset(&stopping);
     sigaddset(&stopping, SIGINT);
     sigaddset(&stopping, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+    return stopping;
+}
 
-    transcript output(stdout, options.style, options.colour);
-    event_log log;
-    output.listen([&log](const nlohmann::ordered_json& event) {
-        log.append(event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
-    });
-    live_session session(output, options.library, options.mode);
-    if (options.files.empty()) session.runText("demo", demoSetup(options.library));
-    for (const std::string& file : options.files) session.runFile(file);
-
-    httplib::Server server;
-    host_thread host;
-    server.set_payload_max_length(largestBody);
+// Binds the server; the port bound (a free one for 0), or -1 with a message on standard error.
+int bindServer(httplib::Server& server, const serve_options& options) {
     int port = options.port;
     if (port == 0) {
         port = server.bind_to_any_port(options.bind);
@@ -91,7 +52,7 @@ int runServe(const serve_options& options) {
     }
     if (port <= 0) {
         std::fprintf(stderr, "nelk-host: cannot listen on %s:%d\n", options.bind.c_str(), options.port);
-        return 2;
+        return -1;
     }
     if (!isLoopback(options.bind)) {
         std::fprintf(stderr,
@@ -99,7 +60,13 @@ int runServe(const serve_options& options) {
                      "components\n",
                      options.bind.c_str());
     }
-    const std::string bound = options.bind;
+    return port;
+}
+
+// Every request: its Host must be the served address (or localhost), its Origin, if any, the
+// same; the body's size is capped.
+void guardRequests(httplib::Server& server, const std::string& bound, int port) {
+    server.set_payload_max_length(largestBody);
     server.set_default_headers({{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}});
     server.set_pre_routing_handler([bound, port](const httplib::Request& request, httplib::Response& response) {
         const std::string host = request.get_header_value("Host");
@@ -113,6 +80,10 @@ int runServe(const serve_options& options) {
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
+}
+
+// The page's files, built into the program.
+void servePage(httplib::Server& server) {
     for (const page_asset& asset : pageAssets()) {
         const std::string path = asset.path == std::string("/index.html") ? "/" : asset.path;
         server.Get(path, [&asset](const httplib::Request&, httplib::Response& response) {
@@ -121,14 +92,28 @@ int runServe(const serve_options& options) {
             response.set_content(reinterpret_cast<const char*>(asset.bytes), asset.size, asset.contentType);
         });
     }
+}
+
+// The statements of one request, run as a scenario's lines (named "request-N:LINE"); the events
+// they made come back with the verdict.
+std::string runStatements(live_session& session, event_log& log, const std::string& body, int request) {
+    const long long first = log.last();
+    const bool ok = session.runText("request-" + std::to_string(request), body) == statement_result::ok;
+    std::string events;
+    for (const auto& event : log.after(first, std::chrono::milliseconds(0))) events += (events.empty() ? "" : ",") + event.second;
+    return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"events\":[" + events + "]}";
+}
+
+// The API (docs/serve.md). Every call into the components is made on the host's thread.
+void serveApi(httplib::Server& server, host_thread& host, live_session& session, event_log& log) {
     server.Get("/api/state", [&](const httplib::Request&, httplib::Response& response) {
         std::string state;
-        host.run([&] { state = stateJson(session.host()).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace); });
+        host.run([&] { state = jsonText(stateJson(session.host())); });
         response.set_content(state, "application/json");
     });
-    std::atomic<int> requests{0};
-    server.Post("/api/statements", [&](const httplib::Request& request, httplib::Response& response) {
-        const int number = ++requests;
+    auto requests = std::make_shared<std::atomic<int>>(0);
+    server.Post("/api/statements", [&, requests](const httplib::Request& request, httplib::Response& response) {
+        const int number = ++*requests;
         std::string answer;
         host.run([&] { answer = runStatements(session, log, request.body, number); });
         response.set_content(answer, "application/json");
@@ -159,6 +144,28 @@ int runServe(const serve_options& options) {
             return sink.write(chunk.data(), chunk.size());
         });
     });
+}
+
+}  // namespace
+
+int runServe(const serve_options& options) {
+    const sigset_t stopping = blockStopSignals();
+    transcript output(stdout, options.style, options.colour);
+    event_log log;
+    output.listen([&log](const nlohmann::ordered_json& event) { log.append(jsonText(event)); });
+    live_session session(output, options.library, options.mode);
+    session.refuseSaving("save writes a file where nelk-host runs; the page's \"Save as scenario\" (GET /api/scenario) "
+                         "gives the same scenario");
+    if (options.files.empty()) session.runText("demo", demoSetup(options.library));
+    for (const std::string& file : options.files) session.runFile(file);
+
+    httplib::Server server;
+    const int port = bindServer(server, options);
+    if (port < 0) return 2;
+    guardRequests(server, options.bind, port);
+    servePage(server);
+    host_thread host;
+    serveApi(server, host, session, log);
 
     std::thread listener([&server] { server.listen_after_bind(); });
     std::thread watcher([&host, stopping] {
@@ -171,6 +178,7 @@ int runServe(const serve_options& options) {
     std::fflush(stdout);
     host.serve([&] { if (options.watch) session.reloadChanged("watch"); }, std::chrono::milliseconds(250));
 
+    // Shutdown: the event streams end, the server stops, and the instances go as a host deletes them.
     log.close();
     server.stop();
     listener.join();

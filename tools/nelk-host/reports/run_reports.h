@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "junit_report.h"
-#include "statements.h"
-#include "transcript.h"
+#include "scenario/statements.h"
+#include "host/transcript.h"
 #include "validator/validator.h"
 
 namespace nelk_host_tool {

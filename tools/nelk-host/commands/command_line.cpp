@@ -1,0 +1,40 @@
+#include "command_line.h"
+
+#include <cstdio>
+
+#include "host/protocol_coverage.h"
+#include "process/executable_path.h"
+#include "scenario/statements.h"
+
+namespace nelk_host_tool {
+
+bool host_options::colour() const { return isTerminal(1) && !noColour; }
+
+void addHostOptions(CLI::App& command, host_options& options) {
+    command.add_flag("--json", options.json, "one JSON object per event");
+    command.add_flag("--quiet", options.quiet, "errors only");
+    command.add_flag("--immediate", options.immediate, "deliver slot events from inside hostSend (nested calls)");
+    command.add_flag("--no-colour,--no-color", options.noColour, "no colour even on a terminal");
+    command.add_option("--library", options.library, "the component library that loads use by default")
+        ->capture_default_str();
+}
+
+void addReportOptions(CLI::App& command, report_options& reports, const char* what) {
+    command.add_option("--junit", reports.junitFile, std::string("write a JUnit XML report, a test case per ") + what);
+    command.add_flag("--coverage", reports.coverage, "print which kinds, verbs, answers and edge cases the run exercised");
+    command.add_option("--coverage-min", reports.coverageMin, "fail when fewer protocol items than this were exercised")
+        ->check(CLI::Range(0, coverageItems));
+}
+
+std::string statementFooter() { return "Statements of a scenario (docs/nelk-host.md):\n" + statementHelp(); }
+
+bool prepared(host_options& options) {
+    if (options.json && options.quiet) {
+        std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
+        return false;
+    }
+    options.library = resolvedLibraryPath("", options.library);
+    return true;
+}
+
+}  // namespace nelk_host_tool

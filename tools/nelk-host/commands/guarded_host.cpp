@@ -1,0 +1,66 @@
+#include "guarded_host.h"
+
+#include <cstdio>
+
+#include "component_library.h"
+#include "process/process_guard.h"
+
+namespace nelk_host_tool {
+
+namespace {
+
+// Whether the guard's message is a JSON event; set before it is armed.
+bool jsonTranscript = false;
+
+// Says at the statement that ran, in the transcript's own form, that the component ended the
+// process; runs inside a signal handler or an exit function.
+void componentEndedTheRun(const nelk_process_guard::ending& end) {
+    using nelk_process_guard::append;
+    char text[2048] = "";
+    nelk_process_guard::appendEnding(text, sizeof text, end);
+    append(text, sizeof text, "; the run cannot go on");
+    const char* where = end.where[0] != '\0' ? end.where : "nelk-host";
+    char line[4096] = "";
+    if (jsonTranscript) {
+        append(line, sizeof line, "{\"event\":\"error\",\"where\":\"");
+        nelk_process_guard::appendJson(line, sizeof line, where);
+        append(line, sizeof line, "\",\"text\":\"");
+        nelk_process_guard::appendJson(line, sizeof line, text);
+        append(line, sizeof line, "\"}\n");
+    } else {
+        append(line, sizeof line, where);
+        append(line, sizeof line, ": error: ");
+        append(line, sizeof line, text);
+        append(line, sizeof line, "\n");
+    }
+    nelk_process_guard::writeAll(1, line);
+}
+
+}  // namespace
+
+guarded_run::guarded_run(const host_options& options) {
+    jsonTranscript = options.json;
+    nelk_process_guard::install(componentEndedTheRun, 1);
+    nelk_process_guard::arm(true);
+}
+
+guarded_run::~guarded_run() { nelk_process_guard::arm(false); }
+
+bool loadable(const std::string& library) {
+    nelk_test_kit::component_library probe(library);
+    if (probe.loaded()) return true;
+    std::fprintf(stderr, "nelk-host: %s\n", probe.error().c_str());
+    return false;
+}
+
+int exitStatus(statement_result result) {
+    switch (result) {
+    case statement_result::ok: return 0;
+    case statement_result::load_failed: return 2;
+    case statement_result::failed:
+    case statement_result::malformed: return 1;
+    }
+    return 1;
+}
+
+}  // namespace nelk_host_tool

@@ -1,0 +1,43 @@
+// What the subcommands that run a host (the demo, run, repl and serve) share: the process guard
+// armed around the run, the library checked before anything runs, a fresh host with its
+// transcript and scenario runner, and the exit status of a statement result. Main thread.
+#pragma once
+
+#include <string>
+
+#include "command_line.h"
+#include "host/simulator.h"
+#include "scenario/scenario.h"
+
+namespace nelk_host_tool {
+
+// While it lives, a component that crashes or ends the process ends the run with status 1 (or
+// its signal) and a message, in the transcript's form, at the statement it happened in.
+class guarded_run {
+public:
+    explicit guarded_run(const host_options& options);
+    ~guarded_run();
+    guarded_run(const guarded_run&) = delete;
+    guarded_run& operator=(const guarded_run&) = delete;
+};
+
+// A library that cannot be loaded, or has no entry, is a usage error said on standard error
+// before anything runs.
+bool loadable(const std::string& library);
+
+// 0 for ok, 2 for a library that could not be loaded, 1 for anything else.
+int exitStatus(statement_result result);
+
+// A host with its transcript on standard output and its scenario runner, as the demo and each
+// scenario file use one. Lives on the host's thread.
+struct host_session {
+    transcript output;
+    simulator host;
+    scenario_runner runner;
+    explicit host_session(const host_options& options)
+        : output(stdout, options.style(), options.colour()),
+          host(output, options.mode()),
+          runner(host, output, options.library) {}
+};
+
+}  // namespace nelk_host_tool

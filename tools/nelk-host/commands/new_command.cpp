@@ -1,0 +1,43 @@
+// nelk-host new NAME [FOLDER]: a component project that builds against this package.
+#include <cstdio>
+#include <memory>
+
+#include "command_line.h"
+#include "process/executable_path.h"
+#include "project/project_template.h"
+
+namespace nelk_host_tool {
+
+namespace {
+
+struct new_options {
+    std::string name;
+    std::string folder;  // default: the name
+};
+
+int newProject(const new_options& options) {
+    const std::string folder = options.folder.empty() ? options.name : options.folder;
+    std::string problem;
+    if (!writeProject(options.name, folder, problem)) {
+        std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+        return 2;
+    }
+    std::printf("made the component project %s in %s; build and test it with\n"
+                "  cmake -S %s -B %s/build -DCMAKE_PREFIX_PATH=%s\n"
+                "  cmake --build %s/build && ctest --test-dir %s/build\n",
+                options.name.c_str(), folder.c_str(), folder.c_str(), folder.c_str(), installPrefix().c_str(),
+                folder.c_str(), folder.c_str());
+    return 0;
+}
+
+}  // namespace
+
+subcommand addNewCommand(CLI::App& app) {
+    auto options = std::make_shared<new_options>();
+    CLI::App* create = app.add_subcommand("new", "make a component project that builds against this package (docs/first-component.md)");
+    create->add_option("name", options->name, "the component's name, a C++ identifier such as Tally")->required();
+    create->add_option("folder", options->folder, "the folder to make (default: NAME); it must not exist");
+    return {create, [options] { return newProject(*options); }};
+}
+
+}  // namespace nelk_host_tool

@@ -1,0 +1,145 @@
+// nelk-host validate LIBRARY...: the validator's battery of checks, with its options read
+// strictly and its reports written.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "command_line.h"
+#include "process/executable_path.h"
+#include "validator/validator.h"
+#if !defined(_WIN32)
+#include "validator/isolation.h"
+#endif
+
+namespace nelk_host_tool {
+
+namespace {
+
+// validate's options; the validator's own hold the defaults. The numbers are taken as typed and
+// read strictly (CLI11 would take "1e300" or "nan").
+struct validate_options {
+    nelk_validator::validator_options checks;
+    report_options reports;
+    bool list = false;
+    std::string seed;
+    std::string iterations;
+    std::string timeout;
+    std::string runCheck;    // the child's side of --memcheck: the check to run
+    std::string reportFile;  // and where it reports
+};
+
+// A whole number up to `high`, written in plain decimal and nothing else.
+bool readWhole(const std::string& text, unsigned long long high, unsigned long long& value) {
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    unsigned long long result = 0;
+    for (const char digit : text) {
+        const unsigned long long next = result * 10 + static_cast<unsigned long long>(digit - '0');
+        if (result > (~0ULL - 9) / 10 && next / 10 != result) return false;  // past 64 bits
+        result = next;
+    }
+    if (result > high) return false;
+    value = result;
+    return true;
+}
+
+// Reads the numbers as typed into `checks`; false with a readable `problem` for anything but a
+// number in range.
+bool readNumbers(validate_options& options, std::string& problem) {
+    nelk_validator::validator_options& checks = options.checks;
+    unsigned long long value = 0;
+    if (!options.seed.empty()) {
+        if (!readWhole(options.seed, ~0ULL, value)) {
+            problem = "--seed " + options.seed + ": give a whole number from 0 to 18446744073709551615";
+            return false;
+        }
+        checks.seed = value;
+        checks.seedGiven = true;
+    }
+    if (!options.iterations.empty()) {
+        if (!readWhole(options.iterations, 100000000, value) || value == 0) {
+            problem = "--iterations " + options.iterations + ": give a whole number from 1 to 100000000";
+            return false;
+        }
+        checks.iterations = static_cast<int>(value);
+    }
+    if (!options.timeout.empty()) {
+        char* end = nullptr;
+        const double seconds = std::strtod(options.timeout.c_str(), &end);
+        if (end == options.timeout.c_str() || *end != '\0' || !(seconds >= 0.001 && seconds <= 86400)) {
+            problem = "--timeout " + options.timeout + ": give a number of seconds from 0.001 to 86400";
+            return false;
+        }
+        checks.timeoutSeconds = seconds;
+    }
+    return true;
+}
+
+int runValidation(validate_options& options, const host_options& host, const char* program) {
+    nelk_validator::validator_options& checks = options.checks;
+    std::string problem;
+    if (!readNumbers(options, problem)) {
+        std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+        return 2;
+    }
+    checks.json = checks.json || host.json;  // "nelk-host --json validate ..." too
+    if (!options.runCheck.empty()) nelk_validator::runCheckChild(checks, options.runCheck, options.reportFile);
+    if (options.list) {
+        std::printf("%s", nelk_validator::checkList().c_str());
+        return 0;
+    }
+    if (checks.libraries.empty()) problem = "validate needs at least one library";
+    if (problem.empty()) nelk_validator::knownIds(checks, problem);
+    if (problem.empty()) reportsAvailable(options.reports, problem);
+#if !defined(_WIN32)
+    if (problem.empty() && checks.memcheck && !nelk_validator::memcheckAvailable())
+        problem = "--memcheck needs valgrind (Debian: apt-get install valgrind)";
+#endif
+    if (!problem.empty()) {
+        std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+        return 2;
+    }
+    // The libraries are not opened here: what they do when opened is the first check's matter,
+    // in a process of its own.
+    checks.program = program;
+    checks.executable = executablePath();
+    checks.coverage = options.reports.coverage;
+    std::vector<nelk_validator::check_result> results;
+    int status = nelk_validator::runValidator(checks, &results);
+    if (!writeJunitReport(options.reports, validationSuites(results)) && status == 0) status = 1;
+    // The validator prints the table itself, inside its report.
+    const int coverage = reportCoverage(options.reports, checks.json, false);
+    return status > coverage ? status : coverage;
+}
+
+}  // namespace
+
+subcommand addValidateCommand(CLI::App& app, host_options& host, const char* program) {
+    auto options = std::make_shared<validate_options>();
+    nelk_validator::validator_options& checks = options->checks;
+    CLI::App* validate = app.add_subcommand("validate", "run the validator's checks against component libraries (docs/validator.md)");
+    validate->add_option("libraries", checks.libraries, "component libraries")->check(CLI::ExistingFile);
+    validate->add_flag("--list", options->list, "list the checks and what each guarantees");
+    validate->add_flag("--json", checks.json, "the report as one JSON document");
+    // One value an occurrence, so that a library after the list is not taken for a check id.
+    validate->add_option("--only", checks.only, "run only these check ids (a list with commas, or the option again)")
+        ->delimiter(',')
+        ->allow_extra_args(false);
+    validate->add_option("--skip", checks.skip, "leave these check ids out (a list with commas, or the option again)")
+        ->delimiter(',')
+        ->allow_extra_args(false);
+    validate->add_option("--seed", options->seed, "seed of the random values (printed when not given)");
+    validate->add_option("--iterations", options->iterations,
+                         "events of the random storm (default " + std::to_string(checks.iterations) + ")");
+    char timeout[32];
+    std::snprintf(timeout, sizeof timeout, "%g", checks.timeoutSeconds);
+    validate->add_option("--timeout", options->timeout,
+                         std::string("seconds before a check is reported TIMEOUT (default ") + timeout + ")");
+    validate->add_flag("--in-process", checks.inProcess, "run every check in this process (for a debugger)");
+    validate->add_flag("--memcheck", checks.memcheck, "run every check's process under valgrind memcheck");
+    addReportOptions(*validate, options->reports, "check and library");
+    validate->add_option("--run-check", options->runCheck)->group("");  // the child's side of --memcheck
+    validate->add_option("--report-file", options->reportFile)->group("");
+    return {validate, [&host, options, program] { return runValidation(*options, host, program); }};
+}
+
+}  // namespace nelk_host_tool
