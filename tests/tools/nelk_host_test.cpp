@@ -9,6 +9,8 @@
 #include "host/panel_layout.h"
 #include "scenario/scenario.h"
 #include "host/simulator.h"
+#include "validator/checks.h"
+#include "validator/validator.h"
 
 namespace {
 
@@ -39,6 +41,17 @@ TEST(StatementTableTest, TheDocumentListsEveryStatementAsTheTableHasIt) {
         EXPECT_NE(document.find(std::string("| `") + form.usage + "` |"), std::string::npos) << form.usage;
         const std::string help = form.role == statement_role::session ? sessionCommandHelp() : statementHelp();
         EXPECT_NE(help.find(form.usage), std::string::npos) << form.usage;
+    }
+}
+
+TEST(CheckTableTest, TheDocumentListsEveryCheckAsListSaysIt) {
+    std::ifstream input(NELK_SOURCE_DIR "/docs/validator.md");
+    ASSERT_TRUE(input);
+    const std::string document((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+    for (const nelk_validator::check& each : nelk_validator::allChecks()) {
+        const std::string row = std::string("| `") + each.id + "` | " + each.guarantee + " |";
+        EXPECT_NE(document.find(row), std::string::npos) << row;
+        EXPECT_NE(nelk_validator::checkList().find(each.guarantee), std::string::npos) << each.id;
     }
 }
 
@@ -141,8 +154,9 @@ TEST(PanelLayoutTest, ReadsWhatDrawingNeeds) {
     EXPECT_EQ(layout.controls()[2].type, "text");
 }
 
-// Excluded from the memcheck stage, where it would only measure valgrind.
-TEST(PanelLayoutSpeedTest, AHundredThousandControlsLoadWellUnderASecond) {
+// Loading is linear in the controls: a quadratic loader takes minutes here. The bound is generous,
+// for loaded machines and emulators; the memcheck stage leaves it out (valgrind alone would take it).
+TEST(PanelLayoutScaleTest, AHundredThousandControlsLoadInLinearTime) {
     std::string content = R"({"controls":[)";
     for (int i = 0; i < 100000; ++i) content += std::string(i ? "," : "") + R"({"id":"c)" + std::to_string(i) + R"(","properties":{"text":"x"}})";
     content += "]}";
@@ -153,12 +167,7 @@ TEST(PanelLayoutSpeedTest, AHundredThousandControlsLoadWellUnderASecond) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_EQ(layout.controls().size(), 100000u);
     EXPECT_NE(layout.find("c99999"), nullptr);
-#if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)
-    const double allowed = 3.0;  // instrumented builds run several times slower
-#else
-    const double allowed = 1.0;
-#endif
-    EXPECT_LT(seconds, allowed);
+    EXPECT_LT(seconds, 60.0);
 }
 
 // A host session on the test alarm component, which answers with "TG" and "XI" on demand.

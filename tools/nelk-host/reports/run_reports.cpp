@@ -52,19 +52,22 @@ std::vector<junit_suite> validationSuites(const std::vector<nelk_validator::chec
         test.name = each.id;
         test.className = each.library;
         test.seconds = each.seconds;
-        if (each.status == "CRASHED" || each.status == "TIMEOUT") {
-            test.outcome = junit_case::verdict::error;
-        } else if (each.status == "FAIL") {
-            test.outcome = junit_case::verdict::failed;
-        } else if (each.status == "SKIP") {
-            test.outcome = junit_case::verdict::skipped;
+        using nelk_validator::check_status;
+        switch (each.status) {
+        case check_status::crashed:
+        case check_status::timeout: test.outcome = junit_case::verdict::error; break;
+        case check_status::fail: test.outcome = junit_case::verdict::failed; break;
+        case check_status::skip: test.outcome = junit_case::verdict::skipped; break;
+        case check_status::pass:
+        case check_status::warn: break;
         }
-        if (test.outcome != junit_case::verdict::passed) test.message = each.status + ": " + each.reason;
+        if (test.outcome != junit_case::verdict::passed)
+            test.message = std::string(nelk_validator::statusName(each.status)) + ": " + each.reason;
         if (each.failed()) {
             test.details = "reproduce: " + each.reproduce + "\n";
             if (!each.stack.empty()) test.details += "stack:\n" + each.stack;
         }
-        if (each.status == "WARN") test.output = "warning: " + each.reason + "\n";
+        if (each.status == nelk_validator::check_status::warn) test.output = "warning: " + each.reason + "\n";
         test.output += each.output;
         suites.back().cases.push_back(std::move(test));
     }

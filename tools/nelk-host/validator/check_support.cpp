@@ -9,6 +9,8 @@ namespace nelk_validator {
 
 check_outcome pass(const std::string& reason) { return {check_status::pass, reason}; }
 check_outcome fail(const std::string& reason) { return {check_status::fail, reason}; }
+check_outcome warn(const std::string& reason) { return {check_status::warn, reason}; }
+check_outcome skip(const std::string& reason) { return {check_status::skip, reason}; }
 
 check_outcome judge(const std::vector<std::string>& violations, const std::string& reason) {
     if (violations.empty()) return pass(reason);
@@ -46,6 +48,44 @@ component_profile profileOf(const nelk_test_kit::component_library& library) {
     component_profile profile = learnProfile(probe);
     probe.destroy();
     return profile;
+}
+
+check_outcome onLibrary(const check_settings& settings, const library_body& body) {
+    const opened_library library(settings.library);
+    if (!library.loaded()) return fail(library.error());
+    return body(library.get(), profileOf(library.get()));
+}
+
+namespace {
+
+check_outcome onComponents(const check_settings& settings, int count, const check_start& start,
+                           const std::function<check_outcome(subject& first, subject& second, const component_profile&)>& body) {
+    const opened_library library(settings.library);
+    if (!library.loaded()) return fail(library.error());
+    std::vector<std::unique_ptr<subject>> subjects;
+    for (int i = 0; i < count; ++i) {
+        subjects.push_back(std::make_unique<subject>(library.get(), start.loadText));
+        if (!subjects.back()->created()) return fail("the entry returned null");
+        if (!start.answers.empty()) subjects.back()->host().answerWith(start.answers);
+    }
+    const component_profile profile = learnProfile(*subjects.front());
+    return body(*subjects.front(), *subjects.back(), profile);
+}
+
+}  // namespace
+
+check_outcome onComponent(const check_settings& settings,
+                          const std::function<check_outcome(subject& target, const component_profile& profile)>& body,
+                          const check_start& start) {
+    return onComponents(settings, 1, start, [&](subject& target, subject&, const component_profile& profile) {
+        return body(target, profile);
+    });
+}
+
+check_outcome onTwoComponents(
+    const check_settings& settings,
+    const std::function<check_outcome(subject& first, subject& second, const component_profile& profile)>& body) {
+    return onComponents(settings, 2, check_start{}, body);
 }
 
 std::string dottedParts(int count) {

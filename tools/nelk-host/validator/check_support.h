@@ -1,7 +1,9 @@
 // What the checks share: verdicts from breaches, the library opened and closed under the
-// process guard's eye, and what the component says it offers. Host's thread.
+// process guard's eye, what the component says it offers, and the start every check makes.
+// Each *_checks.cpp holds its checks and their table (checks.h). Host's thread.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -9,11 +11,14 @@
 #include "checks.h"
 #include "component_library.h"
 #include "component_profile.h"
+#include "subject.h"
 
 namespace nelk_validator {
 
 check_outcome pass(const std::string& reason);
 check_outcome fail(const std::string& reason);
+check_outcome warn(const std::string& reason);
+check_outcome skip(const std::string& reason);
 // The first violation (and how many more), or a pass with `reason`.
 check_outcome judge(const std::vector<std::string>& violations, const std::string& reason);
 // Violations of the given categories only ("grammar", "give-back", ...), for the checks that
@@ -42,30 +47,28 @@ component_profile profileOf(const nelk_test_kit::component_library& library);
 // "name.p1.p2...=value" with `count` dotted parts.
 std::string dottedParts(int count);
 
-// The checks, by their concern (lifecycle_checks.cpp, protocol_checks.cpp,
-// robustness_checks.cpp); the table in checks.cpp lists them in the order they run.
-check_outcome libraryLoad(const check_settings& settings);
-check_outcome exportsOnlyTheEntry(const check_settings& settings);
-check_outcome loadUnloadCycle(const check_settings& settings);
-check_outcome sideBySide(const check_settings& settings);
-check_outcome createNullHost(const check_settings& settings);
-check_outcome createLoadTexts(const check_settings& settings);
-check_outcome shutdownLast(const check_settings& settings);
-check_outcome lineGrammar(const check_settings& settings);
-check_outcome callDiscipline(const check_settings& settings);
-check_outcome answerLifetime(const check_settings& settings);
-check_outcome hostTextGiveBack(const check_settings& settings);
-check_outcome nestedCalls(const check_settings& settings);
-check_outcome reentrantChanges(const check_settings& settings);
-check_outcome oddNotifications(const check_settings& settings);
-check_outcome commandValues(const check_settings& settings);
-check_outcome heapFlat(const check_settings& settings);
-check_outcome randomStorm(const check_settings& settings);
+// What a check's body gets from onLibrary: the library opened for the check, and what a component
+// of it says it offers (asked of a component of its own, deleted since).
+using library_body =
+    std::function<check_outcome(const nelk_test_kit::component_library& library, const component_profile& profile)>;
+// Opens the check's library (a library that cannot be opened fails the check) and runs `body`
+// while it is open.
+check_outcome onLibrary(const check_settings& settings, const library_body& body);
+
+// How onComponent starts its components.
+struct check_start {
+    const char* loadText = "";         // the load text of each component
+    std::vector<answer_text> answers;  // what the hosts answer "TG" and "XI" with from the start
+};
+// The start of most checks: the library opened, one component (or two) created from it with a
+// validating host of its own, and what the first says it offers. An entry that returns null fails
+// the check. The components live while `body` runs and are deleted after it, unless it deleted
+// them (to judge their deletion).
+check_outcome onComponent(const check_settings& settings,
+                          const std::function<check_outcome(subject& target, const component_profile& profile)>& body,
+                          const check_start& start = {});
+check_outcome onTwoComponents(
+    const check_settings& settings,
+    const std::function<check_outcome(subject& first, subject& second, const component_profile& profile)>& body);
 
 }  // namespace nelk_validator
-
-// Opens the check's library, or ends the check with why it could not be opened.
-#define NELK_OPEN_OR_FAIL(name, settings)                  \
-    opened_library name##Handle((settings).library);       \
-    if (!name##Handle.loaded()) return fail(name##Handle.error()); \
-    const nelk_test_kit::component_library& name = name##Handle.get()

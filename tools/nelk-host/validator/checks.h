@@ -10,6 +10,12 @@
 namespace nelk_validator {
 
 enum class check_status { pass, fail, skip, warn, crashed, timeout };
+constexpr int checkStatusCount = 6;
+
+// Whether the status fails a run: FAIL, CRASHED and TIMEOUT.
+constexpr bool isFailure(check_status status) noexcept {
+    return status == check_status::fail || status == check_status::crashed || status == check_status::timeout;
+}
 
 struct check_outcome {
     check_outcome(check_status status, std::string reason) : status(status), reason(std::move(reason)) {}
@@ -31,8 +37,14 @@ struct check {
     check_outcome (*run)(const check_settings&);
 };
 
-// All checks, in the order they run.
+// All checks, in the order they run: each file of checks' own table, one after the other.
 const std::vector<check>& allChecks();
+// The tables of the files of checks, by their concern: lifecycle_checks.cpp (loading, creation,
+// deletion), protocol_checks.cpp (lines, answers, calls), robustness_checks.cpp (hostile input,
+// leaks, storms). A new check is a function and a row in one of them.
+const std::vector<check>& lifecycleChecks();
+const std::vector<check>& protocolChecks();
+const std::vector<check>& robustnessChecks();
 
 const char* statusName(check_status status);
 

@@ -52,7 +52,6 @@ std::string readableName(const std::string& name) {
     return status == 0 && readable ? std::string(readable.get()) : name;
 }
 
-}  // namespace
 
 check_outcome libraryLoad(const check_settings& settings) {
     const int threadsBefore = threadCount();
@@ -114,77 +113,78 @@ check_outcome loadUnloadCycle(const check_settings& settings) {
 }
 
 check_outcome sideBySide(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    const component_profile profile = profileOf(library);
-    for (const bool reverse : {false, true}) {
-        std::vector<std::unique_ptr<subject>> subjects;
-        for (int i = 0; i < 3; ++i) {
-            subjects.push_back(std::make_unique<subject>(library, ""));
-            if (!subjects.back()->created()) return fail("the entry returned null");
-        }
-        for (auto& each : subjects) exercise(*each, profile);
-        std::vector<std::size_t> before;
-        for (auto& each : subjects) before.push_back(each->host().lines().size());
-        for (int step = 0; step < 3; ++step) {
-            const std::size_t index = reverse ? 2 - step : step;
-            subjects[index]->destroy();
-            // Deleting one sends on its own host only; the others keep working.
-            for (std::size_t other = 0; other < 3; ++other) {
-                if (other == index || !subjects[other]->created()) continue;
-                if (subjects[other]->host().lines().size() != before[other])
-                    return fail("deleting one component made another one send a line");
-                subjects[other]->command("return=all");
-                before[other] = subjects[other]->host().lines().size();
+    return onLibrary(settings, [&](const nelk_test_kit::component_library& library, const component_profile& profile) {
+        for (const bool reverse : {false, true}) {
+            std::vector<std::unique_ptr<subject>> subjects;
+            for (int i = 0; i < 3; ++i) {
+                subjects.push_back(std::make_unique<subject>(library, ""));
+                if (!subjects.back()->created()) return fail("the entry returned null");
             }
+            for (auto& each : subjects) exercise(*each, profile);
+            std::vector<std::size_t> before;
+            for (auto& each : subjects) before.push_back(each->host().lines().size());
+            for (int step = 0; step < 3; ++step) {
+                const std::size_t index = reverse ? 2 - step : step;
+                subjects[index]->destroy();
+                // Deleting one sends on its own host only; the others keep working.
+                for (std::size_t other = 0; other < 3; ++other) {
+                    if (other == index || !subjects[other]->created()) continue;
+                    if (subjects[other]->host().lines().size() != before[other])
+                        return fail("deleting one component made another one send a line");
+                    subjects[other]->command("return=all");
+                    before[other] = subjects[other]->host().lines().size();
+                }
+            }
+            std::vector<const subject*> all;
+            for (auto& each : subjects) all.push_back(each.get());
+            const auto violations = violationsOf(all);
+            if (!violations.empty()) return judge(violations, "");
         }
-        std::vector<const subject*> all;
-        for (auto& each : subjects) all.push_back(each.get());
-        const auto violations = violationsOf(all);
-        if (!violations.empty()) return judge(violations, "");
-    }
-    return pass("three components side by side, deleted in creation order and in reverse");
+        return pass("three components side by side, deleted in creation order and in reverse");
+    });
 }
 
 check_outcome createNullHost(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    const component_profile profile = profileOf(library);
-    for (const char* loadText : {"", static_cast<const char*>(nullptr), "layouts"}) {
-        subject target(library, loadText, true);
-        if (!target.created()) return fail("the entry returned null for a null host");
-        exercise(target, profile);
-        target.destroy();
-    }
-    return pass("created, driven and deleted with a null host");
+    return onLibrary(settings, [&](const nelk_test_kit::component_library& library, const component_profile& profile) {
+        for (const char* loadText : {"", static_cast<const char*>(nullptr), "layouts"}) {
+            subject target(library, loadText, true);
+            if (!target.created()) return fail("the entry returned null for a null host");
+            exercise(target, profile);
+            target.destroy();
+        }
+        return pass("created, driven and deleted with a null host");
+    });
 }
 
 check_outcome createLoadTexts(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    const component_profile profile = profileOf(library);
-    const std::string longText(65536, 'd');
-    const char* texts[] = {"", nullptr, longText.c_str(), "it's %1 \"quoted\"", "trailing/", "trailing\\"};
-    std::vector<std::unique_ptr<subject>> subjects;
-    for (const char* text : texts) {
-        subjects.push_back(std::make_unique<subject>(library, text));
-        if (!subjects.back()->created()) return fail("the entry returned null for a load text");
-        exercise(*subjects.back(), profile);
-        subjects.back()->destroy();
-    }
-    std::vector<const subject*> all;
-    for (auto& each : subjects) all.push_back(each.get());
-    return judge(violationsOf(all), "empty, null, 64 KB, quoted and slash-ended load texts");
+    return onLibrary(settings, [&](const nelk_test_kit::component_library& library, const component_profile& profile) {
+        const std::string longText(65536, 'd');
+        const char* texts[] = {"", nullptr, longText.c_str(), "it's %1 \"quoted\"", "trailing/", "trailing\\"};
+        std::vector<std::unique_ptr<subject>> subjects;
+        for (const char* text : texts) {
+            subjects.push_back(std::make_unique<subject>(library, text));
+            if (!subjects.back()->created()) return fail("the entry returned null for a load text");
+            exercise(*subjects.back(), profile);
+            subjects.back()->destroy();
+        }
+        std::vector<const subject*> all;
+        for (auto& each : subjects) all.push_back(each.get());
+        return judge(violationsOf(all), "empty, null, 64 KB, quoted and slash-ended load texts");
+    });
 }
 
-check_outcome shutdownLast(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    subject idle(library, "");
-    subject busy(library, "");
-    if (!idle.created() || !busy.created()) return fail("the entry returned null");
-    exercise(busy, learnProfile(busy));
-    idle.destroy();
-    busy.destroy();
-    auto violations = ofCategories(idle.violations(), {"shutdown"});
-    for (const std::string& each : ofCategories(busy.violations(), {"shutdown"})) violations.push_back(each);
-    return judge(violations, "\"AS\" sent once, last, by an idle and a busy component");
+}  // namespace
+
+const std::vector<check>& lifecycleChecks() {
+    static const std::vector<check> checks = {
+        {"library-load", "opening and closing the library runs no code of its own: no crash, exit, thread or output", libraryLoad},
+        {"exports", "the library exports load_nelk_client_script and nothing else", exportsOnlyTheEntry},
+        {"load-unload-cycle", "the library opens, creates, deletes and closes 100 times in one process", loadUnloadCycle},
+        {"side-by-side", "components of one library share nothing and may be deleted in any order", sideBySide},
+        {"create-null-host", "a component created with a null host works and sends nothing", createNullHost},
+        {"create-load-texts", "empty, null, long and odd load texts are taken", createLoadTexts},
+    };
+    return checks;
 }
 
 }  // namespace nelk_validator

@@ -26,156 +26,168 @@ std::vector<answer_text> hostileAnswers() {
     };
 }
 
-}  // namespace
 
 check_outcome lineGrammar(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    subject target(library, "layouts");
-    if (!target.created()) return fail("the entry returned null");
-    exercise(target, learnProfile(target));
-    target.destroy();
-    return judge(ofCategories(target.violations(), {"grammar", "kind"}),
-                 std::to_string(target.host().lines().size()) + " lines, all well-formed");
+    return onComponent(settings, [&](subject& target, const component_profile& profile) {
+        exercise(target, profile);
+        target.destroy();
+        return judge(ofCategories(target.violations(), {"grammar", "kind"}),
+                     std::to_string(target.host().lines().size()) + " lines, all well-formed");
+    }, check_start{"layouts", {}});
+}
+
+check_outcome shutdownLast(const check_settings& settings) {
+    return onTwoComponents(settings, [](subject& busy, subject& idle, const component_profile& profile) {
+        exercise(busy, profile);
+        idle.destroy();
+        busy.destroy();
+        auto violations = ofCategories(idle.violations(), {"shutdown"});
+        for (const std::string& each : ofCategories(busy.violations(), {"shutdown"})) violations.push_back(each);
+        return judge(violations, "\"AS\" sent once, last, by an idle and a busy component");
+    });
 }
 
 check_outcome answerLifetime(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    subject target(library, "");
-    if (!target.created()) return fail("the entry returned null");
-    const component_profile profile = learnProfile(target);
-    std::vector<std::string> commands = {"_commands", "return=all", "_events"};
-    for (const std::string& name : profile.commands) {
-        commands.push_back(name + "=12");
-        commands.push_back(name);
-    }
-    commands.push_back("return=all");
-    commands.push_back("anything");
-    struct kept {
-        const char* pointer;
-        std::string copy;
-        std::string command;
-    };
-    std::vector<kept> answers;
-    for (int round = 0; round < 8; ++round) {
-        for (const std::string& text : commands) {
-            const char* answer = target.ask(text.c_str());
-            if (answer != nullptr) answers.push_back({answer, answer, text});
-            // Other calls come before the give-back.
-            for (const registration& each : target.host().registrations()) target.slot(each.driver, each.first, std::string("meanwhile"));
-            target.slot(12, 7, std::string("meanwhile"));
-            target.timer(round);
+    return onComponent(settings, [&](subject& target, const component_profile& profile) {
+        std::vector<std::string> commands = {"_commands", "return=all", "_events"};
+        for (const std::string& name : profile.commands) {
+            commands.push_back(name + "=12");
+            commands.push_back(name);
         }
-    }
-    std::string problem;
-    for (const kept& each : answers) {
-        if (problem.empty() && std::strcmp(each.pointer, each.copy.c_str()) != 0)
-            problem = "the answer to \"" + each.command + "\" changed before the host gave it back";
-    }
-    int empty = 0;
-    for (const kept& each : answers) empty += each.copy.empty() ? 1 : 0;
-    for (const kept& each : answers) target.giveBack(each.pointer);
-    target.destroy();
-    if (!problem.empty()) return fail(problem);
-    const check_outcome outcome =
-        judge(target.violations(), std::to_string(answers.size()) + " answers stayed unchanged until given back");
-    // An empty answer works, but the host then has a text to give back for nothing.
-    if (outcome.status == check_status::pass && empty > 0)
-        return {check_status::warn, std::to_string(empty) + " answers were empty texts; an empty answer should be null"};
-    return outcome;
+        commands.push_back("return=all");
+        commands.push_back("anything");
+        struct kept {
+            const char* pointer;
+            std::string copy;
+            std::string command;
+        };
+        std::vector<kept> answers;
+        for (int round = 0; round < 8; ++round) {
+            for (const std::string& text : commands) {
+                const char* answer = target.ask(text.c_str());
+                if (answer != nullptr) answers.push_back({answer, answer, text});
+                // Other calls come before the give-back.
+                for (const registration& each : target.host().registrations()) target.slot(each.driver, each.first, std::string("meanwhile"));
+                target.slot(12, 7, std::string("meanwhile"));
+                target.timer(round);
+            }
+        }
+        std::string problem;
+        for (const kept& each : answers) {
+            if (problem.empty() && std::strcmp(each.pointer, each.copy.c_str()) != 0)
+                problem = "the answer to \"" + each.command + "\" changed before the host gave it back";
+        }
+        int empty = 0;
+        for (const kept& each : answers) empty += each.copy.empty() ? 1 : 0;
+        for (const kept& each : answers) target.giveBack(each.pointer);
+        target.destroy();
+        if (!problem.empty()) return fail(problem);
+        const check_outcome outcome =
+            judge(target.violations(), std::to_string(answers.size()) + " answers stayed unchanged until given back");
+        // An empty answer works, but the host then has a text to give back for nothing.
+        if (outcome.status == check_status::pass && empty > 0)
+            return warn(std::to_string(empty) + " answers were empty texts; an empty answer should be null");
+        return outcome;
+    });
 }
 
 check_outcome hostTextGiveBack(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    subject target(library, "");
-    if (!target.created()) return fail("the entry returned null");
-    target.host().answerWith(hostileAnswers());
-    const component_profile profile = learnProfile(target);
-    for (int round = 0; round < 3; ++round) exercise(target, profile);
-    target.destroy();
-    const int handed = target.host().rules().textsHandedOut();
-    const std::string reason = handed == 0 ? "the component sent no \"TG\" or \"XI\"; nothing to give back"
-                                           : std::to_string(handed) + " host texts, each given back once";
-    return judge(ofCategories(target.violations(), {"give-back"}), reason);
+    return onComponent(settings, [&](subject& target, const component_profile& profile) {
+        for (int round = 0; round < 3; ++round) exercise(target, profile);
+        target.destroy();
+        const int handed = target.host().rules().textsHandedOut();
+        const std::string reason = handed == 0 ? "the component sent no \"TG\" or \"XI\"; nothing to give back"
+                                               : std::to_string(handed) + " host texts, each given back once";
+        return judge(ofCategories(target.violations(), {"give-back"}), reason);
+    }, check_start{"", hostileAnswers()});
 }
 
 check_outcome nestedCalls(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    subject target(library, "");
-    if (!target.created()) return fail("the entry returned null");
-    const component_profile profile = learnProfile(target);
-    int nested = 0;
-    int kind = 0;
-    target.host().nestWith([&](const std::string&) {
-        if (target.component() == nullptr) return;
-        ++nested;
-        kind = kind % nelk_kind::last + 1;
-        switch (kind) {
-        case nelk_kind::slotValue: target.slot(12, 7, std::string("nested slot")); break;
-        case nelk_kind::controlEvent: target.control(std::string("nested"), std::string("press=1")); break;
-        case nelk_kind::commandText:
-        case nelk_kind::giveBackAnswer: target.command("return=all"); break;
-        case nelk_kind::timerFired: target.timer(2); break;
-        case nelk_kind::dataPointer: target.data("nested"); break;
-        default: target.number(3); break;
-        }
+    return onComponent(settings, [&](subject& target, const component_profile& profile) {
+        int nested = 0;
+        int kind = 0;
+        target.host().nestWith([&](const std::string&) {
+            if (target.component() == nullptr) return;
+            ++nested;
+            kind = kind % nelk_kind::last + 1;
+            switch (kind) {
+            case nelk_kind::slotValue: target.slot(12, 7, std::string("nested slot")); break;
+            case nelk_kind::controlEvent: target.control(std::string("nested"), std::string("press=1")); break;
+            case nelk_kind::commandText:
+            case nelk_kind::giveBackAnswer: target.command("return=all"); break;
+            case nelk_kind::timerFired: target.timer(2); break;
+            case nelk_kind::dataPointer: target.data("nested"); break;
+            default: target.number(3); break;
+            }
+        });
+        for (int round = 0; round < 3; ++round) exercise(target, profile);
+        target.destroy();
+        return judge(target.violations(), std::to_string(nested) + " calls made from inside hostSend");
     });
-    for (int round = 0; round < 3; ++round) exercise(target, profile);
-    target.destroy();
-    return judge(target.violations(), std::to_string(nested) + " calls made from inside hostSend");
 }
 
 check_outcome callDiscipline(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    subject first(library, "");
-    subject second(library, "");
-    if (!first.created() || !second.created()) return fail("the entry returned null");
-    const component_profile profile = learnProfile(first);
-    // Two components driven in turn: each line must come on its own host object, while a call
-    // into it is in progress, from the thread that made the call.
-    for (int round = 0; round < 3; ++round) {
-        exercise(first, profile);
-        exercise(second, profile);
-    }
-    first.destroy();
-    second.destroy();
-    return judge(ofCategories(violationsOf({&first, &second}), {"call"}),
-                 "every line came on its own host object, inside a call, from the calling thread");
+    return onTwoComponents(settings, [&](subject& first, subject& second, const component_profile& profile) {
+        // Two components driven in turn: each line must come on its own host object, while a call
+        // into it is in progress, from the thread that made the call.
+        for (int round = 0; round < 3; ++round) {
+            exercise(first, profile);
+            exercise(second, profile);
+        }
+        first.destroy();
+        second.destroy();
+        return judge(ofCategories(violationsOf({&first, &second}), {"call"}),
+                     "every line came on its own host object, inside a call, from the calling thread");
+    });
 }
 
 check_outcome reentrantChanges(const check_settings& settings) {
-    NELK_OPEN_OR_FAIL(library, settings);
-    subject target(library, "");
-    if (!target.created()) return fail("the entry returned null");
-    const component_profile profile = learnProfile(target);
-    exercise(target, profile);
-    // While the component walks its state for one event, the host changes that state: from
-    // inside hostSend, a slot event during a slot event and a command during a command.
-    int outer = 0;
-    std::size_t next = 0;
-    int nested = 0;
-    const std::vector<std::string>& values = edgeValues();
-    target.host().nestWith([&](const std::string&) {
-        ++nested;
-        const std::vector<registration>& slots = target.host().registrations();
-        if (outer == nelk_kind::slotValue && !slots.empty()) {
-            const registration& where = slots[next % slots.size()];
-            target.slot(where.driver, where.first, std::string("nested slot text ") + std::to_string(next));
+    return onComponent(settings, [&](subject& target, const component_profile& profile) {
+        exercise(target, profile);
+        // While the component walks its state for one event, the host changes that state: from
+        // inside hostSend, a slot event during a slot event and a command during a command.
+        int outer = 0;
+        std::size_t next = 0;
+        int nested = 0;
+        const std::vector<std::string>& values = edgeValues();
+        target.host().nestWith([&](const std::string&) {
+            ++nested;
+            const std::vector<registration>& slots = target.host().registrations();
+            if (outer == nelk_kind::slotValue && !slots.empty()) {
+                const registration& where = slots[next % slots.size()];
+                target.slot(where.driver, where.first, std::string("nested slot text ") + std::to_string(next));
+            }
+            if (!profile.commands.empty()) {
+                const std::string& name = profile.commands[next % profile.commands.size()];
+                target.command(name + "=" + values[next % values.size()]);
+            }
+            ++next;
+        });
+        for (int round = 0; round < 40; ++round) {
+            outer = nelk_kind::slotValue;
+            for (const registration& each : std::vector<registration>(target.host().registrations()))
+                target.slot(each.driver, each.first, std::string("outer slot text ") + std::to_string(round));
+            outer = nelk_kind::commandText;
+            for (const std::string& name : profile.commands) target.command(name + "=" + std::to_string(round));
         }
-        if (!profile.commands.empty()) {
-            const std::string& name = profile.commands[next % profile.commands.size()];
-            target.command(name + "=" + values[next % values.size()]);
-        }
-        ++next;
+        target.destroy();
+        return judge(target.violations(), std::to_string(nested) + " state changes made while an outer call still ran");
     });
-    for (int round = 0; round < 40; ++round) {
-        outer = nelk_kind::slotValue;
-        for (const registration& each : std::vector<registration>(target.host().registrations()))
-            target.slot(each.driver, each.first, std::string("outer slot text ") + std::to_string(round));
-        outer = nelk_kind::commandText;
-        for (const std::string& name : profile.commands) target.command(name + "=" + std::to_string(round));
-    }
-    target.destroy();
-    return judge(target.violations(), std::to_string(nested) + " state changes made while an outer call still ran");
+}
+
+}  // namespace
+
+const std::vector<check>& protocolChecks() {
+    static const std::vector<check> checks = {
+        {"line-grammar", "every line is one of the nine verbs with well-formed arguments", lineGrammar},
+        {"shutdown-last", "\"AS\" is sent exactly once, last, and nothing follows it", shutdownLast},
+        {"answer-lifetime", "a kind-3 answer stays readable and unchanged until the host gives it back", answerLifetime},
+        {"host-text-give-back", "every \"TG\"/\"XI\" answer is given back once and never touched after", hostTextGiveBack},
+        {"call-discipline", "every line comes on the component's own host object, inside a call, from the calling thread", callDiscipline},
+        {"nested-calls", "calls made from inside hostSend are handled", nestedCalls},
+        {"reentrant-changes", "state changed by a nested call while an outer call still walks it does no harm", reentrantChanges},
+    };
+    return checks;
 }
 
 }  // namespace nelk_validator

@@ -1,6 +1,7 @@
 #include "validator.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -42,13 +43,10 @@ std::string reproduce(const validator_options& options, const std::string& libra
     return command;
 }
 
-bool isFailure(check_status status) {
-    return status == check_status::fail || status == check_status::crashed || status == check_status::timeout;
-}
-
 // How a run stands, for the summary line and object.
 struct tally {
-    int counts[6] = {};
+    std::array<int, checkStatusCount> counts{};
+    void add(check_status status) { ++counts[static_cast<int>(status)]; }
     int of(check_status status) const { return counts[static_cast<int>(status)]; }
     int failed() const { return of(check_status::fail) + of(check_status::crashed) + of(check_status::timeout); }
     std::string line() const {
@@ -79,7 +77,7 @@ std::string indented(const std::string& text, const std::string& indent) {
 last_words lastWordsFor(const validator_options& options, const std::string& library, const check& each,
                         const tally& sofar, nlohmann::ordered_json report, nlohmann::ordered_json checks) {
     tally ended = sofar;
-    ++ended.counts[static_cast<int>(check_status::crashed)];
+    ended.add(check_status::crashed);
     last_words words;
     words.json = options.json;
     if (!options.json) {
@@ -178,9 +176,9 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
         nlohmann::ordered_json checks = nlohmann::ordered_json::array();
         for (const check& each : allChecks()) {
             if (!selected(options, each.id)) {
-                ++counts.counts[static_cast<int>(check_status::skip)];
+                counts.add(check_status::skip);
                 checks.push_back({{"id", each.id}, {"status", "SKIP"}, {"reason", "not selected"}});
-                if (results != nullptr) results->push_back({library, each.id, "SKIP", "not selected", "", "", "", 0});
+                if (results != nullptr) results->push_back({library, each.id, check_status::skip, "not selected", "", "", "", 0});
                 continue;
             }
             const auto started = std::chrono::steady_clock::now();
@@ -203,7 +201,7 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
                 outcome = runInProcess(each, settings, options.timeoutSeconds,
                                        lastWordsFor(options, library, each, counts, report, checks));
             }
-            ++counts.counts[static_cast<int>(outcome.status)];
+            counts.add(outcome.status);
             nlohmann::ordered_json entry{{"id", each.id}, {"status", statusName(outcome.status)}, {"reason", outcome.reason}};
             if (isFailure(outcome.status)) {
                 entry["reproduce"] = reproduce(options, library, each.id);
@@ -213,7 +211,7 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
             checks.push_back(entry);
             if (results != nullptr) {
                 const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-                results->push_back({library, each.id, statusName(outcome.status), outcome.reason,
+                results->push_back({library, each.id, outcome.status, outcome.reason,
                                     isFailure(outcome.status) ? reproduce(options, library, each.id) : std::string(),
                                     outcome.stack, outcome.output, took.count()});
             }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "checks.h"
+
 namespace nelk_validator {
 
 struct validator_options {
@@ -28,13 +30,13 @@ struct validator_options {
 struct check_result {
     std::string library;
     std::string id;
-    std::string status;     // "PASS", "FAIL", "CRASHED", "TIMEOUT", "SKIP" or "WARN"
+    check_status status = check_status::pass;
     std::string reason;
     std::string reproduce;  // the command that runs it again; for failures only
     std::string stack;      // of a crash, when known
     std::string output;     // what the check's process wrote
     double seconds = 0;
-    bool failed() const { return status == "FAIL" || status == "CRASHED" || status == "TIMEOUT"; }
+    bool failed() const { return isFailure(status); }
 };
 
 // The ids and guarantees, one check a line.
