@@ -76,10 +76,12 @@ public:
 
     // Appends the pieces in order; they must not lie inside this buffer.
     template <typename... Pieces> void append(const Pieces&... pieces) {
-        const long long size = length_ + (0LL + ... + static_cast<long long>(lengthOf(pieces)));
+        // Qualified, so that a component's own global put or lengthOf is never taken instead
+        // (the views live in the global namespace, where argument-dependent lookup would look).
+        const long long size = length_ + (0LL + ... + static_cast<long long>(nelk_command_line::lengthOf(pieces)));
         if (size > capacity_) grow(size);
         char* end = data_ + length_;
-        ((end = put(end, pieces)), ...);
+        ((end = nelk_command_line::put(end, pieces)), ...);
         *end = '\0';
         length_ = static_cast<int>(size);
     }
@@ -137,7 +139,7 @@ inline void* send(nelk_host* host, const char* text) {
 // and nothing read, without a host, for a null answer, and for an answer of 2 GB or more (which
 // is given back unread). The text goes back also when `read` throws (no memory for a copy).
 template <typename Read> NELK_JOINED_INLINE bool ask(nelk_host* host, const char* text, Read&& read) {
-    const char* answer = static_cast<const char*>(send(host, text));
+    const char* answer = static_cast<const char*>(nelk_command_line::send(host, text));
     if (answer == nullptr) return false;
     struct give_back {
         nelk_host* host;
@@ -188,9 +190,10 @@ inline bool valueFor(const char* answer, int length, nelk_stringview property, n
 NELK_JOINED_INLINE void readProperty(nelk_host* host, const char* line, const property_address& address, nelk_string& result) {
     bool matched = true;
     nelk_string other;
-    const bool answered = ask(host, line, [&](nelk_stringview whole) {
+    const bool answered = nelk_command_line::ask(host, line, [&](nelk_stringview whole) {
         nelk_stringview value = whole;
-        if (address.property == "all" || valueFor(whole.data(), whole.length(), address.property, value)) {
+        if (address.property == "all" ||
+            nelk_command_line::valueFor(whole.data(), whole.length(), address.property, value)) {
             result.assign(value.data(), value.length());
         } else {
             other.assign(whole.data(), whole.length());
@@ -198,7 +201,7 @@ NELK_JOINED_INLINE void readProperty(nelk_host* host, const char* line, const pr
         }
     });
     if (answered && matched) return;
-    if (!matched) traceMismatch(other, address);
+    if (!matched) nelk_command_line::traceMismatch(other, address);
     result.assign("", 0);
 }
 
