@@ -1,6 +1,7 @@
 // nelk-host new: which names it takes, what it writes, and that it never touches an existing folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -55,11 +56,14 @@ TEST(ProjectTemplateTest, EveryFileCarriesTheNameAndNoMarkerIsLeft) {
         paths.push_back(each.path);
         EXPECT_EQ(each.text.find('@'), std::string::npos) << each.path;
     }
-    const std::vector<std::string> expected = {"CMakeLists.txt", "src/StudioTally.h", "src/StudioTally.cpp",
-                                               "src/load_entry.cpp", "layouts/studiotally.nelk_ui",
-                                               "tests/studiotally_test.cpp", "scenarios/studiotally.nelk", ".gitignore"};
+    const std::vector<std::string> expected = {".gitignore", "CMakeLists.txt", "layouts/studiotally.nelk_ui",
+                                               "scenarios/studiotally.nelk", "src/StudioTally.cpp", "src/StudioTally.h",
+                                               "src/load_entry.cpp", "tests/studiotally_test.cpp"};
+    std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, expected);
-    const std::string& cmake = files[0].text;
+    const auto cmakeFile = std::find_if(files.begin(), files.end(), [](const project_file& each) { return each.path == "CMakeLists.txt"; });
+    ASSERT_NE(cmakeFile, files.end());
+    const std::string& cmake = cmakeFile->text;
     for (const char* wanted : {"find_package(nelk_script_helper", "nelk_add_component(StudioTally",
                                "LAYOUTS layouts/studiotally.nelk_ui", "STUDIOTALLY_LIBRARY=",
                                "nelk_add_scenario_test(studiotally_scenario StudioTally scenarios/studiotally.nelk)",

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "process/embedded_files.h"
+
 namespace nelk_host_tool {
 
 struct project_file {
@@ -17,8 +19,13 @@ struct project_file {
 // false with `problem` saying what is wrong.
 bool validComponentName(const std::string& name, std::string& problem);
 
-// The project's files for component `name` (which must be valid).
+// The project's files for component `name` (which must be valid), in a fixed order.
 std::vector<project_file> projectFiles(const std::string& name);
+
+// The template behind them, built in from tools/nelk-host/project/files, where @Name@ stands for
+// the component's name, @name@ for it in lower case (file names, test targets) and @NAME@ in
+// upper case (a macro).
+const std::vector<embedded_file>& projectTemplateFiles();
 
 // Writes the project into `folder`, which must not exist yet (its parents may not either); never
 // touches an existing folder. On a failure it removes what it made and returns false with

@@ -84,7 +84,7 @@ void guardRequests(httplib::Server& server, const std::string& bound, int port) 
 
 // The page's files, built into the program.
 void servePage(httplib::Server& server) {
-    for (const page_asset& asset : pageAssets()) {
+    for (const embedded_file& asset : pageAssets()) {
         const std::string path = asset.path == std::string("/index.html") ? "/" : asset.path;
         server.Get(path, [&asset](const httplib::Request&, httplib::Response& response) {
             response.set_header("Content-Security-Policy",
