@@ -33,7 +33,6 @@ public:
     // end of the outermost one the queued events are delivered.
     void enter() noexcept { ++depth_; }
     void leave();
-    bool insideCall() const noexcept { return depth_ > 0; }
 
     // An event for one instance: at once when immediate and inside a call to a live instance
     // (`targetLive`), otherwise queued and delivered when no call is in progress.
