@@ -150,50 +150,35 @@ void runChild(const check& each, const check_settings& settings, child_report& r
     _exit(0);
 }
 
-check_outcome runIsolated(const check& each, const check_settings& settings, const isolation_options& options) {
-    std::string problem;
-    std::unique_ptr<report_file> file = report_file::create(problem);
-    if (!file) return {check_status::crashed, problem};
-    std::FILE* capture = std::tmpfile();
-    std::string memcheckLog;
-    if (options.memcheck) {
-        memcheckLog = file->path() + ".memcheck";
-    }
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) {
-        if (capture != nullptr) std::fclose(capture);
-        return {check_status::crashed, "cannot start the check's process: " + std::string(std::strerror(errno))};
-    }
-    if (child == 0) {
-        setpgid(0, 0);
-        if (capture != nullptr) {
-            dup2(fileno(capture), 1);
-            dup2(fileno(capture), 2);
-        }
-        if (!options.memcheck) runChild(each, settings, file->report());
-        std::vector<std::string> words = {"valgrind", "--quiet", "--tool=memcheck", "--log-file=" + memcheckLog,
-                                          "--child-silent-after-fork=yes", "--leak-check=no", options.program};
-        for (const std::string& each : options.childArguments) words.push_back(each);
-        words.push_back("--report-file");
-        words.push_back(file->path());
-        std::vector<char*> arguments;
-        for (std::string& word : words) arguments.push_back(&word[0]);
-        arguments.push_back(nullptr);
-        setenv("NELK_UNDER_MEMCHECK", "1", 1);
-        execvp("valgrind", arguments.data());
-        nelk_process_guard::writeAll(2, "cannot run valgrind\n");
-        _exit(127);
-    }
-    setpgid(child, child);  // as the child does, so that killing the group never misses it
-    const double seconds = options.memcheck ? options.timeoutSeconds * 20 : options.timeoutSeconds;
-    int status = 0;
-    const bool finished = waitFor(child, seconds, status);
-    kill(-child, SIGKILL);  // whatever the component started ends with its check
-    const std::string output = readAll(capture);
-    if (capture != nullptr) std::fclose(capture);
+namespace {
 
-    const child_report& report = file->report();
+// In the child: its own process group, its output into `capture`, then the check (or the program
+// again under valgrind, which runs the check and reports into the same file). Never returns.
+[[noreturn]] void becomeTheCheck(const check& each, const check_settings& settings, const isolation_options& options,
+                                 report_file& file, std::FILE* capture, const std::string& memcheckLog) {
+    setpgid(0, 0);
+    if (capture != nullptr) {
+        dup2(fileno(capture), 1);
+        dup2(fileno(capture), 2);
+    }
+    if (!options.memcheck) runChild(each, settings, file.report());
+    std::vector<std::string> words = {"valgrind", "--quiet", "--tool=memcheck", "--log-file=" + memcheckLog,
+                                      "--child-silent-after-fork=yes", "--leak-check=no", options.program};
+    for (const std::string& word : options.childArguments) words.push_back(word);
+    words.push_back("--report-file");
+    words.push_back(file.path());
+    std::vector<char*> arguments;
+    for (std::string& word : words) arguments.push_back(&word[0]);
+    arguments.push_back(nullptr);
+    setenv("NELK_UNDER_MEMCHECK", "1", 1);
+    execvp("valgrind", arguments.data());
+    nelk_process_guard::writeAll(2, "cannot run valgrind\n");
+    _exit(127);
+}
+
+// The verdict from the child's report and how its process ended (`finished`: before the
+// watchdog's time, with `status` from waitpid).
+check_outcome verdictOf(const child_report& report, bool finished, int status, double seconds) {
     const std::string event = report.event;
     check_outcome outcome{check_status::crashed, ""};
     if (!finished) {
@@ -219,26 +204,56 @@ check_outcome runIsolated(const check& each, const check_settings& settings, con
         outcome.reason = "the check's process ended with status " + std::to_string(WEXITSTATUS(status)) +
                          " without its report" + during(event);
     }
-    outcome.output = excerpt(output);
-    if (options.memcheck) {
-        std::ifstream logFile(memcheckLog);
-        std::stringstream log;
-        log << logFile.rdbuf();
-        std::remove(memcheckLog.c_str());
-        std::string reason;
-        std::string block;
-        if (log.str().find("valgrind:  Fatal error") != std::string::npos ||
-            log.str().find("valgrind: Fatal error") != std::string::npos) {
-            outcome = {check_status::crashed, "valgrind could not run the check; its log follows"};
-            outcome.output = log.str().substr(0, 2000) + outcome.output;
-        } else if (firstMemcheckError(log.str(), reason, block)) {
-            if (outcome.status == check_status::pass || outcome.status == check_status::warn) {
-                outcome.status = check_status::fail;
-                outcome.reason = reason;
-            }
-            outcome.output = block + outcome.output;
+    return outcome;
+}
+
+// valgrind's log, read and removed: a memcheck error fails a check that passed, and comes first
+// in its output.
+void addMemcheckVerdict(const std::string& memcheckLog, check_outcome& outcome) {
+    std::ifstream logFile(memcheckLog);
+    std::stringstream log;
+    log << logFile.rdbuf();
+    std::remove(memcheckLog.c_str());
+    std::string reason;
+    std::string block;
+    if (log.str().find("valgrind:  Fatal error") != std::string::npos ||
+        log.str().find("valgrind: Fatal error") != std::string::npos) {
+        outcome = {check_status::crashed, "valgrind could not run the check; its log follows"};
+        outcome.output = log.str().substr(0, 2000) + outcome.output;
+    } else if (firstMemcheckError(log.str(), reason, block)) {
+        if (outcome.status == check_status::pass || outcome.status == check_status::warn) {
+            outcome.status = check_status::fail;
+            outcome.reason = reason;
         }
+        outcome.output = block + outcome.output;
     }
+}
+
+}  // namespace
+
+check_outcome runIsolated(const check& each, const check_settings& settings, const isolation_options& options) {
+    std::string problem;
+    std::unique_ptr<report_file> file = report_file::create(problem);
+    if (!file) return {check_status::crashed, problem};
+    std::FILE* capture = std::tmpfile();
+    const std::string memcheckLog = options.memcheck ? file->path() + ".memcheck" : std::string();
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) {
+        if (capture != nullptr) std::fclose(capture);
+        return {check_status::crashed, "cannot start the check's process: " + std::string(std::strerror(errno))};
+    }
+    if (child == 0) becomeTheCheck(each, settings, options, *file, capture, memcheckLog);
+    setpgid(child, child);  // as the child does, so that killing the group never misses it
+    const double seconds = options.memcheck ? options.timeoutSeconds * 20 : options.timeoutSeconds;
+    int status = 0;
+    const bool finished = waitFor(child, seconds, status);
+    kill(-child, SIGKILL);  // whatever the component started ends with its check
+    const std::string output = readAll(capture);
+    if (capture != nullptr) std::fclose(capture);
+    check_outcome outcome = verdictOf(file->report(), finished, status, seconds);
+    outcome.output = excerpt(output);
+    if (options.memcheck) addMemcheckVerdict(memcheckLog, outcome);
     return outcome;
 }
 
