@@ -1,5 +1,6 @@
 # Runs a scenario that must fail: checks the exit status and the message.
-#   COMMAND LIBRARY SCENARIO STATUS (a number, or "signal") PATTERN [EMULATOR]
+#   COMMAND LIBRARY SCENARIO STATUS (a number, or "signal") PATTERN [ABSENT] [EMULATOR]
+# ABSENT: a pattern the output must not hold.
 execute_process(COMMAND ${EMULATOR} ${COMMAND} --quiet --no-colour --library ${LIBRARY} run ${SCENARIO}
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(STATUS STREQUAL "signal")
@@ -12,6 +13,9 @@ elseif(NOT status EQUAL STATUS)
 endif()
 if(NOT output MATCHES "${PATTERN}")
     message(FATAL_ERROR "the message does not match \"${PATTERN}\":\n${output}")
+endif()
+if(ABSENT AND output MATCHES "${ABSENT}")
+    message(FATAL_ERROR "the output holds \"${ABSENT}\", which it must not:\n${output}")
 endif()
 if(output MATCHES "never reached")
     message(FATAL_ERROR "the run went on after the process should have ended:\n${output}")

@@ -59,6 +59,7 @@ const char* simulator::deliver(instance& target, void* data, int kind, const std
                                        "kind " + std::to_string(kind) + " " + nelk_test_kit::escaped(what) + " to " +
                                            nelk_test_kit::escaped(target.name));
     reportBreaches(target);
+    reportForeignLines();
     queue_.leave();
     return result;
 }
@@ -98,6 +99,7 @@ bool simulator::load(const std::string& name, const std::string& library, const 
                                        "the creation of " + nelk_test_kit::escaped(name));
     target.phase = target.component != nullptr ? instance_phase::live : instance_phase::gone;
     reportBreaches(target);
+    reportForeignLines();
     queue_.leave();  // delivers the events for it that came while it was being created
     if (target.component == nullptr) {
         target.library.reset();
@@ -208,6 +210,7 @@ bool simulator::remove(const std::string& name) {
     target->phase = instance_phase::gone;
     target->registrations.clear();
     reportBreaches(*target);
+    reportForeignLines();
     target->library.reset();  // the last instance of a library unloads it
     queue_.leave();
     return true;
@@ -220,7 +223,26 @@ void simulator::removeAll() {
     }
 }
 
+void simulator::reportForeignLines() {
+    std::vector<foreign_line> lines;
+    {
+        std::lock_guard<std::mutex> hold(foreignLock_);
+        lines.swap(foreignLines_);
+    }
+    for (const foreign_line& each : lines) {
+        ++protocolErrors_;
+        output_.error("instance " + nelk_test_kit::escaped(each.instance),
+                      "a line from a thread other than the host's, refused (line: " + nelk_test_kit::escaped(each.line) + ")");
+    }
+}
+
 void* simulator::receive(instance& source, const char* text, int kind) {
+    if (std::this_thread::get_id() != hostThread_) {
+        // Nothing of the host is touched from here: the line waits for the host's thread to say so.
+        std::lock_guard<std::mutex> hold(foreignLock_);
+        foreignLines_.push_back({source.name, kind == nelk_send::commandLine && text != nullptr ? text : "(a give-back)"});
+        return nullptr;
+    }
     if (kind == nelk_send::commandLine && text != nullptr) {
         source.lines.emplace_back(text);
         output_.sent(source.name, source.lines.back());

@@ -4,8 +4,11 @@
 // Host's thread only.
 #pragma once
 
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "delivery_queue.h"
 #include "host_model.h"
@@ -57,10 +60,15 @@ public:
     const host_model& model() const noexcept { return model_; }
 
     int protocolErrors() const noexcept { return protocolErrors_; }
+    // Reports, as protocol errors, the lines other threads sent since the last time (every call
+    // into a component does so after it returns). Host's thread.
+    void reportForeignLines();
     void setMode(delivery_mode mode) noexcept { queue_.setMode(mode); }
     delivery_mode mode() const noexcept { return queue_.mode(); }
 
-    // One hostSend of `source`'s component; called by its instance_host.
+    // One hostSend of `source`'s component; called by its instance_host, on any thread. A line
+    // from a thread other than the host's is refused: kept aside, untouched by the host's state,
+    // and reported as a breach of that component on the host's thread.
     void* receive(instance& source, const char* text, int kind);
 
 private:
@@ -77,6 +85,13 @@ private:
     delivery_queue queue_;
     verb_handlers verbs_;
     int protocolErrors_ = 0;
+    const std::thread::id hostThread_ = std::this_thread::get_id();
+    struct foreign_line {
+        std::string instance;
+        std::string line;
+    };
+    std::mutex foreignLock_;
+    std::vector<foreign_line> foreignLines_;  // sent from other threads, not carried out
 };
 
 }  // namespace nelk_host_tool

@@ -157,6 +157,7 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
         result = form->run(context, words);
     }
     if (result == statement_result::malformed) result = fail(where, std::string("malformed statement; the form is: ") + form->usage);
+    host_.reportForeignLines();
     if (host_.protocolErrors() != errorsBefore) {
         output_.error(where, "protocol error during this statement");
         if (result == statement_result::ok) result = statement_result::failed;
