@@ -36,6 +36,36 @@ TEST(ProjectTemplateTest, NamesAreCxxIdentifiersThatNameNothingElse) {
         {"delete", "keyword"},
         {"co_await", "keyword"},
         {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", "longer than 64"},
+        // Names whose project would not configure: CMake's own targets, in any case.
+        {"test", "CMake keeps"},
+        {"all", "CMake keeps"},
+        {"install", "CMake keeps"},
+        {"help", "CMake keeps"},
+        {"clean", "CMake keeps"},
+        {"Test", "CMake keeps"},
+        {"ZERO_CHECK", "CMake keeps"},
+        // ... or would not compile: what the libraries and platforms define, the framework's and the
+        // template's own names, and a file name the template has.
+        {"linux", "already define"},
+        {"unix", "already define"},
+        {"errno", "already define"},
+        {"NULL", "already define"},
+        {"EOF", "already define"},
+        {"std", "already define"},
+        {"nelk_string", "the framework uses"},
+        {"nelk_anything", "the framework uses"},
+        {"parsedCommand", "the framework uses"},
+        {"label", "own code uses it"},
+        {"presses", "own code uses it"},
+        {"panel", "own code uses it"},
+        {"buttonCallback", "own code uses it"},
+        {"component_library", "own code uses it"},
+        {"load_entry", "a file of that name"},
+        {"Load_Entry", "a file of that name"},
+        // Words the template has only in texts and comments are free.
+        {"Count", nullptr},
+        {"Label", nullptr},
+        {"Name", nullptr},
     };
     for (const row& each : rows) {
         std::string problem;

@@ -22,11 +22,15 @@ int newProject(const new_options& options) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
+    // The commands as a shell takes them, whatever the folder's name holds.
+    const std::string source = shellQuoted(folder);
+    const std::string build = shellQuoted(folder + "/build");
+    const std::string prefix = shellQuoted(installPrefix());
     std::printf("made the component project %s in %s; build and test it with\n"
-                "  cmake -S %s -B %s/build -DCMAKE_PREFIX_PATH=%s\n"
-                "  cmake --build %s/build && ctest --test-dir %s/build\n",
-                options.name.c_str(), folder.c_str(), folder.c_str(), folder.c_str(), installPrefix().c_str(),
-                folder.c_str(), folder.c_str());
+                "  cmake -S %s -B %s -DCMAKE_PREFIX_PATH=%s\n"
+                "  cmake --build %s && ctest --test-dir %s\n",
+                options.name.c_str(), folder.c_str(), source.c_str(), build.c_str(), prefix.c_str(), build.c_str(),
+                build.c_str());
     return 0;
 }
 

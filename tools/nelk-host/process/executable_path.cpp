@@ -73,6 +73,15 @@ std::string directoryOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string shellQuoted(const std::string& text) {
+    const bool plain = !text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                               "0123456789_-./=:,+@%") == std::string::npos;
+    if (plain) return text;
+    std::string quoted = "'";
+    for (const char byte : text) quoted += byte == '\'' ? std::string("'\\''") : std::string(1, byte);
+    return quoted + "'";
+}
+
 bool isTerminal(int descriptor) {
 #if defined(_WIN32)
     (void)descriptor;

@@ -1,5 +1,6 @@
-// Where the running program lives, so that it finds the component built beside it, and whether
-// it talks to a terminal. Plain functions returning values; any thread.
+// Where the running program lives, so that it finds the component built beside it, whether it
+// talks to a terminal, and how a path is written in a command it prints. Plain functions
+// returning values; any thread.
 #pragma once
 
 #include <string>
@@ -21,5 +22,8 @@ std::string defaultComponentLibrary();
 std::string installPrefix();
 // The directory part of a path ("" when it has none).
 std::string directoryOf(const std::string& path);
+// `text` as one word of a POSIX shell's command line: as it is when it needs no quoting, otherwise
+// in single quotes.
+std::string shellQuoted(const std::string& text);
 
 }  // namespace nelk_host_tool

@@ -21,11 +21,89 @@ const char* const keywords[] = {
     "throw", "true", "try", "typedef", "typeid", "typename", "union", "unsigned", "using", "virtual", "void",
     "volatile", "wchar_t", "while", "xor", "xor_eq"};
 
+std::string withCase(std::string text, int (*change)(int)) {
+    std::transform(text.begin(), text.end(), text.begin(), [change](unsigned char c) { return static_cast<char>(change(c)); });
+    return text;
+}
+
+// Target names CMake keeps for itself (in any case: some generators spell them in capitals).
+const char* const cmakeTargets[] = {"all", "all_build", "clean", "depend", "edit_cache", "help", "install", "install_local",
+                                    "install_strip", "list_install_components", "package", "package_source", "preinstall",
+                                    "rebuild_cache", "run_tests", "test", "zero_check"};
+
+// Names that the C and C++ libraries, POSIX, Windows and the compilers already give a meaning to
+// in every file (a macro, a namespace, a global function or type), so that a class of that name
+// breaks the project's code.
+const char* const takenNames[] = {
+    "linux", "unix", "i386", "errno", "NULL", "EOF", "BUFSIZ", "FILE", "NDEBUG", "TRUE", "FALSE", "WIN32", "min", "max",
+    "std", "assert", "stdin", "stdout", "stderr", "offsetof", "size_t", "ptrdiff_t", "wchar_t", "main", "exit", "abort",
+    "free", "malloc", "signal", "time", "clock", "div", "abs", "printf", "testing", "gtest"};
+
+// The framework's and the test kit's own names without the nelk_ prefix (which is refused whole).
+const char* const frameworkNames[] = {"parsedCommand", "slotNotify", "buttonNotify", "slotEvent", "buttonEvent",
+                                      "commandEvent", "dataEvent", "librarySignature", "load_nelk_client_script"};
+
+bool listed(const char* const* first, const char* const* last, const std::string& name, bool anyCase) {
+    return std::any_of(first, last, [&](const char* each) {
+        return (anyCase ? withCase(name, std::tolower) : name) == each;
+    });
+}
+
+// Where the template's own code uses `name` as an identifier (comments, texts and #include lines
+// left out), as "FILE"; empty when it does not.
+std::string templateUse(const std::string& name) {
+    for (const embedded_file& file : projectTemplateFiles()) {
+        const std::string path = file.path;
+        const auto endsWith = [&](const std::string& ending) {
+            return path.size() >= ending.size() && path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
+        };
+        if (!endsWith(".h") && !endsWith(".cpp")) continue;
+        const std::string code(reinterpret_cast<const char*>(file.bytes), file.size);
+        for (std::size_t at = 0; at < code.size();) {
+            const char c = code[at];
+            if (code.compare(at, 2, "//") == 0 || (c == '#' && code.compare(at, 8, "#include") == 0)) {
+                at = code.find('\n', at);
+                continue;
+            }
+            if (c == '@') {  // a placeholder, @Name@ and the like
+                at = code.find('@', at + 1);
+                at = at == std::string::npos ? code.size() : at + 1;
+                continue;
+            }
+            if (c == '"' || c == '\'') {
+                std::size_t end = at + 1;
+                while (end < code.size() && code[end] != c) end += code[end] == '\\' ? 2 : 1;
+                at = end + 1;
+                continue;
+            }
+            if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+                std::size_t end = at;
+                while (end < code.size() && (std::isalnum(static_cast<unsigned char>(code[end])) || code[end] == '_')) ++end;
+                if (code.compare(at, end - at, name) == 0 && end - at == name.size()) return path;
+                at = end;
+                continue;
+            }
+            ++at;
+        }
+    }
+    return "";
+}
+
+// A template file, in the component's source folder, whose name the component's files would take
+// on a file system that ignores case ("load_entry" and src/load_entry.cpp).
+bool takesAFileName(const std::string& name) {
+    for (const embedded_file& file : projectTemplateFiles()) {
+        std::string stem = file.path;
+        stem = stem.substr(stem.find_last_of('/') + 1);
+        stem = stem.substr(0, stem.find('.'));
+        if (withCase(stem, std::tolower) == withCase(name, std::tolower)) return true;
+    }
+    return false;
+}
+
 std::string replaced(std::string text, const std::string& name) {
-    std::string lower = name;
-    std::string upper = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const std::string lower = withCase(name, std::tolower);
+    const std::string upper = withCase(name, std::toupper);
     const std::pair<const char*, const std::string*> marks[] = {{"@Name@", &name}, {"@name@", &lower}, {"@NAME@", &upper}};
     for (const auto& mark : marks) {
         for (std::size_t at = text.find(mark.first); at != std::string::npos; at = text.find(mark.first, at + mark.second->size()))
@@ -51,6 +129,15 @@ bool validComponentName(const std::string& name, std::string& problem) {
     if (name[0] == '_' || name.find("__") != std::string::npos)
         return bad("names with a leading '_' or with \"__\" are reserved in C++");
     if (std::find(std::begin(keywords), std::end(keywords), name) != std::end(keywords)) return bad("it is a C++ keyword");
+    if (listed(std::begin(cmakeTargets), std::end(cmakeTargets), name, true))
+        return bad("CMake keeps that target name for itself, so the project would not configure");
+    if (listed(std::begin(takenNames), std::end(takenNames), name, false))
+        return bad("the C and C++ libraries or the platform already define it, so the project would not compile");
+    if (name.compare(0, 5, "nelk_") == 0 || listed(std::begin(frameworkNames), std::end(frameworkNames), name, false))
+        return bad("the framework uses that name itself; names beginning with nelk_ are the framework's");
+    const std::string use = templateUse(name);
+    if (!use.empty()) return bad("the project's own code uses it already (" + use + "), so it would not compile");
+    if (takesAFileName(name)) return bad("the project has a file of that name already");
     return true;
 }
 

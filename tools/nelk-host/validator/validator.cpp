@@ -11,6 +11,7 @@
 
 #include "checks.h"
 #include "in_process.h"
+#include "process/executable_path.h"
 #include "host/protocol_coverage.h"
 #include "host/transcript.h"
 #if !defined(_WIN32)
@@ -35,7 +36,7 @@ std::string number(double value) {
 
 // Every option that changes what a check does, so that the command repeats the run exactly.
 std::string reproduce(const validator_options& options, const std::string& library, const std::string& id) {
-    std::string command = shellQuoted(options.program) + " validate " + shellQuoted(library) + " --only " + id +
+    std::string command = nelk_host_tool::shellQuoted(options.program) + " validate " + nelk_host_tool::shellQuoted(library) + " --only " + id +
                           " --seed " + std::to_string(options.seed) + " --iterations " + std::to_string(options.iterations) +
                           " --timeout " + number(options.timeoutSeconds);
     if (options.inProcess) command += " --in-process";
@@ -107,15 +108,6 @@ last_words lastWordsFor(const validator_options& options, const std::string& lib
 }
 
 }  // namespace
-
-std::string shellQuoted(const std::string& text) {
-    const bool plain = !text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                                               "0123456789_-./=:,+@%") == std::string::npos;
-    if (plain) return text;
-    std::string quoted = "'";
-    for (const char byte : text) quoted += byte == '\'' ? std::string("'\\''") : std::string(1, byte);
-    return quoted + "'";
-}
 
 std::string checkList() {
     std::string text;

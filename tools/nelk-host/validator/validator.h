@@ -50,7 +50,4 @@ int runValidator(validator_options options, std::vector<check_result>* results =
 // report file at `reportPath`; never returns.
 [[noreturn]] void runCheckChild(const validator_options& options, const std::string& id, const std::string& reportPath);
 
-// `text` quoted for a POSIX shell, when it needs it.
-std::string shellQuoted(const std::string& text);
-
 }  // namespace nelk_validator
