@@ -107,6 +107,8 @@ TEST_F(LiveSessionTest, CommandsThatCannotBeDoneSayWhy) {
         {"reload P Q", "the form is: reload [NAME|all]"},
         {"save", "the form is: save FILE"},
         {"save /nonexistent-folder/session.nelk", "cannot write /nonexistent-folder/session.nelk"},
+        {"save! /nonexistent-folder/session.nelk", "cannot write /nonexistent-folder/session.nelk"},
+        {"save /", "/ exists already; save! / writes over it"},
     };
     for (const row& each : rows) {
         told.clear();
@@ -115,6 +117,21 @@ TEST_F(LiveSessionTest, CommandsThatCannotBeDoneSayWhy) {
         EXPECT_EQ(told[0].rfind("error: ", 0), 0u) << each.line << "\n" << told_();
         EXPECT_TRUE(toldAbout(each.error)) << each.line << "\n" << told_();
     }
+}
+
+TEST_F(LiveSessionTest, SaveWritesOverAFileOnlyWhenAskedTo) {
+    const std::string path = (folder / "session.nelk").string();
+    ASSERT_EQ(session->enter("t:1", "save " + path), statement_result::ok) << told_();
+    std::FILE* kept = std::fopen(path.c_str(), "w");
+    ASSERT_NE(kept, nullptr);
+    std::fputs("kept\n", kept);
+    std::fclose(kept);
+    told.clear();
+    EXPECT_EQ(session->enter("t:2", "save " + path), statement_result::failed);
+    EXPECT_TRUE(toldAbout("exists already; save! " + path + " writes over it")) << told_();
+    EXPECT_EQ(fs::file_size(path), 5u);  // untouched
+    EXPECT_EQ(session->enter("t:3", "save! " + path), statement_result::ok) << told_();
+    EXPECT_GT(fs::file_size(path), 5u);
 }
 
 }  // namespace

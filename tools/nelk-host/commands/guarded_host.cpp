@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "component_library.h"
+#include "host_rules.h"
 #include "process/process_guard.h"
 
 namespace nelk_host_tool {
@@ -49,7 +50,7 @@ guarded_run::~guarded_run() { nelk_process_guard::arm(false); }
 bool loadable(const std::string& library) {
     nelk_test_kit::component_library probe(library);
     if (probe.loaded()) return true;
-    std::fprintf(stderr, "nelk-host: %s\n", probe.error().c_str());
+    std::fprintf(stderr, "nelk-host: %s\n", nelk_test_kit::escaped(probe.error(), true).c_str());
     return false;
 }
 

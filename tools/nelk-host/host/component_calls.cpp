@@ -32,7 +32,11 @@ const char* callComponent(nelk_client_callback& component, nelk_test_kit::host_r
         rules.callBegins();
         if (rules.depth() > 1) cover(coverage_item::nestedCall);
     }
-    const char* result = component.callback(data, kind);
+    const char* result = nullptr;
+    {
+        const nelk_process_guard::component_code inside;
+        result = component.callback(data, kind);
+    }
     const maybe_locked hold(lock);
     rules.callEnds();
     return result;
@@ -42,7 +46,11 @@ nelk_client_callback* createComponent(const nelk_test_kit::component_library& li
                                       const char* loadText, nelk_test_kit::host_rules& rules, const std::string& event) {
     nelk_process_guard::setEvent(event.c_str());
     rules.callBegins();
-    nelk_client_callback* component = library.create(host, loadText);
+    nelk_client_callback* component = nullptr;
+    {
+        const nelk_process_guard::component_code inside;
+        component = library.create(host, loadText);
+    }
     rules.callEnds();
     return component;
 }
@@ -52,7 +60,10 @@ void deleteAsAHost(nelk_client_callback* component, nelk_test_kit::host_rules& r
     nelk_process_guard::setEvent(event.c_str());
     rules.deletionBegins();
     rules.callBegins();
-    nelk_test_kit::deleteComponent(component);
+    {
+        const nelk_process_guard::component_code inside;
+        nelk_test_kit::deleteComponent(component);
+    }
     rules.callEnds();
     if (judgeShutdown) rules.deletionEnds();
 }

@@ -1,5 +1,7 @@
 #include "host_model.h"
 
+#include "process/process_guard.h"
+
 namespace nelk_host_tool {
 
 bool instance::registeredFor(int driver, int slot) const {
@@ -42,7 +44,10 @@ std::vector<const instance*> host_model::inOrder() const {
 std::shared_ptr<nelk_test_kit::component_library> host_model::open(const std::string& path) {
     std::shared_ptr<nelk_test_kit::component_library> opened = libraries_[path].lock();
     if (opened) return opened;
-    opened = std::make_shared<nelk_test_kit::component_library>(path);
+    {
+        const nelk_process_guard::component_code library;  // its static initialisers are the component's code
+        opened = std::make_shared<nelk_test_kit::component_library>(path);
+    }
     if (opened->loaded()) libraries_[path] = opened;
     return opened;
 }

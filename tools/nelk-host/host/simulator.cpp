@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "component_calls.h"
+#include "process/process_guard.h"
 #include "notifications.h"
 #include "protocol_coverage.h"
 
@@ -64,6 +65,11 @@ const char* simulator::deliver(instance& target, void* data, int kind, const std
     return result;
 }
 
+void simulator::releaseLibrary(instance& target) {
+    const nelk_process_guard::component_code library;  // its static destructors are the component's code
+    target.library.reset();
+}
+
 void simulator::deliverSlot(const slot_event& event) {
     instance* target = model_.find(event.target);
     if (target == nullptr || target->phase != instance_phase::live || target->component == nullptr) return;
@@ -102,7 +108,7 @@ bool simulator::load(const std::string& name, const std::string& library, const 
     reportForeignLines();
     queue_.leave();  // delivers the events for it that came while it was being created
     if (target.component == nullptr) {
-        target.library.reset();
+        releaseLibrary(target);
         error = library + ": load_nelk_client_script returned null";
         return false;
     }
@@ -211,7 +217,7 @@ bool simulator::remove(const std::string& name) {
     target->registrations.clear();
     reportBreaches(*target);
     reportForeignLines();
-    target->library.reset();  // the last instance of a library unloads it
+    releaseLibrary(*target);  // the last instance of a library unloads it
     queue_.leave();
     return true;
 }
@@ -243,6 +249,7 @@ void* simulator::receive(instance& source, const char* text, int kind) {
         foreignLines_.push_back({source.name, kind == nelk_send::commandLine && text != nullptr ? text : "(a give-back)"});
         return nullptr;
     }
+    const nelk_process_guard::host_code ours;
     if (kind == nelk_send::commandLine && text != nullptr) {
         source.lines.emplace_back(text);
         output_.sent(source.name, source.lines.back());

@@ -69,8 +69,9 @@ void transcript::print(const nlohmann::ordered_json& event) {
     } else if (kind == "warning") {
         line(yellow, "warning", instance, escaped(text(event, "text"), true));
     } else if (kind == "error") {
-        std::fprintf(out_, "%s%s: error: %s%s\n", colour_ ? red : "", text(event, "where").c_str(),
-                     text(event, "text").c_str(), colour_ ? reset : "");
+        // Paths and the loader's texts may hold any byte: one error stays one line.
+        std::fprintf(out_, "%s%s: error: %s%s\n", colour_ ? red : "", escaped(text(event, "where"), true).c_str(),
+                     escaped(text(event, "text"), true).c_str(), colour_ ? reset : "");
         std::fflush(out_);
     } else if (kind == "show") {
         line(plain, "panel", instance, text(event, "title"));

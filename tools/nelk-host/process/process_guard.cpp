@@ -8,6 +8,7 @@
 #include <io.h>
 #else
 #include <execinfo.h>
+#include <pthread.h>
 #include <ucontext.h>
 #include <unistd.h>
 #endif
@@ -27,6 +28,19 @@ char ownEvent_[1024] = "";
 char* event_ = ownEvent_;
 std::size_t eventSize_ = sizeof ownEvent_;
 char what_[256] = "";
+volatile std::sig_atomic_t componentDepth_ = 0;
+volatile std::sig_atomic_t hostWork_ = 0;
+#if !defined(_WIN32)
+pthread_t hostThread_;
+#endif
+
+// Whose code was running; called in the ending itself.
+culprit currentCulprit() noexcept {
+#if !defined(_WIN32)
+    if (!pthread_equal(pthread_self(), hostThread_)) return culprit::componentThread;
+#endif
+    return componentDepth_ == 0 && hostWork_ ? culprit::host : culprit::component;
+}
 
 const int maxFrames = 64;
 std::uintptr_t frames_[maxFrames];
@@ -69,7 +83,7 @@ void onSignal(int signal) {
     append(what_, sizeof what_, " (");
     append(what_, sizeof what_, signalName(signal));
     append(what_, sizeof what_, ")");
-    tell(ending{what_, signal, 0, where_, event_, "", 0, frames_, 0});
+    tell(ending{what_, signal, 0, where_, event_, "", 0, frames_, 0, currentCulprit()});
     std::_Exit(failingStatus_);
 }
 #else
@@ -110,7 +124,8 @@ void onSignal(int signal, siginfo_t* info, void* context) {
         void* raw[maxFrames];
         const int count = backtrace(raw, maxFrames);
         for (int i = 0; i < count; ++i) frames_[i] = reinterpret_cast<std::uintptr_t>(raw[i]);
-        tell(ending{what_, signal, 0, where_, event_, fault != nullptr ? fault : "", faultingPc(context), frames_, count});
+        tell(ending{what_, signal, 0, where_, event_, fault != nullptr ? fault : "", faultingPc(context), frames_, count,
+                    currentCulprit()});
     }
     // Ends as it would have without us: the handler in place before (a sanitizer's, or the
     // default) takes the signal again when the faulting instruction runs again or is raised.
@@ -128,7 +143,7 @@ void atExit() {
     // saw it first (processEnding), in which case the guard has already ended.
     if (!armed_ || ended_) return;
     copyInto(what_, sizeof what_, "ended the process with exit()");
-    if (tell(ending{what_, 0, 0, where_, event_, "", 0, frames_, 0})) std::_Exit(failingStatus_);
+    if (tell(ending{what_, 0, 0, where_, event_, "", 0, frames_, 0, currentCulprit()})) std::_Exit(failingStatus_);
 }
 
 }  // namespace
@@ -156,16 +171,21 @@ void append(char* buffer, std::size_t size, const char* text) noexcept {
 }
 
 void appendEnding(char* buffer, std::size_t size, const ending& end) noexcept {
-    append(buffer, size, "the component ");
+    switch (end.by) {
+    case culprit::component: append(buffer, size, "the component "); break;
+    case culprit::componentThread: append(buffer, size, "a thread the component started "); break;
+    case culprit::host: append(buffer, size, "nelk-host itself "); break;
+    }
     append(buffer, size, end.what);
     if (end.fault[0] != '\0') {
         append(buffer, size, ": ");
         append(buffer, size, end.fault);
     }
-    if (end.event[0] != '\0') {
+    if (end.event[0] != '\0' && end.by == culprit::component) {
         append(buffer, size, " during ");
         append(buffer, size, end.event);
     }
+    if (end.by == culprit::host) append(buffer, size, ", outside any call into a component: nelk-host's own failure, not the component's");
 }
 
 void appendJson(char* buffer, std::size_t size, const char* text) noexcept {
@@ -222,7 +242,17 @@ void install(reporter report, int failingStatus) {
 #endif
 }
 
-void arm(bool armed) noexcept { armed_ = armed ? 1 : 0; }
+void arm(bool armed) noexcept {
+#if !defined(_WIN32)
+    if (armed) hostThread_ = pthread_self();
+#endif
+    armed_ = armed ? 1 : 0;
+}
+
+void enterComponent() noexcept { componentDepth_ = componentDepth_ + 1; }
+void leaveComponent() noexcept { componentDepth_ = componentDepth_ - 1; }
+void setHostWork(bool working) noexcept { hostWork_ = working ? 1 : 0; }
+bool hostWork() noexcept { return hostWork_ != 0; }
 
 bool armed() noexcept { return armed_ != 0 && ended_ == 0; }
 
@@ -252,7 +282,7 @@ void processEnding(const char* function, int status) noexcept {
     append(what_, sizeof what_, "(");
     appendNumber(what_, sizeof what_, status);
     append(what_, sizeof what_, ")");
-    if (tell(ending{what_, 0, status, where_, event_, "", 0, frames_, 0})) std::_Exit(failingStatus_);
+    if (tell(ending{what_, 0, status, where_, event_, "", 0, frames_, 0, currentCulprit()})) std::_Exit(failingStatus_);
 }
 
 }  // namespace nelk_process_guard

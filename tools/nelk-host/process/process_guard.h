@@ -11,6 +11,13 @@
 
 namespace nelk_process_guard {
 
+// Whose code was running when the process ended.
+enum class culprit {
+    component,        // a call into the component (or its library's own code), or outside nelk-host's own work
+    componentThread,  // a thread other than the host's: one the component started
+    host,             // nelk-host's own work on the host's thread, outside any call into the component
+};
+
 // What ended the process, for the reporter. Texts are zero-terminated and live in the guard.
 struct ending {
     const char* what;   // "crashed with signal 11 (Segmentation fault)", "called exit(3)", ...
@@ -22,6 +29,7 @@ struct ending {
     std::uintptr_t pc;  // where a crash happened, 0 when unknown
     const std::uintptr_t* frames;  // the call stack at a crash, innermost first
     int frameCount;
+    culprit by = culprit::component;
 };
 
 // Called once when an armed guard sees the process end; must be async-signal-safe. After it
@@ -46,6 +54,28 @@ void keepEventIn(char* buffer, std::size_t size) noexcept;
 // The event setEvent() last said ("" if none); valid until the next setEvent().
 const char* currentEvent() noexcept;
 
+// Whose code runs, so that an ending is put down to the right side. The component's code runs
+// while a component_code lives (calls into it, its library's loading and unloading); nelk-host's
+// own work is marked with setHostWork(true) (a statement it runs). Host's thread; the thread that
+// calls arm() is taken for the host's.
+void enterComponent() noexcept;
+void leaveComponent() noexcept;
+struct component_code {
+    component_code() noexcept { enterComponent(); }
+    ~component_code() { leaveComponent(); }
+    component_code(const component_code&) = delete;
+    component_code& operator=(const component_code&) = delete;
+};
+void setHostWork(bool working) noexcept;
+bool hostWork() noexcept;
+// nelk-host's code run by a component's call (its hostSend): not the component's.
+struct host_code {
+    host_code() noexcept { leaveComponent(); }
+    ~host_code() { enterComponent(); }
+    host_code(const host_code&) = delete;
+    host_code& operator=(const host_code&) = delete;
+};
+
 // Called by the exit functions this program provides in place of the C library's; reports and
 // ends the process when armed, and otherwise returns so that the caller ends it as asked.
 void processEnding(const char* function, int status) noexcept;
@@ -55,7 +85,9 @@ void writeAll(int descriptor, const char* text) noexcept;
 // Appends `text` to `buffer` (of `size` bytes, zero-terminated), cutting it to fit.
 void append(char* buffer, std::size_t size, const char* text) noexcept;
 void appendNumber(char* buffer, std::size_t size, long long value) noexcept;
-// Appends "the component WHAT[: FAULT][ during EVENT]" for `end` to `buffer`, cutting it to fit.
+// Appends "the component WHAT[: FAULT][ during EVENT]" for `end` to `buffer`, cutting it to fit;
+// for an ending on a thread of the component's, "a thread the component started WHAT..."; for one
+// in nelk-host's own work, "nelk-host itself WHAT ..., not the component".
 void appendEnding(char* buffer, std::size_t size, const ending& end) noexcept;
 // Appends `text` as the inside of a JSON string (quotes, backslashes and control bytes escaped).
 void appendJson(char* buffer, std::size_t size, const char* text) noexcept;

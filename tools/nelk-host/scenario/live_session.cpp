@@ -80,9 +80,14 @@ statement_result live_session::runText(const std::string& origin, const std::str
     return result;
 }
 
-bool live_session::save(const std::string& where, const std::string& path) {
+bool live_session::save(const std::string& where, const std::string& path, bool overwrite) {
     if (!refuseSaving_.empty()) {
         output_.error(where, refuseSaving_);
+        return false;
+    }
+    std::error_code error;
+    if (!overwrite && std::filesystem::exists(path, error)) {
+        output_.error(where, nelk_test_kit::escaped(path) + " exists already; save! " + statementWord(path) + " writes over it");
         return false;
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

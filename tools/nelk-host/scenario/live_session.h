@@ -41,8 +41,8 @@ public:
     // again the statements that made their state; says what now differs. False when nothing
     // could be reloaded.
     bool reload(const std::string& where, const std::string& which) override;
-    // Writes the session as a scenario file at `path`.
-    bool save(const std::string& where, const std::string& path) override;
+    // Writes the session as a scenario file at `path`; a file there is replaced only when `overwrite`.
+    bool save(const std::string& where, const std::string& path, bool overwrite) override;
     // For --watch: reloads the libraries whose files changed since they were opened.
     void reloadChanged(const std::string& where);
 

@@ -109,11 +109,13 @@ statement_result scenario_runner::fail(const std::string& where, const std::stri
 statement_result scenario_runner::runFile(const std::string& path, bool keepInstances) {
     std::ifstream input(path, std::ios::binary);
     if (!input) return fail(path, "cannot open the scenario file");
-    std::ostringstream text;
-    text << input.rdbuf();
+    std::ostringstream read;
+    read << input.rdbuf();
+    std::string text = read.str();
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);  // a UTF-8 byte order mark, as some editors write
     const std::string outer = directory_;
     directory_ = directoryOf(path);
-    const statement_result result = runText(path, text.str(), keepInstances);
+    const statement_result result = runText(path, text, keepInstances);
     directory_ = outer;
     return result;
 }
@@ -135,6 +137,21 @@ statement_result scenario_runner::runText(const std::string& origin, const std::
 }
 
 statement_result scenario_runner::runStatement(const std::string& where, const std::string& line) {
+    // Whatever fails from here on outside a call into a component is nelk-host's own doing.
+    const bool outer = nelk_process_guard::hostWork();  // a reload runs statements inside its own
+    nelk_process_guard::setHostWork(true);
+    statement_result result = statement_result::failed;
+    try {
+        result = runOne(where, line);
+    } catch (const std::exception& error) {
+        result = fail(where, std::string("nelk-host could not run this statement (its own failure, not the component's): ") +
+                                 error.what());
+    }
+    nelk_process_guard::setHostWork(outer);
+    return result;
+}
+
+statement_result scenario_runner::runOne(const std::string& where, const std::string& line) {
     std::vector<token> words;
     std::string problem;
     if (!tokenize(line, words, problem)) return fail(where, problem);

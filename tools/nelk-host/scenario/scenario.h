@@ -40,6 +40,7 @@ public:
     void setStrict(bool strict) noexcept { strict_ = strict; }
 
 private:
+    statement_result runOne(const std::string& where, const std::string& line);
     statement_result fail(const std::string& where, const std::string& text);
 
     simulator& host_;

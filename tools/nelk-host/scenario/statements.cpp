@@ -202,7 +202,8 @@ statement_result delivery(statement_context& context, const std::vector<token>& 
 
 statement_result save(statement_context& context, const std::vector<token>& words) {
     if (context.session == nullptr) return fail(context, "save works in a live session (repl, serve), not in a scenario");
-    return context.session->save(context.where, words[1].text) ? statement_result::ok : statement_result::failed;
+    const bool overwrite = words[0].text == "save!";
+    return context.session->save(context.where, words[1].text, overwrite) ? statement_result::ok : statement_result::failed;
 }
 
 statement_result reload(statement_context& context, const std::vector<token>& words) {
@@ -257,7 +258,9 @@ const std::vector<statement_form>& statementForms() {
         {"delivery", "delivery queued|immediate", "when slot events reach the components", role::configures, 1, 1, 0,
          false, delivery},
         {"echo", "echo TEXT", "print a note", role::looks, 1, -1, 0, false, echo},
-        {"save", "save FILE", "write the session so far as a scenario file", role::session, 1, 1, 0, false, save},
+        {"save", "save FILE", "write the session so far as a scenario file (a new one)", role::session, 1, 1, 0, false,
+         save},
+        {"save!", "save! FILE", "the same, over a file that exists", role::session, 1, 1, 0, false, save},
         {"reload", "reload [NAME|all]", "reopen a rebuilt library and rebuild its instances", role::session, 0, 1, 0,
          false, reload},
     };

@@ -44,7 +44,8 @@ enum class statement_role {
 class session_commands {
 public:
     virtual ~session_commands() = default;
-    virtual bool save(const std::string& where, const std::string& path) = 0;
+    // overwrite: replace a file that exists (otherwise such a file is refused).
+    virtual bool save(const std::string& where, const std::string& path, bool overwrite) = 0;
     virtual bool reload(const std::string& where, const std::string& which) = 0;
 };
 
