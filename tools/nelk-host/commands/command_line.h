@@ -44,6 +44,10 @@ void addReportOptions(CLI::App& command, report_options& reports, const char* wh
 // "Statements of a scenario (docs/nelk-host.md):" and their usage lines.
 std::string statementFooter();
 
+// A number of seconds as typed for `option`, read strictly: from 0.001 to 86400, nothing else
+// ("nan", "1e300" and "5s" are refused). False with `problem` saying so.
+bool readSeconds(const std::string& option, const std::string& text, double& seconds, std::string& problem);
+
 // The host options checked and made ready before a host runs: the library path absolute (so the
 // load texts and saved scenarios are the same from any folder). False, with a message on
 // standard error, when they exclude each other.

@@ -10,8 +10,10 @@ namespace nelk_host_tool {
 
 namespace {
 
-// Whether the guard's message is a JSON event; set before it is armed.
+// How the guard's message is said, and who else hears of it; set before it is armed.
 bool jsonTranscript = false;
+const char* afterEnding = "";
+nelk_process_guard::reporter alsoTell = nullptr;
 
 // Says at the statement that ran, in the transcript's own form, that the component ended the
 // process; runs inside a signal handler or an exit function.
@@ -19,7 +21,8 @@ void componentEndedTheRun(const nelk_process_guard::ending& end) {
     using nelk_process_guard::append;
     char text[2048] = "";
     nelk_process_guard::appendEnding(text, sizeof text, end);
-    append(text, sizeof text, "; the run cannot go on");
+    append(text, sizeof text, "; ");
+    append(text, sizeof text, afterEnding);
     const char* where = end.where[0] != '\0' ? end.where : "nelk-host";
     char line[4096] = "";
     if (jsonTranscript) {
@@ -35,12 +38,15 @@ void componentEndedTheRun(const nelk_process_guard::ending& end) {
         append(line, sizeof line, "\n");
     }
     nelk_process_guard::writeAll(1, line);
+    if (alsoTell != nullptr) alsoTell(end);
 }
 
 }  // namespace
 
-guarded_run::guarded_run(const host_options& options) {
+guarded_run::guarded_run(const host_options& options, const char* afterwards, nelk_process_guard::reporter also) {
     jsonTranscript = options.json;
+    afterEnding = afterwards;
+    alsoTell = also;
     nelk_process_guard::install(componentEndedTheRun, 1);
     nelk_process_guard::arm(true);
 }

@@ -6,16 +6,20 @@
 #include <string>
 
 #include "command_line.h"
+#include "process/process_guard.h"
 #include "host/simulator.h"
 #include "scenario/scenario.h"
 
 namespace nelk_host_tool {
 
 // While it lives, a component that crashes or ends the process ends the run with status 1 (or
-// its signal) and a message, in the transcript's form, at the statement it happened in.
+// its signal) and a message, in the transcript's form, at the statement it happened in, ending
+// with `afterwards` ("the run cannot go on"). `also`, when given, is told the ending too (it must
+// be async-signal-safe).
 class guarded_run {
 public:
-    explicit guarded_run(const host_options& options);
+    explicit guarded_run(const host_options& options, const char* afterwards = "the run cannot go on",
+                         nelk_process_guard::reporter also = nullptr);
     ~guarded_run();
     guarded_run(const guarded_run&) = delete;
     guarded_run& operator=(const guarded_run&) = delete;

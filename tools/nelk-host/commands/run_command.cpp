@@ -5,6 +5,12 @@
 
 #include "command_line.h"
 #include "guarded_host.h"
+#include "isolated_file.h"
+#if defined(_WIN32)
+#include <atomic>
+#include <mutex>
+#include <thread>
+#endif
 
 namespace nelk_host_tool {
 
@@ -12,36 +18,86 @@ namespace {
 
 struct run_options {
     std::vector<std::string> files;
-    bool strict = false;  // a statement during which the host warned fails
+    bool strict = false;        // a statement during which the host warned fails
+    double timeoutSeconds = 10;  // a statement that has not finished by then ends its file
+    std::string timeout;         // as typed
     report_options reports;
 };
 
-// Every file starts from a fresh host: no instances, slots or delivery mode carried over.
-int runFiles(host_options& host, const run_options& run) {
+#if defined(_WIN32)
+// Without fork, the files run in this process: a crash ends the run (the guard says where), and a
+// watchdog ends it when a statement hangs.
+file_outcome runFileHere(const host_options& host, const std::string& file, bool strict, double timeoutSeconds) {
+    const guarded_run guard(host);
+    host_session session(host);
+    session.runner.setStrict(strict);
+    std::atomic<std::uint64_t> statements{0};
+    std::mutex lock;
+    std::string where = file;
+    session.output.listen([&](const nlohmann::ordered_json& event) {
+        if (event.value("event", "") != "statement") return;
+        const std::lock_guard<std::mutex> hold(lock);
+        where = event.value("where", file);
+        ++statements;
+    });
+    std::atomic<bool> finished{false};
+    std::thread watchdog([&] {
+        std::uint64_t watched = ~0ULL;
+        auto since = std::chrono::steady_clock::now();
+        while (!finished) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            const auto now = std::chrono::steady_clock::now();
+            if (statements != watched) {
+                watched = statements;
+                since = now;
+            } else if (std::chrono::duration<double>(now - since).count() > timeoutSeconds) {
+                const std::lock_guard<std::mutex> hold(lock);
+                std::printf("%s: error: the component hung: no result after %g s during %s; the run cannot go on\n",
+                            where.c_str(), timeoutSeconds, nelk_process_guard::currentEvent());
+                std::fflush(stdout);
+                std::_Exit(1);
+            }
+        }
+    });
+    file_outcome outcome;
+    outcome.junit.name = file;
+    collectScenarioCase(session.output, outcome.junit);
+    const auto started = std::chrono::steady_clock::now();
+    outcome.result = session.runner.runFile(file);
+    finished = true;
+    watchdog.join();
+    finishScenarioCase(outcome.junit, outcome.result,
+                       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    outcome.coverage = processCoverage();
+    return outcome;
+}
+#endif
+
+// Every file starts from a fresh host: no instances, slots or delivery mode carried over. A file
+// that crashes or hangs fails, and the run goes on; the report holds every file that ran.
+int runFiles(host_options& host, run_options& run) {
     if (!prepared(host)) return 2;
     std::string problem;
-    if (!reportsAvailable(run.reports, problem)) {
+    if ((!run.timeout.empty() && !readSeconds("--timeout", run.timeout, run.timeoutSeconds, problem)) ||
+        !reportsAvailable(run.reports, problem)) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
-    const guarded_run guard(host);
     int status = 0;
     junit_suite suite{"nelk-host run", {}};
-    suite.cases.reserve(run.files.size());  // the transcripts' listeners hold on to the cases
+    coverage_counts covered;
     for (const std::string& file : run.files) {
-        host_session session(host);
-        session.runner.setStrict(run.strict);
-        suite.cases.push_back(junit_case{});
-        junit_case& result = suite.cases.back();
-        result.name = file;
-        collectScenarioCase(session.output, result);
-        const auto started = std::chrono::steady_clock::now();
-        const statement_result outcome = session.runner.runFile(file);
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-        finishScenarioCase(result, outcome, took.count());
-        const int fileStatus = exitStatus(outcome);
+#if defined(_WIN32)
+        file_outcome outcome = runFileHere(host, file, run.strict, run.timeoutSeconds);
+#else
+        file_outcome outcome = runFileIsolated(host, file, run.strict, run.timeoutSeconds);
+#endif
+        covered.merge(outcome.coverage);
+        suite.cases.push_back(std::move(outcome.junit));
+        const int fileStatus = exitStatus(outcome.result);
         if (fileStatus > status) status = fileStatus;
     }
+    processCoverage() = covered;
     if (!writeJunitReport(run.reports, {suite}) && status == 0) status = 1;
     const int coverage = reportCoverage(run.reports, host.json);
     return status > coverage ? status : coverage;
@@ -55,6 +111,10 @@ subcommand addRunCommand(CLI::App& app, host_options& host) {
     addHostOptions(*run, host);
     run->add_option("files", options->files, "scenario files")->required()->check(CLI::ExistingFile);
     run->add_flag("--strict", options->strict, "a statement during which the host warned (layout, created control...) fails");
+    char timeout[32];
+    std::snprintf(timeout, sizeof timeout, "%g", options->timeoutSeconds);
+    run->add_option("--timeout", options->timeout,
+                    std::string("seconds a statement may take before its file fails as hung (default ") + timeout + ")");
     addReportOptions(*run, options->reports, "scenario file");
     run->footer(statementFooter());
     return {run, [&host, options] { return runFiles(host, *options); }};

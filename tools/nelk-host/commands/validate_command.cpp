@@ -62,16 +62,7 @@ bool readNumbers(validate_options& options, std::string& problem) {
         }
         checks.iterations = static_cast<int>(value);
     }
-    if (!options.timeout.empty()) {
-        char* end = nullptr;
-        const double seconds = std::strtod(options.timeout.c_str(), &end);
-        if (end == options.timeout.c_str() || *end != '\0' || !(seconds >= 0.001 && seconds <= 86400)) {
-            problem = "--timeout " + options.timeout + ": give a number of seconds from 0.001 to 86400";
-            return false;
-        }
-        checks.timeoutSeconds = seconds;
-    }
-    return true;
+    return options.timeout.empty() || readSeconds("--timeout", options.timeout, checks.timeoutSeconds, problem);
 }
 
 int runValidation(validate_options& options, const host_options& host, const char* program) {
