@@ -57,6 +57,7 @@ bool prepared(host_options& options);
 subcommand addRunCommand(CLI::App& app, host_options& host);
 subcommand addReplCommand(CLI::App& app, host_options& host);
 subcommand addServeCommand(CLI::App& app, host_options& host);
+subcommand addServeWorkerCommand(CLI::App& app, host_options& host);
 subcommand addValidateCommand(CLI::App& app, host_options& host, const char* program);
 subcommand addNewCommand(CLI::App& app);
 // Without a subcommand: the built-in demo.

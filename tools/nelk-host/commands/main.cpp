@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
         addRunCommand(app, host),
         addReplCommand(app, host),
         addServeCommand(app, host),
+        addServeWorkerCommand(app, host),
         addValidateCommand(app, host, argv[0]),
         addNewCommand(app),
     };

@@ -1,27 +1,44 @@
-// nelk-host serve [FILE...]: the panels of a live session in a browser (serve/server.h).
+// nelk-host serve [FILE...]: the panels of a live session in a browser (serve/server.h), and its
+// worker process (serve-worker, hidden: the server starts it).
 #include <cstdio>
 #include <memory>
 
 #include "command_line.h"
 #include "guarded_host.h"
+#include "process/executable_path.h"
 #include "serve/server.h"
+#if defined(NELK_HAVE_SERVE)
+#include "serve/worker.h"
+#endif
 
 namespace nelk_host_tool {
 
 namespace {
 
-int serveFiles(host_options& host, serve_options served) {
+struct serve_command_options {
+    serve_options served;
+    std::string timeout;  // as typed
+};
+
+int serveFiles(host_options& host, serve_command_options& options) {
     if (!prepared(host)) return 2;
 #if defined(NELK_HAVE_SERVE)
+    serve_options& served = options.served;
+    std::string problem;
+    if (!options.timeout.empty() && !readSeconds("--timeout", options.timeout, served.timeoutSeconds, problem)) {
+        std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+        return 2;
+    }
     if (served.files.empty() && !loadable(host.library)) return 2;
-    const guarded_run guard(host);
     served.library = host.library;
     served.style = host.style();
     served.colour = host.colour();
     served.mode = host.mode();
+    served.workerCommand = {executablePath(), "serve-worker", "--library", host.library};
+    if (host.immediate) served.workerCommand.push_back("--immediate");
     return runServe(served);
 #else
-    (void)served;
+    (void)options;
     std::fprintf(stderr, "nelk-host: serve is not built into this nelk-host (it needs Debian's cpp-httplib, which this "
                          "platform's build does not have); run it from a Linux build\n");
     return 2;
@@ -31,19 +48,42 @@ int serveFiles(host_options& host, serve_options served) {
 }  // namespace
 
 subcommand addServeCommand(CLI::App& app, host_options& host) {
-    auto options = std::make_shared<serve_options>();
+    auto options = std::make_shared<serve_command_options>();
+    serve_options& served = options->served;
     CLI::App* serve = app.add_subcommand("serve", "draw the panels in a browser and drive them (docs/serve.md)");
     addHostOptions(*serve, host);
-    serve->add_option("files", options->files, "scenario files to run first (their instances stay); none: the demo")
+    serve->add_option("files", served.files, "scenario files to run first (their instances stay); none: the demo")
         ->check(CLI::ExistingFile);
-    serve->add_option("--port", options->port, "the port to listen on; 0 takes a free one")
+    serve->add_option("--port", served.port, "the port to listen on; 0 takes a free one")
         ->capture_default_str()
         ->check(CLI::Range(0, 65535));
-    serve->add_option("--bind", options->bind, "the address to listen on (another than loopback is reachable from other machines)")
+    serve->add_option("--bind", served.bind, "the address to listen on (another than loopback is reachable from other machines)")
         ->capture_default_str();
-    serve->add_flag("--watch", options->watch, "reload a library whose file changed");
+    serve->add_flag("--watch", served.watch, "reload a library whose file changed");
+    char timeout[32];
+    std::snprintf(timeout, sizeof timeout, "%g", served.timeoutSeconds);
+    serve->add_option("--timeout", options->timeout,
+                      std::string("seconds a statement may take before its component counts as hung (default ") + timeout + ")");
+    serve->add_option("--token", served.token, "the token the API asks for (default: a random one, printed in the address)");
+    serve->add_flag("--no-token", served.noToken, "an API without a token; only with a loopback --bind");
     serve->footer(statementFooter() + "Session commands:\n" + sessionCommandHelp());
     return {serve, [&host, options] { return serveFiles(host, *options); }};
+}
+
+subcommand addServeWorkerCommand(CLI::App& app, host_options& host) {
+    CLI::App* worker = app.add_subcommand("serve-worker", "");  // no description: hidden, the server starts it
+    addHostOptions(*worker, host);
+    return {worker, [&host] {
+#if defined(NELK_HAVE_SERVE)
+        if (!prepared(host)) return 2;
+        serve_worker_options options;
+        options.library = host.library;
+        options.mode = host.mode();
+        return runServeWorker(options);
+#else
+        return 2;
+#endif
+    }};
 }
 
 }  // namespace nelk_host_tool

@@ -32,6 +32,11 @@ void transcript::listen(std::function<void(const nlohmann::ordered_json&)> liste
     listeners_.push_back(std::move(listener));
 }
 
+void transcript::relay(const nlohmann::ordered_json& event) {
+    if (text(event, "event") == "warning") ++warnings_;
+    emit(event);
+}
+
 void transcript::emit(const nlohmann::ordered_json& event) {
     if (out_ != nullptr && text(event, "event") != "statement") print(event);
     for (const auto& listener : listeners_) listener(event);

@@ -50,6 +50,9 @@ public:
     // A multi-line block such as a panel listing.
     void block(const std::string& instance, const std::string& title, const std::string& body);
 
+    // An event made by another transcript (a worker process's), told here as if made here.
+    void relay(const nlohmann::ordered_json& event);
+
     // How many warnings were told so far (--strict fails a statement that added one).
     int warnings() const noexcept { return warnings_; }
 

@@ -7,8 +7,12 @@ long long event_log::append(std::string json) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         number = next_++;
+        bytes_ += json.size();
         events_.emplace_back(number, std::move(json));
-        while (events_.size() > keep_) events_.pop_front();
+        while (events_.size() > keep_ || (bytes_ > keepBytes_ && events_.size() > 1)) {
+            bytes_ -= events_.front().second.size();
+            events_.pop_front();
+        }
     }
     added_.notify_all();
     return number;
@@ -24,6 +28,13 @@ std::vector<std::pair<long long, std::string>> event_log::after(long long after,
     added_.wait_for(lock, wait, [&] { return closed_ || next_ - 1 > after; });
     std::vector<std::pair<long long, std::string>> found;
     if (closed_) return found;
+    // A reader who missed dropped events hears how many, under the number of the last of them.
+    const long long firstKept = events_.empty() ? next_ : events_.front().first;
+    if (after < firstKept - 1) {
+        const long long missed = firstKept - 1 - after;
+        found.emplace_back(firstKept - 1, "{\"event\":\"note\",\"text\":\"" + std::to_string(missed) +
+                                              " older events were dropped to keep the log within its size\"}");
+    }
     for (const auto& event : events_) {
         if (event.first > after) found.push_back(event);
     }

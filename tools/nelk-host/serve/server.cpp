@@ -1,26 +1,37 @@
 #include "server.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <random>
 #include <thread>
 
 #include <httplib.h>
 #include <pthread.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "event_log.h"
 #include "host_thread.h"
+#include "host_rules.h"
 #include "page_assets.h"
 #include "request_guard.h"
 #include "scenario/demo_scenario.h"
-#include "scenario/live_session.h"
-#include "state_json.h"
+#include "served_session.h"
 
 namespace nelk_host_tool {
 
 namespace {
 
-// What the API takes in one request; a larger body is refused (413) before it is read whole.
+// What the API takes in one request, whatever its transfer encoding; more is refused (413).
 const std::size_t largestBody = 1 << 20;
+// Threads that answer requests, and how many of them the event streams may hold at once, so
+// that streams never starve the API.
+const std::size_t serverThreads = 32;
+const int mostStreams = 8;
+// A client that sends or reads nothing for this long is dropped.
+const time_t idleSeconds = 5;
 
 void refuse(httplib::Response& response, int status, const std::string& reason) {
     response.status = status;
@@ -29,6 +40,53 @@ void refuse(httplib::Response& response, int status, const std::string& reason) 
 
 std::string urlHost(const std::string& address) {
     return address.find(':') != std::string::npos ? "[" + address + "]" : address;
+}
+
+// 32 hexadecimal digits from the system's random source.
+std::string randomToken() {
+    std::random_device source;
+    static const char hex[] = "0123456789abcdef";
+    std::string token;
+    for (int i = 0; i < 32; ++i) token += hex[source() & 15];
+    return token;
+}
+
+bool sameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
+}
+
+// The token a request carries: the header X-Nelk-Token, the query's token, or the page's cookie.
+std::string tokenOf(const httplib::Request& request, const std::string& cookieName) {
+    if (request.has_header("X-Nelk-Token")) return request.get_header_value("X-Nelk-Token");
+    if (request.has_param("token")) return request.get_param_value("token");
+    const std::string cookies = request.get_header_value("Cookie");
+    const std::string wanted = cookieName + "=";
+    for (std::size_t at = 0; at < cookies.size();) {
+        while (at < cookies.size() && (cookies[at] == ' ' || cookies[at] == ';')) ++at;
+        const std::size_t end = cookies.find(';', at);
+        const std::string piece = cookies.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (piece.compare(0, wanted.size(), wanted) == 0) return piece.substr(wanted.size());
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return "";
+}
+
+// An event as the page's log keeps it: a text longer than 16 KB is cut, with its size said, so
+// that a large statement does not fill the log (or the page) with its copies.
+nlohmann::ordered_json forThePage(const nlohmann::ordered_json& event) {
+    const std::size_t longest = 16 * 1024;
+    nlohmann::ordered_json kept = event;
+    for (auto& item : kept.items()) {
+        if (!item.value().is_string()) continue;
+        const std::string& text = item.value().get_ref<const std::string&>();
+        if (text.size() > longest)
+            item.value() = text.substr(0, longest) + "... (" + std::to_string(text.size()) + " bytes)";
+    }
+    return kept;
 }
 
 // SIGINT and SIGTERM blocked in this thread and every thread it starts, so that the watcher
@@ -56,26 +114,48 @@ int bindServer(httplib::Server& server, const serve_options& options) {
     }
     if (!isLoopback(options.bind)) {
         std::fprintf(stderr,
-                     "nelk-host: warning: serving on %s, which other machines may reach; whoever reaches it can drive the "
-                     "components\n",
+                     "nelk-host: warning: serving on %s, which other machines may reach; whoever has the token can drive "
+                     "the components\n",
                      options.bind.c_str());
     }
     return port;
 }
 
 // Every request: its Host must be the served address (or localhost), its Origin, if any, the
-// same; the body's size is capped.
-void guardRequests(httplib::Server& server, const std::string& bound, int port) {
+// same, and every /api/ request must carry the token. Nothing may frame the page.
+void guardRequests(httplib::Server& server, const std::string& bound, int port, const std::string& token) {
     server.set_payload_max_length(largestBody);
-    server.set_default_headers({{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}});
-    server.set_pre_routing_handler([bound, port](const httplib::Request& request, httplib::Response& response) {
+    server.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };
+    server.set_read_timeout(idleSeconds, 0);
+    server.set_write_timeout(idleSeconds, 0);
+    server.set_keep_alive_timeout(idleSeconds);
+    server.set_default_headers({{"Cache-Control", "no-store"},
+                                {"X-Content-Type-Options", "nosniff"},
+                                {"X-Frame-Options", "DENY"},
+                                {"Content-Security-Policy", "frame-ancestors 'none'"}});
+    const std::string cookie = "nelk_token_" + std::to_string(port);
+    server.set_pre_routing_handler([=](const httplib::Request& request, httplib::Response& response) {
         const std::string host = request.get_header_value("Host");
         if (!hostAllowed(host, bound, port)) {
-            refuse(response, 403, "this server answers to its own address or localhost only, not to \"" + host + "\"");
+            refuse(response, 403,
+                   "this server answers to its own address or localhost only, not to \"" + nelk_test_kit::escaped(host) + "\"");
             return httplib::Server::HandlerResponse::Handled;
         }
         if (!originAllowed(request.get_header_value("Origin"), host)) {
             refuse(response, 403, "requests from another page's origin are refused");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        const bool api = request.path.compare(0, 5, "/api/") == 0;
+        if (api && !token.empty() && !sameText(tokenOf(request, cookie), token)) {
+            refuse(response, 403,
+                   "this API needs the session's token: open the address nelk-host printed, or send X-Nelk-Token");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // The page opened with its token: the token goes into a cookie of this server's only, and
+        // the address loses it.
+        if (!api && !token.empty() && request.has_param("token") && sameText(request.get_param_value("token"), token)) {
+            response.set_header("Set-Cookie", cookie + "=" + token + "; Path=/; HttpOnly; SameSite=Strict");
+            response.set_redirect(request.path, 303);
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
@@ -88,35 +168,62 @@ void servePage(httplib::Server& server) {
         const std::string path = asset.path == std::string("/index.html") ? "/" : asset.path;
         server.Get(path, [&asset](const httplib::Request&, httplib::Response& response) {
             response.set_header("Content-Security-Policy",
-                                "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:");
+                                "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+                                "worker-src 'self'; frame-ancestors 'none'");
             response.set_content(reinterpret_cast<const char*>(asset.bytes), asset.size, asset.contentType);
         });
     }
 }
 
-// The statements of one request, run as a scenario's lines (named "request-N:LINE"); the events
-// they made come back with the verdict.
-std::string runStatements(live_session& session, event_log& log, const std::string& body, int request) {
+// A request's body, read as it comes whatever its transfer encoding, up to `largestBody`; false
+// (the response set to 413) beyond it.
+bool readBody(const httplib::ContentReader& reader, httplib::Response& response, std::string& body) {
+    bool tooLarge = false;
+    reader([&](const char* data, std::size_t length) {
+        if (body.size() + length > largestBody) {
+            tooLarge = true;
+            return false;
+        }
+        body.append(data, length);
+        return true;
+    });
+    if (tooLarge) refuse(response, 413, "the body is larger than " + std::to_string(largestBody) + " bytes");
+    return !tooLarge;
+}
+
+// What the statements of one request made, and the verdict.
+std::string runStatements(served_session& session, event_log& log, const std::string& body, int request) {
     const long long first = log.last();
-    const bool ok = session.runText("request-" + std::to_string(request), body) == statement_result::ok;
+    const bool ok = session.runText("request-" + std::to_string(request), body);
     std::string events;
     for (const auto& event : log.after(first, std::chrono::milliseconds(0))) events += (events.empty() ? "" : ",") + event.second;
     return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"events\":[" + events + "]}";
 }
 
-// The API (docs/serve.md). Every call into the components is made on the host's thread.
-void serveApi(httplib::Server& server, host_thread& host, live_session& session, event_log& log) {
+// The API (docs/serve.md). Every exchange with the worker is made on the host's thread.
+void serveApi(httplib::Server& server, host_thread& host, served_session& session, event_log& log) {
     server.Get("/api/state", [&](const httplib::Request&, httplib::Response& response) {
         std::string state;
-        host.run([&] { state = jsonText(stateJson(session.host())); });
+        host.run([&] { state = jsonText(session.state()); });
         response.set_content(state, "application/json");
     });
     auto requests = std::make_shared<std::atomic<int>>(0);
-    server.Post("/api/statements", [&, requests](const httplib::Request& request, httplib::Response& response) {
+    server.Post("/api/statements", [&, requests](const httplib::Request&, httplib::Response& response,
+                                                  const httplib::ContentReader& reader) {
+        std::string body;
+        if (!readBody(reader, response, body)) return;
         const int number = ++*requests;
         std::string answer;
-        host.run([&] { answer = runStatements(session, log, request.body, number); });
+        host.run([&] { answer = runStatements(session, log, body, number); });
         response.set_content(answer, "application/json");
+    });
+    server.Post("/api/recover", [&](const httplib::Request&, httplib::Response& response, const httplib::ContentReader& reader) {
+        std::string body;
+        if (!readBody(reader, response, body)) return;
+        const bool replay = body != "empty";
+        bool ok = false;
+        host.run([&] { ok = session.recover(replay); });
+        response.set_content(std::string("{\"ok\":") + (ok ? "true" : "false") + "}", "application/json");
     });
     server.Get("/api/scenario", [&](const httplib::Request&, httplib::Response& response) {
         std::string text;
@@ -124,66 +231,96 @@ void serveApi(httplib::Server& server, host_thread& host, live_session& session,
         response.set_header("Content-Disposition", "attachment; filename=\"session.nelk\"");
         response.set_content(text, "text/plain; charset=utf-8");
     });
-    server.Get("/api/events", [&log](const httplib::Request& request, httplib::Response& response) {
+    auto streams = std::make_shared<std::atomic<int>>(0);
+    server.Get("/api/events", [&log, streams](const httplib::Request& request, httplib::Response& response) {
+        if (++*streams > mostStreams) {
+            --*streams;
+            refuse(response, 503, "too many event streams are open; the page shares one among its tabs");
+            return;
+        }
         // A reconnecting page says what it saw last; a new one gets what is kept.
         long long seen = 0;
         const std::string last = request.get_header_value("Last-Event-ID");
         if (!last.empty()) seen = std::atoll(last.c_str());
-        response.set_chunked_content_provider("text/event-stream", [&log, seen](std::size_t, httplib::DataSink& sink) mutable {
-            const auto events = log.after(seen, std::chrono::milliseconds(1000));
-            if (log.closed()) {
-                sink.done();
-                return false;
-            }
-            if (events.empty()) return sink.write(": still here\n\n", 14);  // keeps proxies and the page patient
-            std::string chunk;
-            for (const auto& event : events) {
-                chunk += "id: " + std::to_string(event.first) + "\ndata: " + event.second + "\n\n";
-                seen = event.first;
-            }
-            return sink.write(chunk.data(), chunk.size());
-        });
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [&log, seen](std::size_t, httplib::DataSink& sink) mutable {
+                const auto events = log.after(seen, std::chrono::milliseconds(1000));
+                if (log.closed()) {
+                    sink.done();
+                    return false;
+                }
+                if (events.empty()) return sink.write(": still here\n\n", 14);  // keeps proxies and the page patient
+                std::string chunk;
+                for (const auto& event : events) {
+                    chunk += "id: " + std::to_string(event.first) + "\ndata: " + event.second + "\n\n";
+                    seen = event.first;
+                }
+                return sink.write(chunk.data(), chunk.size());
+            },
+            [streams](bool) { --*streams; });
     });
 }
 
 }  // namespace
 
 int runServe(const serve_options& options) {
+    if (options.noToken && !isLoopback(options.bind)) {
+        std::fprintf(stderr, "nelk-host: --no-token serves on loopback only; %s is reachable from other machines\n",
+                     options.bind.c_str());
+        return 2;
+    }
+    const std::string token = options.noToken ? std::string() : options.token.empty() ? randomToken() : options.token;
     const sigset_t stopping = blockStopSignals();
+    std::signal(SIGPIPE, SIG_IGN);  // a worker or a client gone is an error where it is written to, not the server's end
+#if defined(__GLIBC__)
+    mallopt(M_ARENA_MAX, 2);  // the server's threads share their freed memory rather than each keeping some
+#endif
     transcript output(stdout, options.style, options.colour);
     event_log log;
-    output.listen([&log](const nlohmann::ordered_json& event) { log.append(jsonText(event)); });
-    live_session session(output, options.library, options.mode);
-    session.refuseSaving("save writes a file where nelk-host runs; the page's \"Save as scenario\" (GET /api/scenario) "
-                         "gives the same scenario");
+    output.listen([&log](const nlohmann::ordered_json& event) { log.append(jsonText(forThePage(event))); });
+    served_session session(output, options.workerCommand, options.timeoutSeconds);
+    std::string problem;
+    if (!session.start(problem)) {
+        std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+        return 2;
+    }
     if (options.files.empty()) session.runText("demo", demoSetup(options.library));
     for (const std::string& file : options.files) session.runFile(file);
 
     httplib::Server server;
     const int port = bindServer(server, options);
     if (port < 0) return 2;
-    guardRequests(server, options.bind, port);
+    guardRequests(server, options.bind, port, token);
     servePage(server);
     host_thread host;
     serveApi(server, host, session, log);
 
     std::thread listener([&server] { server.listen_after_bind(); });
-    std::thread watcher([&host, stopping] {
+    std::thread watcher([&host, &session, stopping] {
         int signal = 0;
         sigwait(&stopping, &signal);
+        session.stop();  // a wait for a hanging component ends at once
         host.stop();
     });
     watcher.detach();  // it ends with the process when no signal comes
-    std::printf("serving http://%s:%d/\n", urlHost(options.bind).c_str(), port);
+    std::printf("serving http://%s:%d/%s\n", urlHost(options.bind).c_str(), port,
+                token.empty() ? "" : ("?token=" + token).c_str());
     std::fflush(stdout);
-    host.serve([&] { if (options.watch) session.reloadChanged("watch"); }, std::chrono::milliseconds(250));
+    host.serve(
+        [&] {
+            if (options.watch) session.watch();
+#if defined(__GLIBC__)
+            malloc_trim(0);  // what a large request took goes back to the system once it is answered
+#endif
+        },
+        std::chrono::milliseconds(250));
 
     // Shutdown: the event streams end, the server stops, and the instances go as a host deletes them.
     log.close();
     server.stop();
     listener.join();
-    output.note("", "stopping: the instances are deleted as a host does");
-    session.host().removeAll();
+    session.finish();
     return 0;
 }
 

@@ -8,6 +8,7 @@ const transcriptView = document.getElementById('transcript');
 const statusView = document.getElementById('status');
 const errorsView = document.getElementById('errors');
 const slotsView = document.querySelector('#slots tbody');
+const recoveryView = document.getElementById('recovery');
 const instanceTemplate = document.getElementById('instance-template');
 
 const statements = new Map();  // where ("request-3:1") -> the statement's text
@@ -42,6 +43,21 @@ async function run(text) {
   const result = await response.json();
   if (!response.ok) throw new Error(result.error || response.statusText);
   return result;
+}
+
+// The session was cut short by a component (a crash or a hang): it came back by replay; the user
+// may replay it again or start empty.
+function drawRecovery(recovery) {
+  recoveryView.hidden = !recovery;
+  if (!recovery) return;
+  document.getElementById('recovery-text').textContent =
+    `${recovery.where}: ${recovery.message}. The session was replayed up to just before it.`;
+}
+
+async function recover(how) {
+  const response = await fetch('/api/recover', { method: 'POST', body: how });
+  if (!response.ok) throw new Error((await response.json()).error || response.statusText);
+  refreshSoon();
 }
 
 function element(tag, className, text) {
@@ -198,11 +214,17 @@ function draw(state) {
   }
   errorsView.textContent = `${state.protocolErrors} protocol error${state.protocolErrors === 1 ? '' : 's'}`;
   errorsView.classList.toggle('some', state.protocolErrors > 0);
+  drawRecovery(state.recovery);
 }
 
 async function refresh() {
   refreshing = null;
   const response = await fetch('/api/state');
+  if (response.status === 403) {
+    statusView.textContent = 'no token: open the address nelk-host printed';
+    statusView.dataset.state = 'lost';
+    return;
+  }
   draw(await response.json());
 }
 
@@ -264,19 +286,36 @@ document.getElementById('save').addEventListener('click', () => {
   link.remove();
 });
 
-const stream = new EventSource('/api/events');
-stream.onopen = () => {
-  statusView.textContent = 'live';
-  statusView.dataset.state = 'live';
-};
-stream.onerror = () => {
-  statusView.textContent = 'reconnecting…';
-  statusView.dataset.state = 'lost';
-};
-stream.onmessage = (message) => {
-  const event = JSON.parse(message.data);
+document.getElementById('recover-replay').addEventListener('click', () => recover('replay').catch(report));
+document.getElementById('recover-empty').addEventListener('click', () => recover('empty').catch(report));
+
+function streamState(state) {
+  statusView.textContent = state === 'live' ? 'live' : state === 'lost' ? 'reconnecting…' : 'connecting…';
+  statusView.dataset.state = state;
+}
+
+function received(data) {
+  const event = JSON.parse(data);
   show(event);
   if (event.event !== 'statement' && event.event !== 'note') refreshSoon();
-};
+}
+
+// One stream for all the tabs of this browser (a shared worker), or one of its own where there is
+// no shared worker.
+if (window.SharedWorker) {
+  const worker = new SharedWorker('/events_worker.js');
+  worker.port.onmessage = (message) => {
+    if (message.data.history) message.data.history.forEach(received);
+    if (message.data.state) streamState(message.data.state);
+    if (message.data.data) received(message.data.data);
+  };
+  worker.port.start();
+  window.addEventListener('pagehide', () => worker.port.postMessage('closing'));
+} else {
+  const stream = new EventSource('/api/events');
+  stream.onopen = () => streamState('live');
+  stream.onerror = () => streamState('lost');
+  stream.onmessage = (message) => received(message.data);
+}
 
 refresh().catch(report);

@@ -1,0 +1,185 @@
+#include "served_session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "host_rules.h"
+
+namespace nelk_host_tool {
+
+namespace {
+
+// The first `count` lines of `text`.
+std::string firstLines(const std::string& text, int count) {
+    std::istringstream lines(text);
+    std::string kept;
+    std::string line;
+    for (int i = 0; i < count && std::getline(lines, line); ++i) kept += line + "\n";
+    return kept;
+}
+
+}  // namespace
+
+served_session::served_session(transcript& output, std::vector<std::string> workerCommand, double timeoutSeconds)
+    : output_(output), worker_(std::move(workerCommand)), timeoutSeconds_(timeoutSeconds), logFile_(std::tmpfile()) {}
+
+served_session::~served_session() {
+    if (logFile_ != nullptr) std::fclose(logFile_);
+}
+
+void served_session::remember(const request& asked) {
+    if (logFile_ == nullptr) return;  // no file for it: nothing can be replayed
+    std::fseek(logFile_, 0, SEEK_END);
+    const long offset = std::ftell(logFile_);
+    std::fwrite(asked.text.data(), 1, asked.text.size(), logFile_);
+    std::fflush(logFile_);
+    log_.push_back({asked.op, asked.origin, offset, asked.text.size()});
+}
+
+served_session::request served_session::recalled(const logged& entry) {
+    request asked{entry.op, entry.origin, std::string(entry.length, '\0')};
+    std::fseek(logFile_, entry.offset, SEEK_SET);
+    if (std::fread(&asked.text[0], 1, entry.length, logFile_) != entry.length) asked.text.clear();
+    return asked;
+}
+
+bool served_session::start(std::string& problem) { return worker_.start(problem); }
+
+worker_link::exchange served_session::send(const request& asked, bool relay) {
+    statement_ = nullptr;
+    delivery_ = nullptr;
+    const nlohmann::ordered_json message = asked.op == "file"
+                                               ? nlohmann::ordered_json{{"op", "file"}, {"path", asked.text}}
+                                               : nlohmann::ordered_json{{"op", "run"}, {"origin", asked.origin}, {"text", asked.text}};
+    const worker_link::exchange answer = worker_.ask(message, timeoutSeconds_, [&](const nlohmann::ordered_json& event) {
+        const std::string kind = event.value("event", "");
+        if (kind == "statement") statement_ = event;
+        if (kind == "deliver") delivery_ = event;
+        if (relay) output_.relay(event);
+    });
+    return answer;
+}
+
+bool served_session::judged(const worker_link::exchange& answer, const request& asked) {
+    if (answer.how == worker_link::outcome::done) return answer.result.value("ok", false);
+    if (answer.how != worker_link::outcome::stopped) failed(answer, asked);
+    return false;
+}
+
+void served_session::failed(const worker_link::exchange& answer, const request& asked) {
+    const std::string where = statement_.is_object() ? statement_.value("where", asked.origin) : asked.origin;
+    const std::string statement = statement_.is_object() ? statement_.value("text", "") : "";
+    const std::string in = statement.empty() ? "" : " in `" + nelk_test_kit::escaped(statement, true) + "`";
+    std::string message;
+    if (answer.how == worker_link::outcome::ended) {
+        message = answer.ending + in;
+    } else if (answer.how == worker_link::outcome::hung) {
+        const std::string instance = delivery_.is_object() ? delivery_.value("instance", "") : "";
+        char limit[32];
+        std::snprintf(limit, sizeof limit, "%g", timeoutSeconds_);
+        message = "the component" + (instance.empty() ? std::string() : " " + nelk_test_kit::escaped(instance)) + " hung" + in +
+                  ": no result after " + limit + " s" +
+                  (delivery_.is_object() ? "; the last event delivered was kind " + std::to_string(delivery_.value("kind", 0)) +
+                                               " " + delivery_.value("what", "") + " to " + instance
+                                         : "");
+    } else {
+        message = "the worker process ended with " + answer.status + in + " without a word of why";
+    }
+    output_.error(where, message);
+    failure_ = failure{message, statement, where};
+    // What the failing request did before its fatal statement stays part of the session (a
+    // file's statements cannot be cut short, so a failing file is left out whole).
+    if (!log_.empty() && log_.back().origin == asked.origin && asked.op == "run") {
+        const std::size_t colon = where.rfind(':');
+        const int line = colon == std::string::npos ? 0 : std::atoi(where.c_str() + colon + 1);
+        log_.pop_back();
+        remember(request{"run", asked.origin, firstLines(asked.text, line > 0 ? line - 1 : 0)});
+    } else if (!log_.empty() && log_.back().origin == asked.origin && asked.op == "file") {
+        log_.pop_back();
+    }
+    rebuild(true);
+}
+
+bool served_session::replayLog() {
+    std::string problem;
+    if (!worker_.start(problem)) {
+        output_.error("serve", "cannot start a new worker: " + problem);
+        return false;
+    }
+    for (const logged& each : log_) {
+        if (send(recalled(each), false).how != worker_link::outcome::done) return false;
+    }
+    return true;
+}
+
+bool served_session::recover(bool replay) {
+    const bool rebuilt = rebuild(replay);
+    failure_.reset();
+    return rebuilt;
+}
+
+bool served_session::rebuild(bool replay) {
+    if (!replay) log_.clear();
+    const std::size_t statements = log_.size();
+    const std::optional<failure> cut = failure_;
+    if (replayLog()) {
+        output_.note("", replay ? "a new worker replayed the session's " + std::to_string(statements) +
+                                      " requests, up to just before the statement that failed"
+                                : "a new worker started the session empty");
+        failure_ = cut;
+        return true;
+    }
+    // The replay failed too: nothing of the session can be had back.
+    log_.clear();
+    std::string problem;
+    worker_.start(problem);
+    output_.note("", "the replay failed as well; the session starts empty");
+    failure_ = cut;
+    return false;
+}
+
+bool served_session::runText(const std::string& origin, const std::string& text) {
+    const request asked{"run", origin, text};
+    remember(asked);
+    return judged(send(asked, true), asked);
+}
+
+bool served_session::runFile(const std::string& path) {
+    const request asked{"file", path, path};
+    remember(asked);
+    return judged(send(asked, true), asked);
+}
+
+nlohmann::ordered_json served_session::state() {
+    nlohmann::ordered_json state;
+    const worker_link::exchange answer = worker_.ask({{"op", "state"}}, timeoutSeconds_, [](const nlohmann::ordered_json&) {});
+    if (answer.how == worker_link::outcome::done) state = answer.result["state"];
+    if (!state.is_object()) state = nlohmann::ordered_json::object();
+    if (failure_)
+        state["recovery"] = {{"message", failure_->message}, {"statement", failure_->statement}, {"where", failure_->where}};
+    return state;
+}
+
+std::string served_session::scenario() {
+    const worker_link::exchange answer = worker_.ask({{"op", "scenario"}}, timeoutSeconds_, [](const nlohmann::ordered_json&) {});
+    return answer.how == worker_link::outcome::done ? answer.result.value("scenario", "") : std::string();
+}
+
+void served_session::watch() {
+    statement_ = nullptr;
+    delivery_ = nullptr;
+    const worker_link::exchange answer =
+        worker_.ask({{"op", "watch"}}, timeoutSeconds_, [&](const nlohmann::ordered_json& event) {
+            if (event.value("event", "") == "deliver") delivery_ = event;
+            output_.relay(event);
+        });
+    if (answer.how != worker_link::outcome::done && answer.how != worker_link::outcome::stopped)
+        failed(answer, request{"watch", "watch", ""});
+}
+
+void served_session::finish() {
+    worker_.finish(2, [this](const nlohmann::ordered_json& event) { output_.relay(event); });
+}
+
+}  // namespace nelk_host_tool

@@ -1,0 +1,77 @@
+#include "worker.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include "process/process_guard.h"
+#include "scenario/live_session.h"
+#include "state_json.h"
+
+namespace nelk_host_tool {
+
+namespace {
+
+// Where the worker's answers go.
+const int replies = 3;
+
+void reply(const nlohmann::ordered_json& message) {
+    nelk_process_guard::writeAll(replies, (jsonText(message) + "\n").c_str());
+}
+
+// What ends the process, said to the server before it ends; runs in a signal handler.
+void sayEnding(const nelk_process_guard::ending& end) {
+    char text[4096] = "";
+    nelk_process_guard::appendEnding(text, sizeof text, end);
+    char line[8192] = "{\"ended\":\"";
+    nelk_process_guard::appendJson(line, sizeof line, text);
+    nelk_process_guard::append(line, sizeof line, "\"}\n");
+    nelk_process_guard::writeAll(replies, line);
+}
+
+}  // namespace
+
+int runServeWorker(const serve_worker_options& options) {
+    // The terminal's Ctrl-C is the server's to act on; it ends this process in its own time.
+    std::signal(SIGINT, SIG_IGN);
+    nelk_process_guard::install(sayEnding, 1);
+    nelk_process_guard::arm(true);
+    transcript output(nullptr, transcript_style::quiet, false);
+    output.listen([](const nlohmann::ordered_json& event) { reply({{"event", event}}); });
+    live_session session(output, options.library, options.mode);
+    session.refuseSaving("save writes a file where nelk-host runs; the page's \"Save as scenario\" (GET /api/scenario) "
+                         "gives the same scenario");
+    for (std::string line; std::getline(std::cin, line);) {
+        const nlohmann::ordered_json request = nlohmann::ordered_json::parse(line, nullptr, false);
+        const std::string op = request.is_object() ? request.value("op", "") : "";
+        if (op == "run") {
+            const bool ok = session.runText(request.value("origin", "request"), request.value("text", "")) == statement_result::ok;
+            reply({{"done", true}, {"ok", ok}});
+        } else if (op == "file") {
+            reply({{"done", true}, {"ok", session.runFile(request.value("path", "")) == statement_result::ok}});
+        } else if (op == "state") {
+            reply({{"done", true}, {"state", stateJson(session.host())}});
+        } else if (op == "scenario") {
+            reply({{"done", true}, {"scenario", session.scenario()}});
+        } else if (op == "watch") {
+            session.reloadChanged("watch");
+            reply({{"done", true}, {"ok", true}});
+        } else if (op == "quit") {
+            break;
+        } else {
+            reply({{"done", true}, {"ok", false}, {"error", "the worker does not know this request"}});
+        }
+    }
+    // Asked to, or the server is gone: the instances are deleted as a host deletes them.
+    output.note("", "stopping: the instances are deleted as a host does");
+    session.host().removeAll();
+    reply({{"done", true}, {"ok", true}});
+    nelk_process_guard::arm(false);
+    std::fflush(nullptr);
+    _exit(0);  // nothing of the process is left to tidy
+}
+
+}  // namespace nelk_host_tool

@@ -1,0 +1,203 @@
+#include "worker_link.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace nelk_host_tool {
+
+namespace {
+
+void closeQuietly(int& descriptor) {
+    if (descriptor >= 0) close(descriptor);
+    descriptor = -1;
+}
+
+bool writeAllTo(int descriptor, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = write(descriptor, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+worker_link::worker_link(std::vector<std::string> command) : command_(std::move(command)) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+        stopRead_ = ends[0];
+        stopWrite_ = ends[1];
+    }
+}
+
+worker_link::~worker_link() {
+    end();
+    closeQuietly(stopRead_);
+    closeQuietly(stopWrite_);
+}
+
+void worker_link::stop() {
+    if (stopWrite_ >= 0) {
+        const char byte = 1;
+        (void)!write(stopWrite_, &byte, 1);
+    }
+}
+
+void worker_link::end() {
+    closeQuietly(requests_);
+    closeQuietly(replies_);
+    if (pid_ > 0) {
+        kill(-pid_, SIGKILL);  // the worker and whatever its components started
+        kill(pid_, SIGKILL);
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    pid_ = -1;
+    buffered_.clear();
+}
+
+bool worker_link::start(std::string& problem) {
+    end();
+    int in[2];
+    int out[2];
+    if (pipe2(in, O_CLOEXEC) != 0) {
+        problem = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return false;
+    }
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        problem = std::string("cannot make a pipe: ") + std::strerror(errno);
+        close(in[0]);
+        close(in[1]);
+        return false;
+    }
+    std::vector<char*> arguments;
+    for (std::string& word : command_) arguments.push_back(&word[0]);
+    arguments.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        // Only what is safe after fork in a process with threads, until exec.
+        setpgid(0, 0);  // the terminal's signals are the server's
+        dup2(in[0], 0);
+        dup2(out[1], 3);
+        execv(arguments[0], arguments.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    if (child < 0) {
+        problem = std::string("cannot start the worker: ") + std::strerror(errno);
+        close(in[1]);
+        close(out[0]);
+        return false;
+    }
+    setpgid(child, child);
+    pid_ = child;
+    requests_ = in[1];
+    replies_ = out[0];
+    return true;
+}
+
+bool worker_link::readLine(std::string& line, double seconds, bool& timedOut) {
+    timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        const std::size_t end = buffered_.find('\n');
+        if (end != std::string::npos) {
+            line = buffered_.substr(0, end);
+            buffered_.erase(0, end + 1);
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            return false;
+        }
+        pollfd watched[2] = {{replies_, POLLIN, 0}, {stopRead_, POLLIN, 0}};
+        const int ready = poll(watched, 2, static_cast<int>(left.count() < 1000 ? left.count() + 1 : 1000));
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready <= 0) continue;
+        if (watched[1].revents != 0) return false;  // stopped
+        char chunk[65536];
+        const ssize_t got = read(replies_, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;  // the worker is gone
+        buffered_.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+worker_link::exchange worker_link::ask(const nlohmann::ordered_json& request, double timeoutSeconds,
+                                       const std::function<void(const nlohmann::ordered_json& event)>& onEvent) {
+    exchange answer;
+    if (pid_ <= 0 || !writeAllTo(requests_, request.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n")) {
+        answer.how = outcome::gone;
+    } else {
+        // A statement may take `timeoutSeconds` from its start; events within it do not extend it.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+        for (;;) {
+            std::string line;
+            bool timedOut = false;
+            const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
+            if (!readLine(line, left, timedOut)) {
+                pollfd stopping{stopRead_, POLLIN, 0};
+                answer.how = timedOut ? outcome::hung : poll(&stopping, 1, 0) > 0 ? outcome::stopped : outcome::gone;
+                break;
+            }
+            const nlohmann::ordered_json message = nlohmann::ordered_json::parse(line, nullptr, false);
+            if (!message.is_object()) continue;
+            if (message.contains("ended")) {
+                answer.how = outcome::ended;
+                answer.ending = message.value("ended", "");
+                break;
+            }
+            if (message.contains("done")) {
+                answer.how = outcome::done;
+                answer.result = message;
+                return answer;
+            }
+            if (message.contains("event")) {
+                const nlohmann::ordered_json& event = message["event"];
+                if (event.value("event", "") == "statement")
+                    deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+                onEvent(event);
+            }
+        }
+    }
+    // Not done: the worker is ended, and how its process ended is kept.
+    closeQuietly(requests_);
+    closeQuietly(replies_);
+    if (pid_ > 0) {
+        kill(-pid_, SIGKILL);
+        kill(pid_, SIGKILL);
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (answer.how != outcome::hung && answer.how != outcome::stopped) {
+            answer.status = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")"
+                                                : "status " + std::to_string(WEXITSTATUS(status));
+        }
+    }
+    pid_ = -1;
+    buffered_.clear();
+    return answer;
+}
+
+void worker_link::finish(double graceSeconds, const std::function<void(const nlohmann::ordered_json& event)>& onEvent) {
+    char drained[64];
+    while (stopRead_ >= 0 && read(stopRead_, drained, sizeof drained) > 0) {
+    }  // a stop asked for is this finish
+    if (pid_ > 0) ask({{"op", "quit"}}, graceSeconds, onEvent);
+    end();
+}
+
+}  // namespace nelk_host_tool
