@@ -23,9 +23,11 @@ std::string lastWindowsError() {
 #endif
 }  // namespace
 
-component_library::component_library(const std::string& path) : path_(path) {
+component_library::component_library(const std::string& path) : component_library(path, path) {}
+
+component_library::component_library(const std::string& path, const std::string& opened) : path_(path) {
 #if defined(_WIN32)
-    HMODULE module = LoadLibraryA(path.c_str());
+    HMODULE module = LoadLibraryA(opened.c_str());
     if (module == nullptr) {
         error_ = "cannot load " + path + ": " + lastWindowsError();
         return;
@@ -33,10 +35,13 @@ component_library::component_library(const std::string& path) : path_(path) {
     handle_ = module;
     entry_ = reinterpret_cast<load_entry>(reinterpret_cast<void*>(GetProcAddress(module, entryName)));
 #else
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         const char* message = dlerror();
         error_ = message != nullptr ? message : "cannot load " + path;
+        // The loader names the file it was given; the reader knows the library by its own name.
+        for (std::size_t at; opened != path && (at = error_.find(opened)) != std::string::npos;)
+            error_.replace(at, opened.size(), path);
         return;
     }
     entry_ = reinterpret_cast<load_entry>(dlsym(handle_, entryName));

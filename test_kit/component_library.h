@@ -17,6 +17,9 @@ public:
     // Opens `path`; check loaded() and error() afterwards. Closes it when destroyed, so every
     // component it created must be deleted first.
     explicit component_library(const std::string& path);
+    // Opens the file at `opened` (a copy of the library) as the library at `path`: path() and the
+    // errors name `path`.
+    component_library(const std::string& path, const std::string& opened);
     ~component_library();
     component_library(const component_library&) = delete;
     component_library& operator=(const component_library&) = delete;

@@ -1,5 +1,6 @@
 #include "host_model.h"
 
+#include "library_files.h"
 #include "process/process_guard.h"
 
 namespace nelk_host_tool {
@@ -43,8 +44,14 @@ std::vector<const instance*> host_model::inOrder() const {
 
 std::shared_ptr<nelk_test_kit::component_library> host_model::open(const std::string& path) {
     std::shared_ptr<nelk_test_kit::component_library> opened = libraries_[path].lock();
-    if (opened) return opened;
-    {
+    return opened ? opened : openAgain(path);
+}
+
+std::shared_ptr<nelk_test_kit::component_library> host_model::openAgain(const std::string& path) {
+    std::shared_ptr<nelk_test_kit::component_library> opened;
+    if (privateCopies_) {
+        opened = openPrivateCopy(path);
+    } else {
         const nelk_process_guard::component_code library;  // its static initialisers are the component's code
         opened = std::make_shared<nelk_test_kit::component_library>(path);
     }

@@ -40,6 +40,7 @@ private:
 struct instance {
     std::string name;
     std::shared_ptr<nelk_test_kit::component_library> library;
+    std::string libraryFile;  // the library's file as the statement named it (made absolute)
     std::optional<std::string> loadText;  // what the entry was given (nullopt: a null pointer)
     std::unique_ptr<instance_host> host;
     nelk_client_callback* component = nullptr;
@@ -73,8 +74,13 @@ public:
     std::vector<const instance*> inOrder() const;
 
     // The library at `path`, opened once and shared while any instance uses it; the opened
-    // library (check loaded()) is kept only when it loaded.
+    // library (check loaded()) is kept only when it loaded. From a private copy when
+    // loadPrivateCopies(true) (library_files.h), so that a rebuild of the file leaves it alone.
     std::shared_ptr<nelk_test_kit::component_library> open(const std::string& path);
+    // The library at `path` opened anew (the file as it is now), beside any copy already open;
+    // the next open() gives this one when it loaded.
+    std::shared_ptr<nelk_test_kit::component_library> openAgain(const std::string& path);
+    void loadPrivateCopies(bool copies) noexcept { privateCopies_ = copies; }
 
     // The text of a driver's slot, null when never written; valid until the slot changes.
     const std::string* slotText(int driver, int slot) const;
@@ -97,6 +103,7 @@ private:
     std::map<std::string, std::unique_ptr<instance>> instances_;
     std::vector<std::string> order_;  // instance names in creation order
     std::map<int, std::map<int, std::string>> drivers_;
+    bool privateCopies_ = false;
 };
 
 }  // namespace nelk_host_tool

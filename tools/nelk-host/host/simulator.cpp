@@ -84,18 +84,28 @@ void simulator::report(instance& target, int driver, int slot, const std::string
 
 bool simulator::load(const std::string& name, const std::string& library, const std::optional<std::string>& loadText,
                      std::string& error) {
+    if (nameTaken(name, error)) return false;
+    return load(name, library, model_.open(library), loadText, error);
+}
+
+bool simulator::nameTaken(const std::string& name, std::string& error) const {
     const instance* existing = model_.find(name);
-    if (existing != nullptr && existing->phase != instance_phase::gone) {
-        error = "an instance named \"" + nelk_test_kit::escaped(name) + "\" already exists";
-        return false;
-    }
-    std::shared_ptr<nelk_test_kit::component_library> opened = model_.open(library);
+    if (existing == nullptr || existing->phase == instance_phase::gone) return false;
+    error = "an instance named \"" + nelk_test_kit::escaped(name) + "\" already exists";
+    return true;
+}
+
+bool simulator::load(const std::string& name, const std::string& library,
+                     const std::shared_ptr<nelk_test_kit::component_library>& opened,
+                     const std::optional<std::string>& loadText, std::string& error) {
+    if (nameTaken(name, error)) return false;
     if (!opened->loaded()) {
         error = opened->error();
         return false;
     }
     instance& target = model_.add(name);
     target.library = opened;
+    target.libraryFile = library;
     target.loadText = loadText;
     target.host = std::make_unique<instance_host>(*this, target);
 
@@ -229,6 +239,14 @@ void simulator::removeAll() {
     }
 }
 
+void simulator::rebuilding(const std::string& name, bool rebuilt) {
+    if (rebuilt) {
+        rebuilding_.insert(name);
+    } else {
+        rebuilding_.erase(name);
+    }
+}
+
 void simulator::reportForeignLines() {
     std::vector<foreign_line> lines;
     {
@@ -262,6 +280,10 @@ void* simulator::receive(instance& source, const char* text, int kind) {
     const std::optional<nelk_test_kit::command_line> line = receiveLine(source.rules, text, kind);
     reportBreaches(source);
     if (!line) return nullptr;
+    if (line->verb == nelk_verb::IW && rebuilding_.count(source.name) != 0) {
+        output_.note(source.name, "not written while reload rebuilds the instance: the slot keeps its present text");
+        return nullptr;
+    }
     std::string shownAnswer;
     void* answer = verbs_.carryOut(source, *line, source.lines.back(), shownAnswer);
     if (!shownAnswer.empty()) output_.hostAnswered(source.name, shownAnswer);

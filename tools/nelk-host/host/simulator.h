@@ -6,6 +6,7 @@
 
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +32,14 @@ public:
     // entry returns null, or the name is taken by a live instance.
     bool load(const std::string& name, const std::string& library, const std::optional<std::string>& loadText,
               std::string& error);
+    // The same from a library already opened (by the model) for the file `library`.
+    bool load(const std::string& name, const std::string& library,
+              const std::shared_ptr<nelk_test_kit::component_library>& opened, const std::optional<std::string>& loadText,
+              std::string& error);
+    // While an instance is rebuilt (a reload runs its statements again), its "IW" lines are shown
+    // but not carried out: the host's slots keep their present texts, and no other instance hears
+    // of them again.
+    void rebuilding(const std::string& name, bool rebuilt);
     // The deliveries. Each returns false, with a warning, when there is no live instance of
     // that name. Kind 3: the answer is copied, shown, and given back with kind 5; `answer`
     // receives the copy (nullopt for null) when given.
@@ -58,6 +67,7 @@ public:
     // The instance of that name (gone ones included), or null; see host_model::find.
     instance* find(const std::string& name) { return model_.find(name); }
     const host_model& model() const noexcept { return model_; }
+    host_model& model() noexcept { return model_; }
 
     int protocolErrors() const noexcept { return protocolErrors_; }
     // Reports, as protocol errors, the lines other threads sent since the last time (every call
@@ -73,6 +83,7 @@ public:
 
 private:
     instance* live(const std::string& name, const char* action);
+    bool nameTaken(const std::string& name, std::string& error) const;
     // Shows the call (`what` it carries), names it to the process guard, and makes it.
     const char* deliver(instance& target, void* data, int kind, const std::string& what);
     void deliverSlot(const slot_event& event);
@@ -87,6 +98,7 @@ private:
     delivery_queue queue_;
     verb_handlers verbs_;
     int protocolErrors_ = 0;
+    std::set<std::string> rebuilding_;  // instances whose "IW" lines are not carried out
     const std::thread::id hostThread_ = std::this_thread::get_id();
     struct foreign_line {
         std::string instance;

@@ -1,22 +1,20 @@
 #include "live_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "host/library_files.h"
 #include "host_rules.h"
 
 namespace nelk_host_tool {
 
 namespace {
 
-// The file's modification time, or -1 when it cannot be read.
-long long fileTime(const std::string& path) {
-    std::error_code error;
-    const auto time = std::filesystem::last_write_time(path, error);
-    return error ? -1 : static_cast<long long>(time.time_since_epoch().count());
-}
+// How long a changed library file must stay as it is before --watch takes it for a finished build.
+const std::chrono::milliseconds quietPeriod(500);
 
 // The statements that built an instance's state: the deliveries naming it since it was last
 // created.
@@ -48,6 +46,9 @@ panel_state stateOf(const instance& target) {
 
 live_session::live_session(transcript& output, std::string defaultLibrary, delivery_mode mode)
     : output_(output), host_(output, mode), runner_(host_, output, defaultLibrary), record_(defaultLibrary, mode) {
+    // What a session loads is a private copy: a rebuild of the file never touches the loaded code,
+    // and the new build can be tried while the old one still serves.
+    host_.model().loadPrivateCopies(true);
     output_.listen([this](const nlohmann::ordered_json& event) { record_.observe(event); });
     runner_.recordInto(&record_);
     runner_.serveSession(this);
@@ -63,8 +64,8 @@ statement_result live_session::enter(const std::string& where, const std::string
 
 void live_session::noteLibraryTimes() {
     for (const instance* each : host_.model().inOrder()) {
-        if (each->library && libraryTimes_.count(each->library->path()) == 0)
-            libraryTimes_[each->library->path()] = fileTime(each->library->path());
+        if (each->library && libraryStamps_.count(each->libraryFile) == 0)
+            libraryStamps_[each->libraryFile] = fileStamp(each->libraryFile);
     }
 }
 
@@ -105,7 +106,7 @@ bool live_session::reload(const std::string& where, const std::string& which) {
     for (const instance* each : host_.model().inOrder()) {
         if (each->phase != instance_phase::live || !each->library) continue;
         if (which != "all" && each->name != which) continue;
-        const std::string& path = each->library->path();
+        const std::string& path = each->libraryFile;
         if (std::find(libraries.begin(), libraries.end(), path) == libraries.end()) libraries.push_back(path);
     }
     if (libraries.empty()) {
@@ -118,20 +119,39 @@ bool live_session::reload(const std::string& where, const std::string& which) {
 }
 
 void live_session::reloadChanged(const std::string& where) {
-    std::vector<std::string> changed;
-    for (const auto& entry : libraryTimes_) {
-        const long long now = fileTime(entry.first);
-        if (now != -1 && now != entry.second) changed.push_back(entry.first);
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<std::string> ready;
+    for (const auto& entry : libraryStamps_) {
+        const std::string stamp = fileStamp(entry.first);
+        if (stamp.empty() || stamp == entry.second) {
+            changing_.erase(entry.first);
+            continue;
+        }
+        // A build is taken once the file has stayed as it is for a while and is a whole library.
+        auto found = changing_.find(entry.first);
+        if (found == changing_.end() || found->second.stamp != stamp) {
+            changing_[entry.first] = change{stamp, now, false};
+            continue;
+        }
+        if (now - found->second.since < quietPeriod) continue;
+        std::string problem;
+        if (!libraryComplete(entry.first, problem)) {
+            if (!found->second.told) output_.note("", entry.first + " changed but is not a whole library yet (" + problem + "); waiting");
+            found->second.told = true;
+            continue;
+        }
+        ready.push_back(entry.first);
     }
-    for (const std::string& library : changed) {
+    for (const std::string& library : ready) {
+        changing_.erase(library);
         bool live = false;
         for (const instance* each : host_.model().inOrder())
-            live = live || (each->phase == instance_phase::live && each->library && each->library->path() == library);
+            live = live || (each->phase == instance_phase::live && each->libraryFile == library);
         if (live) {
             output_.note("", library + " changed; reloading it");
             reloadLibrary(where, library);
         } else {
-            libraryTimes_.erase(library);
+            libraryStamps_.erase(library);
         }
     }
 }
@@ -143,23 +163,44 @@ bool live_session::reloadLibrary(const std::string& where, const std::string& li
         panel_state before;
     };
     std::vector<rebuilt> instances;
+    std::shared_ptr<nelk_test_kit::component_library> old;
     for (const instance* each : host_.model().inOrder()) {
-        if (each->phase == instance_phase::live && each->library && each->library->path() == library)
-            instances.push_back(rebuilt{each->name, each->loadText, stateOf(*each)});
+        if (each->phase != instance_phase::live || each->libraryFile != library) continue;
+        instances.push_back(rebuilt{each->name, each->loadText, stateOf(*each)});
+        old = each->library;
     }
-    // As a host does: every instance deleted, so the library is unloaded with the last of them.
+    libraryStamps_[library] = fileStamp(library);  // this build is the one seen, loaded or not
+    // The new build is opened beside the old one, which keeps serving until it can be replaced.
+    std::string problem;
+    const std::shared_ptr<nelk_test_kit::component_library> fresh =
+        libraryComplete(library, problem) ? host_.model().openAgain(library) : nullptr;
+    if (fresh == nullptr || !fresh->loaded()) {
+        output_.error(where, "cannot reload " + nelk_test_kit::escaped(library) + ": " +
+                                 (fresh == nullptr ? problem : nelk_test_kit::escaped(fresh->error(), true)) +
+                                 "; its instances keep the library they have");
+        return false;
+    }
+    // As a host does: every instance deleted; the old library stays loaded until they are back.
     for (const rebuilt& each : instances) host_.remove(each.name);
     const std::vector<std::string> history = record_.statements();
     runner_.recordInto(nullptr);  // the session's record stays the one of what the user did
     bool reloaded = true;
     for (const rebuilt& each : instances) {
         std::string error;
-        if (!host_.load(each.name, library, each.loadText, error)) {
-            output_.error(where, "reload of " + nelk_test_kit::escaped(each.name) + ": " + error);
+        std::shared_ptr<nelk_test_kit::component_library> from = fresh;
+        if (!host_.load(each.name, library, fresh, each.loadText, error)) {
+            output_.error(where, "reload of " + nelk_test_kit::escaped(each.name) + ": " + error +
+                                     "; it is made again from the library it had");
             reloaded = false;
-            continue;
+            from = old;
+            if (!host_.load(each.name, library, old, each.loadText, error)) {
+                output_.error(where, "and that failed too: " + error);
+                continue;
+            }
         }
+        host_.rebuilding(each.name, true);
         for (const std::string& line : buildingStatements(history, each.name)) runner_.runStatement(where, line);
+        host_.rebuilding(each.name, false);
         const instance* now = host_.find(each.name);
         const panel_state after = now != nullptr ? stateOf(*now) : panel_state();
         int differences = 0;
@@ -175,11 +216,12 @@ bool live_session::reloadLibrary(const std::string& where, const std::string& li
             ++differences;
             output_.note(each.name, entry.first + " is new: \"" + nelk_test_kit::escaped(entry.second) + "\"");
         }
-        output_.note(each.name, "reloaded from " + library + (differences == 0 ? "; its panel is as before"
-                                                                                : "; " + std::to_string(differences) + " differences"));
+        output_.note(each.name, "reloaded from " + library +
+                                    (differences == 0 ? "; its panel is as before"
+                                                      : "; " + std::to_string(differences) +
+                                                            (differences == 1 ? " difference" : " differences")));
     }
     runner_.recordInto(&record_);
-    libraryTimes_[library] = fileTime(library);
     return reloaded;
 }
 

@@ -4,6 +4,7 @@
 // only.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 
@@ -43,7 +44,9 @@ public:
     bool reload(const std::string& where, const std::string& which) override;
     // Writes the session as a scenario file at `path`; a file there is replaced only when `overwrite`.
     bool save(const std::string& where, const std::string& path, bool overwrite) override;
-    // For --watch: reloads the libraries whose files changed since they were opened.
+    // For --watch: reloads the libraries whose files changed since they were opened, once each
+    // has stayed as it is for half a second and is a whole library; a build that does not load
+    // leaves the instances on the library they have, and says why.
     void reloadChanged(const std::string& where);
 
     simulator& host() noexcept { return host_; }
@@ -56,7 +59,13 @@ private:
     simulator host_;
     scenario_runner runner_;
     session_record record_;
-    std::map<std::string, long long> libraryTimes_;  // library path -> file time when opened
+    std::map<std::string, std::string> libraryStamps_;  // library file -> its size and time when loaded
+    struct change {
+        std::string stamp;                            // as last seen
+        std::chrono::steady_clock::time_point since;  // unchanged since then
+        bool told;                                    // that it is not whole yet
+    };
+    std::map<std::string, change> changing_;          // library files being written
     std::string refuseSaving_;
 };
 
