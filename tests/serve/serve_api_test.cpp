@@ -263,7 +263,12 @@ TEST_F(ServeApiTest, AComponentThatHangsOrCrashesIsNamedAndTheSessionComesBack) 
         {"load Q " NELK_HANGING_LIBRARY "\ntimer Q 1\necho never reached",
          "the component Q hung in `timer Q 1`: no result after 1 s; the last event delivered was kind 4 timer 1 to Q"},
         {"load C " NELK_CRASHING_LIBRARY "\nnotify C 12 7 null\necho never reached",
+#if defined(NELK_SANITIZED_BUILD)
+         // UndefinedBehaviorSanitizer ends the worker at the null read, before there is a fault.
+         "the worker process ended with status 1 in `notify C 12 7 null`"},
+#else
          "the component crashed with signal 11 (Segmentation fault) during kind 1 slot 12 7 null to C in `notify C 12 7 null`"},
+#endif
     };
     for (const row& each : rows) {
         const nlohmann::json failed = post(each.statements);
@@ -297,6 +302,9 @@ TEST_F(ServeApiTest, AComponentThatHangsOrCrashesIsNamedAndTheSessionComesBack) 
 }
 
 TEST_F(ServeApiTest, LargeStatementsDoNotGrowTheServer) {
+#if defined(NELK_SANITIZED_BUILD)
+    GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine: the resident size says nothing here";
+#endif
     post("echo warm-up");
     const long before = residentKb(server);
     ASSERT_GT(before, 0);
