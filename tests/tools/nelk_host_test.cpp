@@ -71,8 +71,11 @@ TEST(StatementTableTest, BadStatementsFailWithTheirReason) {
         {"delete X", "here:1: error: no live instance \"X\""},
         {"timer X 1", "here:1: error: no live instance \"X\""},
         {"check X c p v", "here:1: error: no instance \"X\""},
-        {"timer X one", "here:1: error: malformed statement; the form is: timer NAME ID"},
-        {"timer", "here:1: error: malformed statement; the form is: timer NAME ID"},
+        {"timer X one", "here:1: error: malformed statement; the form is: timer NAME ID [every|after DURATION | stop]"},
+        {"timer", "here:1: error: malformed statement; the form is: timer NAME ID [every|after DURATION | stop]"},
+        {"advance 3", "here:1: error: malformed statement; the form is: advance DURATION|next"},
+        {"advance -1s", "here:1: error: malformed statement; the form is: advance DURATION|next"},
+        {"clock speed 0", "here:1: error: malformed statement; the form is: clock run|pause|speed FACTOR"},
         {"command A \"x\" => y", "here:1: error: malformed statement; the form is: command NAME TEXT [-> ANSWER|null]"},
         {"delivery later", "here:1: error: malformed statement; the form is: delivery queued|immediate"},
         {"slot 0 1 x", "here:1: error: no slot 0/1 (drivers 1-999, slots 1-4096)"},
@@ -90,6 +93,74 @@ TEST(StatementTableTest, BadStatementsFailWithTheirReason) {
         EXPECT_EQ(readBack(sink).rfind(r.message, 0), 0u) << readBack(sink);
         std::fclose(sink);
     }
+}
+
+// Statements run on Corvane, which stops every timer that fires ("ET"): whether they hold, and
+// the first error they gave.
+TEST(ScenarioLanguageTest, TimersOnTheClockAndTheWaysToExpectLines) {
+    struct row {
+        const char* what;
+        std::string statements;
+        statement_result result;
+        const char* error;  // the first error's beginning, when it fails
+    };
+    const row rows[] = {
+        {"a repeating timer fires when it falls due, and Corvane stops it",
+         "discard A\ntimer A 1 every 1s\nadvance 999ms\nexpect A nothing\nadvance 1ms\nexpect A \"ET 1\"\n"
+         "advance 5s\nexpect A nothing",
+         statement_result::ok, ""},
+        {"a timer that fires once, reached with advance next",
+         "discard A\ntimer A 2 after 2s\nadvance 1s\nexpect A nothing\nadvance next\nexpect A \"ET 2\"\nadvance next",
+         statement_result::ok, ""},
+        {"a timer the host stops does not fire",
+         "discard A\ntimer A 3 every 1s\ntimer A 3 stop\nadvance 10s\nexpect A nothing", statement_result::ok, ""},
+        {"a line's beginning, a pattern, and the load text",
+         "expect A \"PS '1' '${load-text}/corvane.nelk_ui'\"\ncommand A \"InfoDriverID=12\"\n"
+         "command A \"Slot=7\"\nexpect A prefix \"IR 12 \" matching \"IR 12 [0-9]+ 7\"",
+         statement_result::ok, ""},
+        {"a mismatch consumes every line it compared, so the next expectation holds",
+         "command A \"InfoDriverID=12\"\nexpect A \"PS x\" \"IR 12 0 0\" \"IR 13 0 0\"\nexpect A nothing",
+         statement_result::failed,
+         "t:3: error: expected A to send \"PS x\", but it sent \"PS '1' '"},
+        {"a pattern that is no regular expression", "expect A matching \"PS (\"", statement_result::failed,
+         "t:2: error: the pattern \"PS (\" is not a regular expression"},
+    };
+    for (const row& each : rows) {
+        std::FILE* sink = std::tmpfile();
+        statement_result result = statement_result::ok;
+        {
+            transcript output(sink, transcript_style::quiet, false);
+            simulator host(output, delivery_mode::queued);
+            scenario_runner runner(host, output, NELK_CORVANE_LIBRARY);
+            result = runner.runText("t", "load A\n" + each.statements);
+        }
+        EXPECT_EQ(result, each.result) << each.what << "\n" << readBack(sink);
+        const std::string errors = readBack(sink);
+        if (*each.error != '\0') {
+            EXPECT_EQ(errors.rfind(each.error, 0), 0u) << each.what << "\n" << errors;
+            EXPECT_EQ(errors.find("t:4:"), std::string::npos) << each.what << ": the next expectation failed too\n" << errors;
+        }
+        std::fclose(sink);
+    }
+}
+
+TEST(ScenarioLanguageTest, TimersDueTogetherFireInTheInstancesOrderThenById) {
+    std::FILE* sink = std::tmpfile();
+    transcript output(sink, transcript_style::quiet, false);
+    std::vector<std::string> fired;
+    output.listen([&](const nlohmann::ordered_json& event) {
+        if (event.value("event", "") == "deliver" && event.value("kind", 0) == 4)
+            fired.push_back(event.value("instance", "") + " " + event.value("what", ""));
+    });
+    simulator host(output, delivery_mode::queued);
+    scenario_runner runner(host, output, NELK_CORVANE_LIBRARY);
+    EXPECT_EQ(runner.runText("t", "load A\nload B\ntimer B 1 every 500ms\ntimer A 2 every 1s\ntimer A 1 every 1s\n"
+                                  "advance 1s"),
+              statement_result::ok)
+        << readBack(sink);
+    EXPECT_EQ(fired, (std::vector<std::string>{"B timer 1", "A timer 1", "A timer 2"}));
+    EXPECT_EQ(host.model().clock(), 1000);
+    std::fclose(sink);
 }
 
 std::string writeFile(const std::string& name, const std::string& content) {

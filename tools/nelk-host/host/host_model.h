@@ -23,6 +23,15 @@ enum class instance_phase { creating, live, deleting, gone };
 class simulator;
 struct instance;
 
+// A timer the host runs for an instance: started by the panel's layout or a statement, fired
+// (kind 4) on the host's clock, stopped by the component's "ET". One fired only by statements
+// has no interval.
+struct host_timer {
+    long long interval = 0;  // milliseconds; 0: not on the clock
+    bool repeat = true;
+    long long due = 0;       // the clock's time it fires next
+};
+
 // One instance's host object, so that every line is known to come from its instance. Lives as
 // long as its instance.
 class instance_host : public nelk_host {
@@ -47,7 +56,7 @@ struct instance {
     instance_phase phase = instance_phase::creating;
     panel_layout panel;
     std::map<int, std::vector<std::pair<int, int>>> registrations;  // driver -> slot ranges
-    std::set<int> runningTimers;
+    std::map<int, host_timer> timers;  // the running ones, by id
     std::vector<std::string> lines;  // every line sent, in order
     std::size_t checked = 0;         // how many of them an expectation has consumed
     nelk_test_kit::host_rules rules{nelk_test_kit::plainTextStorage(), true};
@@ -98,12 +107,18 @@ public:
     // The panel's controls and properties, one control a line.
     static std::string describePanel(const instance& target);
 
+    // The host's clock, in milliseconds since the host began: it moves only when advanced (run,
+    // the prompt) or with real time (serve).
+    long long clock() const noexcept { return clock_; }
+    void setClock(long long milliseconds) noexcept { clock_ = milliseconds; }
+
 private:
     std::map<std::string, std::weak_ptr<nelk_test_kit::component_library>> libraries_;
     std::map<std::string, std::unique_ptr<instance>> instances_;
     std::vector<std::string> order_;  // instance names in creation order
     std::map<int, std::map<int, std::string>> drivers_;
     bool privateCopies_ = false;
+    long long clock_ = 0;
 };
 
 }  // namespace nelk_host_tool

@@ -71,7 +71,7 @@ int nesting(const std::string& text) {
 std::optional<int> whole(const nlohmann::ordered_json& entry, const char* key) {
     if (!entry.contains(key) || !entry[key].is_number_integer()) return std::nullopt;
     const long long value = entry[key].get<long long>();
-    if (value < -1000000 || value > 1000000) return std::nullopt;
+    if (value < -86400000 || value > 86400000) return std::nullopt;
     return static_cast<int>(value);
 }
 
@@ -110,6 +110,18 @@ panel_layout loadLayout(const std::string& path, std::string& problem) {
     if (document.contains("panel")) layout.title = asText(document["panel"]);
     layout.width = whole(document, "width").value_or(0);
     layout.height = whole(document, "height").value_or(0);
+    if (document.contains("timers") && document["timers"].is_array()) {
+        for (const nlohmann::ordered_json& entry : document["timers"]) {
+            const auto id = entry.is_object() ? whole(entry, "id") : std::nullopt;
+            const auto interval = entry.is_object() ? whole(entry, "interval") : std::nullopt;
+            if (!id || !interval || *interval < 1) {
+                problem = "layout file \"" + path + "\" has a timer without a whole \"id\" and an \"interval\" of 1 ms or more; it is left out";
+                continue;
+            }
+            const bool repeat = !entry.contains("repeat") || !entry["repeat"].is_boolean() || entry["repeat"].get<bool>();
+            layout.timers.push_back(panel_timer{*id, *interval, repeat});
+        }
+    }
     for (const nlohmann::ordered_json& entry : document["controls"]) {
         if (!entry.is_object() || !entry.contains("id") || !entry["id"].is_string()) {
             problem = "layout file \"" + path + "\" has a control without a text \"id\"; it is left out";

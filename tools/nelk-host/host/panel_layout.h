@@ -30,11 +30,20 @@ struct panel_control {
     void set(const std::string& property, const std::string& value);
 };
 
+// A timer the panel declares: the host starts it when it shows the panel, and fires it (kind 4)
+// every `interval` milliseconds of the host's clock, or once.
+struct panel_timer {
+    int id = 0;
+    int interval = 0;  // milliseconds, 1 to 86,400,000
+    bool repeat = true;
+};
+
 struct panel_layout {
     std::string file;   // the path the component asked for
     std::string title;  // the layout's "panel" name, if it gives one
     int width = 0;      // the panel's size in pixels, 0 when the layout does not say
     int height = 0;
+    std::vector<panel_timer> timers;  // in the order declared
 
     const std::vector<panel_control>& controls() const noexcept { return controls_; }
     // The control with that id, or null; valid until a control is added or the layout replaced.
@@ -50,7 +59,8 @@ private:
 
 // Reads a layout file, JSON:
 //   {"panel": NAME, "width": N, "height": N,
-//    "controls": [{"id", "type", "command", "x", "y", "width", "height", "properties": {name: text}}]}
+//    "controls": [{"id", "type", "command", "x", "y", "width", "height", "properties": {name: text}}],
+//    "timers": [{"id": N, "interval": MILLISECONDS, "repeat": true|false}]}
 // Everything but "controls" and each control's "id" may be left out. A missing, unreadable or
 // broken file (not JSON, not a file, nested past 32 levels) gives an empty layout and sets
 // `problem` to why; a control that cannot be taken is left out with `problem` set.

@@ -1,12 +1,14 @@
 // What a run exercised of the protocol: the notification kinds delivered, the verbs received, the
 // answers given both ways, and the edge classes met (null records and texts, nested calls,
-// give-backs, "AS" in deletion, values a component ignored). Counted by the simulator and the
-// validator's subjects into one table per process; `--coverage` prints it. Counting is on the
+// give-backs, "AS" in deletion, values a component ignored): protocol coverage, not code
+// coverage. Counted by the simulator and the validator's subjects into one table per process;
+// `--protocol-coverage` prints it. Counting is on the
 // host's thread; the table is plain data.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -32,7 +34,10 @@ struct coverage_counts {
     std::array<std::uint64_t, coverageItems> counts{};
     void add(coverage_item item) noexcept { ++counts[static_cast<int>(item)]; }
     void merge(const coverage_counts& other) noexcept;
+    // Items exercised at least once (an item marked not applicable never is).
     int covered() const noexcept;
+    // How many items there are but those marked not applicable.
+    int applicable(const std::set<coverage_item>& notApplicable) const noexcept;
 };
 
 // The process's counts, which the simulator and the validator's subjects add to.
@@ -46,11 +51,17 @@ constexpr coverage_item verbItem(nelk_verb verb) noexcept {
 }
 static_assert(verbItem(nelk_verb::AS) == coverage_item::verbAS, "one item a verb, in the verbs' order");
 
-// The table: one line an item with its group and count, then "covered N of M".
-std::string coverageTable(const coverage_counts& counts);
-// The same as one JSON object: {"event":"coverage","covered":N,"of":M,"items":[{group,name,count}]}.
-nlohmann::ordered_json coverageJson(const coverage_counts& counts);
-// A short name of the item ("kind 3 command", "verb TG", "null record", ...).
+// The table: one line an item with its group and count, the items marked not applicable apart,
+// then "covered N of M [applicable]".
+std::string coverageTable(const coverage_counts& counts, const std::set<coverage_item>& notApplicable = {});
+// The same as one JSON object:
+// {"event":"coverage","covered":N,"of":M,"items":[{group,name,id,count,applicable}]}.
+nlohmann::ordered_json coverageJson(const coverage_counts& counts, const std::set<coverage_item>& notApplicable = {});
+// A short name of the item ("3 command text", "TG", "null record", ...), and its id for
+// --not-applicable ("kind-3", "verb-TG", "null-record", ...).
 const char* coverageName(coverage_item item) noexcept;
+const char* coverageId(coverage_item item) noexcept;
+// The item of that id; false when there is none.
+bool coverageItemNamed(const std::string& id, coverage_item& item) noexcept;
 
 }  // namespace nelk_host_tool

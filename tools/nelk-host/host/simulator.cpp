@@ -165,10 +165,93 @@ bool simulator::control(const std::string& name, const std::optional<std::string
 bool simulator::timer(const std::string& name, int id) {
     instance* target = live(name, "fire a timer on");
     if (target == nullptr) return false;
-    target->runningTimers.insert(id);
+    target->timers.emplace(id, host_timer{});  // running until the component stops it
     deliver(*target, word(id), nelk_kind::timerFired, "timer " + std::to_string(id));
-    if (target->runningTimers.count(id) != 0) output_.note(name, "timer " + std::to_string(id) + " is still running");
+    const auto running = target->timers.find(id);
+    if (running != target->timers.end() && running->second.interval == 0)
+        output_.note(name, "timer " + std::to_string(id) + " is still running");
     return true;
+}
+
+bool simulator::startTimer(const std::string& name, int id, long long interval, bool repeat) {
+    instance* target = live(name, "start a timer for");
+    if (target == nullptr) return false;
+    target->timers[id] = host_timer{interval, repeat, model_.clock() + interval};
+    output_.note(name, "timer " + std::to_string(id) + (repeat ? " fires every " : " fires once, in ") + std::to_string(interval) +
+                           " ms of the host's clock");
+    return true;
+}
+
+bool simulator::stopTimer(const std::string& name, int id) {
+    instance* target = live(name, "stop a timer of");
+    if (target == nullptr) return false;
+    if (target->timers.erase(id) == 0) output_.note(name, "timer " + std::to_string(id) + " was not running");
+    return true;
+}
+
+int simulator::advance(long long milliseconds) {
+    const long long until = model_.clock() + milliseconds;
+    const int mostFired = 100000;  // a 1 ms timer advanced by hours would never end
+    int fired = 0;
+    for (;;) {
+        instance* next = nullptr;
+        int nextId = 0;
+        long long due = until + 1;
+        for (instance* each : model_.inOrder()) {
+            if (each->phase != instance_phase::live) continue;
+            for (const auto& entry : each->timers) {
+                if (entry.second.interval > 0 && entry.second.due < due) {
+                    next = each;
+                    nextId = entry.first;
+                    due = entry.second.due;
+                }
+            }
+        }
+        if (next == nullptr) break;
+        if (fired == mostFired) {
+            output_.warning("host", "the clock stopped after " + std::to_string(fired) + " timer events in one advance");
+            break;
+        }
+        model_.setClock(due);
+        const host_timer before = next->timers[nextId];
+        const std::string name = next->name;
+        deliver(*next, word(nextId), nelk_kind::timerFired, "timer " + std::to_string(nextId));
+        ++fired;
+        // The component may have stopped it ("ET"), or it may be gone; otherwise it runs on, or
+        // ends when it fires once.
+        instance* after = model_.find(name);
+        if (after == nullptr || after->phase != instance_phase::live) continue;
+        auto running = after->timers.find(nextId);
+        if (running == after->timers.end() || running->second.due != before.due) continue;
+        if (before.repeat) {
+            running->second.due += before.interval;
+        } else {
+            after->timers.erase(running);
+        }
+    }
+    model_.setClock(until);
+    return fired;
+}
+
+bool simulator::advanceToNext() {
+    long long due = -1;
+    for (const instance* each : model_.inOrder()) {
+        if (each->phase != instance_phase::live) continue;
+        for (const auto& entry : each->timers) {
+            if (entry.second.interval > 0 && (due < 0 || entry.second.due < due)) due = entry.second.due;
+        }
+    }
+    if (due < 0) return false;
+    advance(due > model_.clock() ? due - model_.clock() : 0);
+    return true;
+}
+
+void simulator::tick(long long realMilliseconds) {
+    if (!clockRunning_ || realMilliseconds <= 0) return;
+    tickRest_ += static_cast<double>(realMilliseconds) * clockSpeed_;
+    const long long whole = static_cast<long long>(tickRest_);
+    tickRest_ -= static_cast<double>(whole);
+    if (whole > 0) advance(whole);
 }
 
 bool simulator::number(const std::string& name, int value) {

@@ -48,6 +48,23 @@ public:
     bool control(const std::string& name, const std::optional<std::string>& controlId,
                  const std::optional<std::string>& commandText);
     bool timer(const std::string& name, int id);
+    // Host timers on the host's clock (host_model::clock): started for an instance to fire every
+    // `interval` milliseconds (or once), stopped by the host or by the component's "ET".
+    bool startTimer(const std::string& name, int id, long long interval, bool repeat);
+    bool stopTimer(const std::string& name, int id);
+    // Moves the clock on by `milliseconds`, firing every timer that falls due, in the order they
+    // fall due (at one time: in the instances' order, then by id). Returns how many fired.
+    int advance(long long milliseconds);
+    // Moves the clock to the next timer that falls due and fires the timers due then; false
+    // when no timer runs on the clock.
+    bool advanceToNext();
+    // The clock as serve runs it: in real time (at `speed` times its pace) unless paused;
+    // tick() hands it the real time that passed.
+    void runClock(bool running) noexcept { clockRunning_ = running; }
+    void setClockSpeed(double speed) noexcept { clockSpeed_ = speed; }
+    bool clockRunning() const noexcept { return clockRunning_; }
+    double clockSpeed() const noexcept { return clockSpeed_; }
+    void tick(long long realMilliseconds);
     bool number(const std::string& name, int value);
     bool data(const std::string& name, const std::optional<std::string>& text);
     // A kind-1 record straight to one instance, registered or not.
@@ -99,6 +116,9 @@ private:
     verb_handlers verbs_;
     int protocolErrors_ = 0;
     std::set<std::string> rebuilding_;  // instances whose "IW" lines are not carried out
+    bool clockRunning_ = false;
+    double clockSpeed_ = 1;
+    double tickRest_ = 0;  // real time not yet turned into whole milliseconds of the clock
     const std::thread::id hostThread_ = std::this_thread::get_id();
     struct foreign_line {
         std::string instance;

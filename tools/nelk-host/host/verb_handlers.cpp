@@ -64,6 +64,12 @@ void* verb_handlers::showPanel(instance& source, const nelk_test_kit::command_li
         if (source.panel.controls().empty()) return nullptr;
     }
     output_.note(source.name, "panel 1 shows " + path + " (" + std::to_string(source.panel.controls().size()) + " controls)");
+    // The panel's timers start as the host shows it.
+    for (const panel_timer& timer : source.panel.timers) {
+        source.timers[timer.id] = host_timer{timer.interval, timer.repeat, model_.clock() + timer.interval};
+        output_.note(source.name, "timer " + std::to_string(timer.id) + (timer.repeat ? " fires every " : " fires once, in ") +
+                                      std::to_string(timer.interval) + " ms of the host's clock (the panel's)");
+    }
     return word(1);
 }
 
@@ -172,7 +178,7 @@ void verb_handlers::writeSlot(int driver, int slot, const std::string& text) {
 }
 
 void verb_handlers::stopTimer(instance& source, int id) {
-    if (source.runningTimers.erase(id) == 0) output_.note(source.name, "timer " + std::to_string(id) + " was not running");
+    if (source.timers.erase(id) == 0) output_.note(source.name, "timer " + std::to_string(id) + " was not running");
 }
 
 }  // namespace nelk_host_tool

@@ -92,7 +92,7 @@ bool live_session::save(const std::string& where, const std::string& path, bool 
         return false;
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << scenario();
+    file << record_.scenario(host_, path);
     if (!file) {
         output_.error(where, "cannot write " + nelk_test_kit::escaped(path));
         return false;

@@ -1,5 +1,7 @@
 #include "session_record.h"
 
+#include <filesystem>
+
 #include "host_rules.h"
 
 namespace nelk_host_tool {
@@ -62,11 +64,18 @@ void session_record::statementEnded(const std::string& line, const std::vector<t
     // sent instead.
     if (form == nullptr || form->role == statement_role::session || form->role == statement_role::expects) return;
     // A failed look, or a statement that could not run, is kept as a comment.
-    step done{line, result == statement_result::ok, sent_};
+    step done;
+    done.text = line;
+    done.holds = result == statement_result::ok;
+    done.sent = sent_;
     // Library paths as the statement resolved them, so that the file runs from any folder.
     const int library = form->libraryWord;
-    if (library > 0 && static_cast<int>(words.size()) > library && words[library].text != "default")
-        done.text = written(words, -1, library, resolvedLibraryPath(directory, words[library].text));
+    if (library > 0 && static_cast<int>(words.size()) > library && words[library].text != "default") {
+        done.words = words;
+        done.libraryWord = library;
+        done.library = resolvedLibraryPath(directory, words[library].text);
+        done.text = written(words, -1, library, done.library);
+    }
     if (form->answers && words.size() >= 3 && !answers_.empty()) {
         done.text = written(words, 3) + " -> " + answerWord(answers_.front().second);
         done.holds = true;  // the command ran; its answer is now the one it gave
@@ -84,17 +93,37 @@ std::vector<std::string> session_record::statements() const {
     return all;
 }
 
-std::string session_record::scenario(const simulator& host) const {
+std::string session_record::scenario(const simulator& host, const std::string& savedAt) const {
+    // A library as the saved file names it: relative to the file's folder, when there is a file.
+    const auto libraryAsSaved = [&](const std::string& library) {
+        if (savedAt.empty()) return library;
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::absolute(savedAt, error).parent_path();
+        const std::filesystem::path relative = std::filesystem::path(library).lexically_relative(folder);
+        return error || relative.empty() ? library : relative.generic_string();
+    };
+    // A line an instance sent, with its load text (a folder) written as ${load-text}.
+    const auto lineAsSaved = [&](const std::string& name, std::string line) {
+        const instance* sender = host.model().find(name);
+        const std::string loadText = sender != nullptr ? sender->loadText.value_or("") : "";
+        if (loadText.find_first_of("/\\") == std::string::npos) return line;
+        for (std::size_t at = 0; (at = line.find(loadText, at)) != std::string::npos; at += 12)
+            line.replace(at, loadText.size(), "${load-text}");
+        return line;
+    };
     std::string text = "# Saved by nelk-host: the statements of a session, what each instance sent, and the\n"
-                       "# panels at the end. `nelk-host run` on this file replays the session.\n";
-    if (!defaultLibrary_.empty()) text += "library " + statementWord(defaultLibrary_) + "\n";
+                       "# panels at the end. `nelk-host run` on this file replays the session; library paths are\n"
+                       "# relative to this file's folder, and ${load-text} stands for an instance's load text.\n";
+    if (!defaultLibrary_.empty()) text += "library " + statementWord(libraryAsSaved(defaultLibrary_)) + "\n";
     text += std::string("delivery ") + (mode_ == delivery_mode::immediate ? "immediate" : "queued") + "\n";
     for (const step& each : steps_) {
-        text += (each.holds ? "" : "# did not hold: ") + each.text + "\n";
+        const std::string statement =
+            each.libraryWord > 0 ? written(each.words, -1, each.libraryWord, libraryAsSaved(each.library)) : each.text;
+        text += (each.holds ? "" : "# did not hold: ") + statement + "\n";
         if (!each.holds) continue;
         for (const auto& sent : each.sent) {
             text += "expect " + statementWord(sent.first);
-            for (const std::string& line : sent.second) text += " " + statementWord(line);
+            for (const std::string& line : sent.second) text += " " + statementWord(lineAsSaved(sent.first, line));
             text += "\n";
         }
     }

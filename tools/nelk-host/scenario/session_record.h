@@ -27,8 +27,11 @@ public:
     // Every transcript event of the session (see transcript::listen).
     void observe(const nlohmann::ordered_json& event);
 
-    // The session as a scenario file's text, with `check` lines of `host`'s live panels now.
-    std::string scenario(const simulator& host) const;
+    // The session as a scenario file's text, with `check` lines of `host`'s live panels now. So
+    // that it travels: library paths are written relative to the folder of `savedAt` (the file
+    // it goes into; empty: absolute), and each instance's load text in the lines it sent as
+    // ${load-text}.
+    std::string scenario(const simulator& host, const std::string& savedAt = "") const;
     // The statements that ran and changed something, as typed, in order (for reload).
     std::vector<std::string> statements() const;
 
@@ -37,6 +40,11 @@ private:
         std::string text;                     // the statement to write
         bool holds;                           // false: written as a comment
         std::vector<std::pair<std::string, std::vector<std::string>>> sent;  // instance -> lines, in order
+        // A statement that names a library: its words, the library's place among them, and
+        // the library made absolute; written out when the scenario is.
+        std::vector<token> words;
+        int libraryWord = 0;
+        std::string library;
     };
     std::string defaultLibrary_;
     delivery_mode mode_;

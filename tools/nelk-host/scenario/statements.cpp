@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <regex>
 #include <cstdlib>
 
 #include "process/executable_path.h"
@@ -95,10 +96,59 @@ statement_result notify(statement_context& context, const std::vector<token>& wo
     return delivered(context, context.host.notify(words[1].text, driver, index, textOrNull(words[4])), words[1].text);
 }
 
+// A duration of the host's clock: a number and its unit, "250ms", "2s", "1.5s", "3min"; false for
+// anything else, or beyond a day.
+bool readDuration(const token& word, long long& milliseconds) {
+    if (word.quoted) return false;
+    char* end = nullptr;
+    const double amount = std::strtod(word.text.c_str(), &end);
+    if (end == word.text.c_str() || !(amount >= 0)) return false;
+    const std::string unit(end);
+    const double scale = unit == "ms" ? 1 : unit == "s" ? 1000 : unit == "min" ? 60000 : -1;
+    if (scale < 0 || amount * scale > 86400000.0) return false;
+    milliseconds = static_cast<long long>(amount * scale + 0.5);
+    return true;
+}
+
 statement_result timer(statement_context& context, const std::vector<token>& words) {
     int id = 0;
     if (!readInt(words[2], id)) return statement_result::malformed;
-    return delivered(context, context.host.timer(words[1].text, id), words[1].text);
+    const std::string& name = words[1].text;
+    if (words.size() == 3) return delivered(context, context.host.timer(name, id), name);
+    const std::string& how = words[3].text;
+    if (how == "stop" && words.size() == 4) return delivered(context, context.host.stopTimer(name, id), name);
+    long long interval = 0;
+    if ((how != "every" && how != "after") || words.size() != 5 || !readDuration(words[4], interval) || interval == 0)
+        return statement_result::malformed;
+    return delivered(context, context.host.startTimer(name, id, interval, how == "every"), name);
+}
+
+statement_result advance(statement_context& context, const std::vector<token>& words) {
+    if (!words[1].quoted && words[1].text == "next") {
+        if (!context.host.advanceToNext()) context.output.note("host", "no timer runs on the clock");
+        return statement_result::ok;
+    }
+    long long milliseconds = 0;
+    if (!readDuration(words[1], milliseconds)) return statement_result::malformed;
+    context.host.advance(milliseconds);
+    return statement_result::ok;
+}
+
+statement_result clock(statement_context& context, const std::vector<token>& words) {
+    const std::string& how = words[1].text;
+    if (how == "run" && words.size() == 2) {
+        context.host.runClock(true);
+    } else if (how == "pause" && words.size() == 2) {
+        context.host.runClock(false);
+    } else if (how == "speed" && words.size() == 3) {
+        char* end = nullptr;
+        const double speed = std::strtod(words[2].text.c_str(), &end);
+        if (*end != '\0' || !(speed > 0 && speed <= 1000)) return statement_result::malformed;
+        context.host.setClockSpeed(speed);
+    } else {
+        return statement_result::malformed;
+    }
+    return statement_result::ok;
 }
 
 statement_result number(statement_context& context, const std::vector<token>& words) {
@@ -146,6 +196,37 @@ statement_result show(statement_context& context, const std::vector<token>& word
     return statement_result::ok;
 }
 
+// One line an `expect` waits for: the text, and how a sent line must match it.
+struct expected_line {
+    std::string text;
+    enum class match { exact, prefix, pattern } how;
+};
+
+// "${load-text}" in an expected line stands for the instance's load text, so that an expectation
+// does not depend on where the library's folder is.
+std::string withLoadText(std::string text, const instance& target) {
+    const std::string placeholder = "${load-text}";
+    const std::string loadText = target.loadText.value_or("");
+    for (std::size_t at; (at = text.find(placeholder)) != std::string::npos;) text.replace(at, placeholder.size(), loadText);
+    return text;
+}
+
+bool lineMatches(const std::string& sent, const expected_line& wanted, const instance& target, std::string& problem) {
+    const std::string text = withLoadText(wanted.text, target);
+    switch (wanted.how) {
+    case expected_line::match::exact: return sent == text;
+    case expected_line::match::prefix: return sent.compare(0, text.size(), text) == 0;
+    case expected_line::match::pattern:
+        try {
+            return std::regex_match(sent, std::regex(text, std::regex::ECMAScript));
+        } catch (const std::regex_error& error) {
+            problem = "the pattern \"" + escaped(text) + "\" is not a regular expression: " + error.what();
+            return false;
+        }
+    }
+    return false;
+}
+
 statement_result expect(statement_context& context, const std::vector<token>& words) {
     instance* target = context.host.find(words[1].text);
     if (target == nullptr) return fail(context, "no instance \"" + escaped(words[1].text) + "\"");
@@ -158,16 +239,51 @@ statement_result expect(statement_context& context, const std::vector<token>& wo
         return fail(context, "expected " + name + " to send nothing, but it sent \"" + escaped(next) + "\"" +
                                  (pending > 1 ? " and " + std::to_string(pending - 1) + " more" : ""));
     }
+    // The lines, each possibly after "prefix" (it begins so) or "matching" (a regular
+    // expression the whole line matches).
+    std::vector<expected_line> lines;
     for (std::size_t i = 2; i < words.size(); ++i) {
-        const std::string& wanted = words[i].text;
-        if (target->checked >= target->lines.size())
-            return fail(context, "expected " + name + " to send \"" + escaped(wanted) + "\", but it sent nothing more");
-        const std::string& sent = target->lines[target->checked++];
-        if (sent != wanted) {
-            return fail(context, "expected " + name + " to send \"" + escaped(wanted) + "\", but it sent \"" +
-                                     escaped(sent) + "\"");
+        expected_line::match how = expected_line::match::exact;
+        if (!words[i].quoted && (words[i].text == "prefix" || words[i].text == "matching")) {
+            how = words[i].text == "prefix" ? expected_line::match::prefix : expected_line::match::pattern;
+            if (++i == words.size()) return statement_result::malformed;
         }
+        lines.push_back({words[i].text, how});
     }
+    // Every line it waits for is compared and consumed, also after a mismatch, so that one wrong
+    // line fails one expectation and not the ones after it.
+    std::string failure;
+    int differing = 0;
+    for (const expected_line& wanted : lines) {
+        const char* kind = wanted.how == expected_line::match::exact ? "" : wanted.how == expected_line::match::prefix
+                                                                                ? "a line beginning "
+                                                                                : "a line matching ";
+        if (target->checked >= target->lines.size()) {
+            if (failure.empty()) failure = "expected " + name + " to send " + kind + "\"" + escaped(wanted.text) + "\", but it sent nothing more";
+            ++differing;
+            continue;
+        }
+        const std::string& sent = target->lines[target->checked++];
+        std::string problem;
+        if (lineMatches(sent, wanted, *target, problem)) continue;
+        if (!problem.empty()) return fail(context, problem);
+        if (failure.empty())
+            failure = "expected " + name + " to send " + kind + "\"" + escaped(wanted.text) + "\", but it sent \"" + escaped(sent) + "\"";
+        ++differing;
+    }
+    if (failure.empty()) return statement_result::ok;
+    return fail(context, failure + (differing > 1 ? " (and " + std::to_string(differing - 1) + " more of its lines differ)" : ""));
+}
+
+statement_result discard(statement_context& context, const std::vector<token>& words) {
+    const bool all = !words[1].quoted && words[1].text == "all";
+    bool found = false;
+    for (instance* each : context.host.model().inOrder()) {
+        if (!all && each->name != words[1].text) continue;
+        each->checked = each->lines.size();
+        found = true;
+    }
+    if (!found && !all) return fail(context, "no instance \"" + escaped(words[1].text) + "\"");
     return statement_result::ok;
 }
 
@@ -244,15 +360,23 @@ const std::vector<statement_form>& statementForms() {
         {"slot", "slot DRIVER SLOT TEXT", "change a slot from the host side", role::changes, 3, 3, 0, false, slot},
         {"notify", "notify NAME DRIVER SLOT TEXT|null", "send a slot value (kind 1) to one instance", role::delivers, 4, 4,
          0, false, notify},
-        {"timer", "timer NAME ID", "fire a timer (kind 4)", role::delivers, 2, 2, 0, false, timer},
+        {"timer", "timer NAME ID [every|after DURATION | stop]",
+         "fire a timer now (kind 4); or start one on the host's clock, or stop it", role::delivers, 2, 4, 0, false, timer},
+        {"advance", "advance DURATION|next", "move the host's clock on (250ms, 2s, 1min), firing the timers due", role::changes,
+         1, 1, 0, false, advance},
+        {"clock", "clock run|pause|speed FACTOR", "serve's clock in real time: run it, pause it, or run it faster",
+         role::configures, 1, 2, 0, false, clock},
         {"number", "number NAME VALUE", "send a number (kind 7)", role::delivers, 2, 2, 0, false, number},
         {"data", "data NAME [TEXT|null]", "send a data pointer (kind 6)", role::delivers, 1, 2, 0, false, data},
         {"raw", "raw NAME KIND [NUMBER|null]", "callback with any kind and a null (or a number's) data word",
          role::delivers, 2, 3, 0, false, raw},
         {"delete", "delete NAME", "delete the instance", role::removes, 1, 1, 0, false, remove},
         {"show", "show NAME", "list the panel's controls", role::looks, 1, 1, 0, false, show},
-        {"expect", "expect NAME LINE...|nothing", "the next lines NAME sent are exactly these (or none)", role::expects,
-         2, -1, 0, false, expect},
+        {"expect", "expect NAME [prefix|matching] LINE...|nothing",
+         "the next lines NAME sent are these (or none); ${load-text} stands for its load text", role::expects, 2, -1, 0,
+         false, expect},
+        {"discard", "discard NAME|all", "forget the lines NAME sent that no expect has looked at", role::expects, 1, 1, 0,
+         false, discard},
         {"check", "check NAME CONTROL PROPERTY VALUE", "the control's property holds VALUE", role::looks, 4, 4, 0, false,
          check},
         {"delivery", "delivery queued|immediate", "when slot events reach the components", role::configures, 1, 1, 0,

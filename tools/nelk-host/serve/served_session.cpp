@@ -166,16 +166,19 @@ std::string served_session::scenario() {
     return answer.how == worker_link::outcome::done ? answer.result.value("scenario", "") : std::string();
 }
 
-void served_session::watch() {
+void served_session::watch() { idleRequest({{"op", "watch"}}, "watch"); }
+
+void served_session::tick(long long milliseconds) { idleRequest({{"op", "tick"}, {"ms", milliseconds}}, "the clock"); }
+
+void served_session::idleRequest(const nlohmann::ordered_json& message, const std::string& origin) {
     statement_ = nullptr;
     delivery_ = nullptr;
-    const worker_link::exchange answer =
-        worker_.ask({{"op", "watch"}}, timeoutSeconds_, [&](const nlohmann::ordered_json& event) {
-            if (event.value("event", "") == "deliver") delivery_ = event;
-            output_.relay(event);
-        });
+    const worker_link::exchange answer = worker_.ask(message, timeoutSeconds_, [&](const nlohmann::ordered_json& event) {
+        if (event.value("event", "") == "deliver") delivery_ = event;
+        output_.relay(event);
+    });
     if (answer.how != worker_link::outcome::done && answer.how != worker_link::outcome::stopped)
-        failed(answer, request{"watch", "watch", ""});
+        failed(answer, request{"idle", origin, ""});
 }
 
 void served_session::finish() {

@@ -36,6 +36,8 @@ public:
     std::string scenario();
     // Reloads the libraries whose files changed (--watch).
     void watch();
+    // `milliseconds` of real time passed: the host's clock follows, unless paused.
+    void tick(long long milliseconds);
     // The user's choice after a failure, which the session already came back from by replaying:
     // the session again from its requests up to before the fatal statement (`replay`), or from
     // nothing. Either way the failure is no longer shown.
@@ -70,6 +72,8 @@ private:
     bool judged(const worker_link::exchange& answer, const request& asked);
     void failed(const worker_link::exchange& answer, const request& asked);
     bool replayLog();
+    // A request of the server's own (the watch, the clock), whose failure is reported as any.
+    void idleRequest(const nlohmann::ordered_json& message, const std::string& origin);
     // A new worker with the session replayed (`replay`) or empty; the failure stays shown.
     bool rebuild(bool replay);
 

@@ -307,9 +307,13 @@ int runServe(const serve_options& options) {
     std::printf("serving http://%s:%d/%s\n", urlHost(options.bind).c_str(), port,
                 token.empty() ? "" : ("?token=" + token).c_str());
     std::fflush(stdout);
+    auto lastTick = std::chrono::steady_clock::now();
     host.serve(
         [&] {
             if (options.watch) session.watch();
+            const auto now = std::chrono::steady_clock::now();
+            session.tick(std::chrono::duration_cast<std::chrono::milliseconds>(now - lastTick).count());
+            lastTick = now;
 #if defined(__GLIBC__)
             malloc_trim(0);  // what a large request took goes back to the system once it is answered
 #endif

@@ -28,6 +28,20 @@ nlohmann::ordered_json controlJson(const panel_control& control) {
     return entry;
 }
 
+nlohmann::ordered_json timersJson(const instance& target) {
+    nlohmann::ordered_json timers = nlohmann::ordered_json::array();
+    for (const auto& entry : target.timers) {
+        nlohmann::ordered_json timer{{"id", entry.first}};
+        if (entry.second.interval > 0) {
+            timer["interval"] = entry.second.interval;
+            timer["repeat"] = entry.second.repeat;
+            timer["due"] = entry.second.due;
+        }
+        timers.push_back(timer);
+    }
+    return timers;
+}
+
 }  // namespace
 
 nlohmann::ordered_json stateJson(const simulator& host) {
@@ -47,7 +61,7 @@ nlohmann::ordered_json stateJson(const simulator& host) {
                                         {"width", each->panel.width}, {"height", each->panel.height}}},
                              {"controls", controls},
                              {"registrations", registrations},
-                             {"timers", each->runningTimers},
+                             {"timers", timersJson(*each)},
                              {"linesSent", each->lines.size()}});
     }
     nlohmann::ordered_json slots = nlohmann::ordered_json::array();
@@ -55,7 +69,8 @@ nlohmann::ordered_json stateJson(const simulator& host) {
     return {{"instances", instances},
             {"slots", slots},
             {"protocolErrors", host.protocolErrors()},
-            {"delivery", host.mode() == delivery_mode::immediate ? "immediate" : "queued"}};
+            {"delivery", host.mode() == delivery_mode::immediate ? "immediate" : "queued"},
+            {"clock", {{"ms", host.model().clock()}, {"running", host.clockRunning()}, {"speed", host.clockSpeed()}}}};
 }
 
 }  // namespace nelk_host_tool

@@ -42,6 +42,7 @@ int runServeWorker(const serve_worker_options& options) {
     transcript output(nullptr, transcript_style::quiet, false);
     output.listen([](const nlohmann::ordered_json& event) { reply({{"event", event}}); });
     live_session session(output, options.library, options.mode);
+    session.host().runClock(options.clockRunning);
     session.refuseSaving("save writes a file where nelk-host runs; the page's \"Save as scenario\" (GET /api/scenario) "
                          "gives the same scenario");
     for (std::string line; std::getline(std::cin, line);) {
@@ -58,6 +59,9 @@ int runServeWorker(const serve_worker_options& options) {
             reply({{"done", true}, {"scenario", session.scenario()}});
         } else if (op == "watch") {
             session.reloadChanged("watch");
+            reply({{"done", true}, {"ok", true}});
+        } else if (op == "tick") {
+            session.host().tick(request.value("ms", 0LL));
             reply({{"done", true}, {"ok", true}});
         } else if (op == "quit") {
             break;

@@ -8,6 +8,7 @@
 //   {"op":"state"}                    the panels (state_json.h)    -> {"done":true,"state":{...}}
 //   {"op":"scenario"}                 the session as a scenario   -> {"done":true,"scenario":"..."}
 //   {"op":"watch"}                    reload changed libraries     -> events, {"done":true,"ok":true}
+//   {"op":"tick","ms":N}              N ms of real time passed     -> events, {"done":true,"ok":true}
 //   {"op":"quit"}                     delete the instances, end    -> events, {"done":true,"ok":true}
 // What ends the process is said first, as {"ended":"the component ..."}. One thread.
 #pragma once
@@ -21,6 +22,7 @@ namespace nelk_host_tool {
 struct serve_worker_options {
     std::string library;  // what "load" uses when it names none
     delivery_mode mode = delivery_mode::queued;
+    bool clockRunning = true;  // the host's clock follows real time (statement: clock pause)
 };
 
 // Serves requests until "quit" or the end of its input; returns the exit status (0).

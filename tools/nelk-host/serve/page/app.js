@@ -195,8 +195,10 @@ function draw(state) {
     card.querySelector('.instance-name').textContent = instance.name;
     card.querySelector('.instance-library').textContent = instance.library.split(/[\\/]/).pop();
     card.querySelector('.instance-library').title = instance.library;
-    card.querySelector('.instance-phase').textContent = instance.phase +
-      (instance.timers.length ? ` · timers ${instance.timers.join(', ')}` : '');
+    card.querySelector('.instance-phase').textContent = instance.phase + (instance.timers.length
+      ? ' · timers ' + instance.timers.map((timer) => timer.interval
+        ? `${timer.id} every ${timer.interval} ms` + (timer.repeat ? '' : ' (once)') : String(timer.id)).join(', ')
+      : '');
     card.querySelector('.panel-title').textContent = instance.panel.title || instance.panel.file || 'no panel';
     drawPanel(card.querySelector('.panel'), instance);
     const slotForm = card.querySelector('.slot-form');
@@ -211,6 +213,14 @@ function draw(state) {
     const row = element('tr');
     row.append(element('td', '', slot.driver), element('td', '', slot.slot), element('td', '', slot.text));
     slotsView.append(row);
+  }
+  if (state.clock) {
+    document.getElementById('clock-time').textContent = (state.clock.ms / 1000).toFixed(3) + ' s';
+    const toggle = document.getElementById('clock-toggle');
+    toggle.textContent = state.clock.running ? 'Pause' : 'Run';
+    toggle.dataset.running = state.clock.running ? 'yes' : 'no';
+    const speed = document.getElementById('clock-speed');
+    if (document.activeElement !== speed) speed.value = String(state.clock.speed);
   }
   errorsView.textContent = `${state.protocolErrors} protocol error${state.protocolErrors === 1 ? '' : 's'}`;
   errorsView.classList.toggle('some', state.protocolErrors > 0);
@@ -284,6 +294,15 @@ document.getElementById('save').addEventListener('click', () => {
   document.body.append(link);
   link.click();
   link.remove();
+});
+
+// The host's clock: its timers fire as it runs; paused, a step moves it to the next timer.
+document.getElementById('clock-toggle').addEventListener('click', (event) => {
+  run(event.target.dataset.running === 'no' ? 'clock run' : 'clock pause').then(refreshSoon).catch(report);
+});
+document.getElementById('clock-step').addEventListener('click', () => run('advance next').then(refreshSoon).catch(report));
+document.getElementById('clock-speed').addEventListener('change', (event) => {
+  run(`clock speed ${Number(event.target.value)}`).then(refreshSoon).catch(report);
 });
 
 document.getElementById('recover-replay').addEventListener('click', () => recover('replay').catch(report));
