@@ -2,6 +2,7 @@
 #   COMMAND   the command, a list (EMULATOR goes in front when set)
 #   STATUS    the exit status it must end with
 #   PATTERN   what its output (standard output and error together) must hold
+#   ABSENT    optional: what it must not hold
 #   XML       optional: a report it wrote, which must pass xmllint --noout and hold every
 #             pattern of XML_PATTERNS (a list)
 execute_process(COMMAND ${EMULATOR} ${COMMAND} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -10,6 +11,9 @@ if(NOT status EQUAL STATUS)
 endif()
 if(NOT output MATCHES "${PATTERN}")
     message(FATAL_ERROR "the output does not match \"${PATTERN}\":\n${output}")
+endif()
+if(ABSENT AND output MATCHES "${ABSENT}")
+    message(FATAL_ERROR "the output holds \"${ABSENT}\", which it must not:\n${output}")
 endif()
 if(XML)
     find_program(xmllint xmllint REQUIRED)

@@ -39,7 +39,8 @@ struct subcommand {
 };
 
 void addHostOptions(CLI::App& command, host_options& options);
-// --junit, --coverage and --coverage-min, with the case of a JUnit report named (`what`).
+// --junit, --protocol-coverage, --protocol-coverage-min and --not-applicable, with the case of a
+// JUnit report named (`what`).
 void addReportOptions(CLI::App& command, report_options& reports, const char* what);
 // "Statements of a scenario (docs/nelk-host.md):" and their usage lines.
 std::string statementFooter();

@@ -73,6 +73,11 @@ int runValidation(validate_options& options, const host_options& host, const cha
         return 2;
     }
     checks.json = checks.json || host.json;  // "nelk-host --json validate ..." too
+    checks.quiet = host.quiet;
+    if (checks.json && checks.quiet) {
+        std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
+        return 2;
+    }
     if (!options.runCheck.empty()) nelk_validator::runCheckChild(checks, options.runCheck, options.reportFile);
     if (options.list) {
         std::printf("%s", nelk_validator::checkList().c_str());
@@ -94,6 +99,7 @@ int runValidation(validate_options& options, const host_options& host, const cha
     checks.program = program;
     checks.executable = executablePath();
     checks.coverage = options.reports.coverage;
+    checks.notApplicable = options.reports.notApplicable;
     std::vector<nelk_validator::check_result> results;
     int status = nelk_validator::runValidator(checks, &results);
     if (!writeJunitReport(options.reports, validationSuites(results)) && status == 0) status = 1;
@@ -111,6 +117,7 @@ subcommand addValidateCommand(CLI::App& app, host_options& host, const char* pro
     validate->add_option("libraries", checks.libraries, "component libraries")->check(CLI::ExistingFile);
     validate->add_flag("--list", options->list, "list the checks and what each guarantees");
     validate->add_flag("--json", checks.json, "the report as one JSON document");
+    validate->add_flag("--quiet", host.quiet, "only the checks that did not pass, and the summary");
     // One value an occurrence, so that a library after the list is not taken for a check id.
     validate->add_option("--only", checks.only, "run only these check ids (a list with commas, or the option again)")
         ->delimiter(',')

@@ -14,12 +14,13 @@ namespace nelk_host_tool {
 
 struct report_options {
     std::string junitFile;  // where to write the JUnit report; empty: none
-    bool coverage = false;  // print the coverage table
-    int coverageMin = -1;   // fail when fewer items were covered; -1: no floor
+    bool coverage = false;  // print the protocol coverage table
+    int coverageMin = -1;   // fail when fewer applicable items were covered; -1: no floor
+    std::vector<std::string> notApplicable;  // ids of protocol items the component never reaches by design
 };
 
-// False with `problem` set when this build cannot write what `options` asks for, so that a run
-// is refused before it starts rather than after.
+// False with `problem` set when this build cannot write what `options` asks for, or an item
+// marked not applicable has no such id, so that a run is refused before it starts.
 bool reportsAvailable(const report_options& options, std::string& problem);
 
 // Makes `result` the JUnit case of one scenario file: it collects the transcript's errors (the

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -161,9 +162,10 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
     nlohmann::ordered_json report;
     report["seed"] = options.seed;
     report["libraries"] = nlohmann::ordered_json::array();
-    if (!options.json) std::printf("seed %llu\n", static_cast<unsigned long long>(options.seed));
+    if (!options.json && !options.quiet) std::printf("seed %llu\n", static_cast<unsigned long long>(options.seed));
     for (const std::string& library : options.libraries) {
-        if (!options.json) std::printf("%s\n", library.c_str());
+        if (!options.json && !options.quiet) std::printf("%s\n", library.c_str());
+        bool named = !options.quiet;  // quiet: the library is named before its first line
         std::fflush(stdout);
         nlohmann::ordered_json checks = nlohmann::ordered_json::array();
         for (const check& each : allChecks()) {
@@ -207,7 +209,10 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
                                     isFailure(outcome.status) ? reproduce(options, library, each.id) : std::string(),
                                     outcome.stack, outcome.output, took.count()});
             }
-            if (options.json) continue;
+            if (options.json || (options.quiet && (outcome.status == check_status::pass || outcome.status == check_status::skip)))
+                continue;
+            if (!named) std::printf("%s\n", library.c_str());
+            named = true;
             std::printf("  %-8s %-20s %s\n", statusName(outcome.status), each.id, outcome.reason.c_str());
             if (isFailure(outcome.status)) {
                 std::printf("           reproduce: %s\n", reproduce(options, library, each.id).c_str());
@@ -221,12 +226,17 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
     }
     report["summary"] = counts.object();
     const nelk_host_tool::coverage_counts& covered = nelk_host_tool::processCoverage();
-    if (options.coverage) report["coverage"] = nelk_host_tool::coverageJson(covered);
+    std::set<nelk_host_tool::coverage_item> notApplicable;
+    for (const std::string& id : options.notApplicable) {
+        nelk_host_tool::coverage_item item{};
+        if (nelk_host_tool::coverageItemNamed(id, item)) notApplicable.insert(item);
+    }
+    if (options.coverage) report["coverage"] = nelk_host_tool::coverageJson(covered, notApplicable);
     if (options.json) {
         std::printf("%s\n", nelk_host_tool::jsonText(report, 2).c_str());
     } else {
         std::printf("%s\n", counts.line().c_str());
-        if (options.coverage) std::printf("%s", nelk_host_tool::coverageTable(covered).c_str());
+        if (options.coverage) std::printf("%s", nelk_host_tool::coverageTable(covered, notApplicable).c_str());
     }
     return counts.failed() == 0 ? 0 : 1;
 }

@@ -21,7 +21,9 @@ struct validator_options {
     bool inProcess = false;  // no child processes: for a debugger
     bool memcheck = false;   // every check's process under valgrind memcheck
     bool json = false;
-    bool coverage = false;   // report what the checks exercised of the protocol (--coverage)
+    bool quiet = false;      // only what did not pass, and the summary
+    bool coverage = false;   // report what the checks exercised of the protocol (--protocol-coverage)
+    std::vector<std::string> notApplicable;  // protocol items marked not applicable, by id
     std::string program = "nelk-host";  // how to name this program in reproduce commands
     std::string executable;             // this program's file, to run it again under valgrind
 };
