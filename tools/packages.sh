@@ -19,7 +19,7 @@ nelk_require_packages() {
         apt-get update -qq >&2 || return 1
         export NELK_APT_UPDATED=1
     fi
-    apt-get install -y -qq "${missing[@]}" >&2
+    apt-get install -y -q "${missing[@]}" >&2  # a line a package: a long install is never silent
 }
 
 # What building and testing the project needs.

@@ -2,6 +2,7 @@
 // editing and a history kept between sessions.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -26,10 +27,13 @@ struct repl_options {
     std::string historyFile;   // where typed lines are kept; empty: none
 };
 
-// $NELK_HOST_HISTORY, else ~/.nelk-host_history, else none.
+// $NELK_HOST_HISTORY, else $XDG_STATE_HOME/nelk-host/history, else
+// ~/.local/state/nelk-host/history, else none.
 std::string defaultHistoryFile() {
     if (const char* chosen = std::getenv("NELK_HOST_HISTORY")) return chosen;
-    if (const char* home = std::getenv("HOME")) return std::string(home) + "/.nelk-host_history";
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') return std::string(state) + "/nelk-host/history";
+    if (const char* home = std::getenv("HOME")) return std::string(home) + "/.local/state/nelk-host/history";
     return "";
 }
 
@@ -82,7 +86,11 @@ int runRepl(live_session& session, const repl_options& options) {
         session.enter(where, *line);
     }
 #if defined(NELK_HAVE_EDITLINE)
-    if (keepHistory) write_history(options.historyFile.c_str());
+    if (keepHistory) {
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(options.historyFile).parent_path(), error);
+        write_history(options.historyFile.c_str());
+    }
 #endif
     session.host().removeAll();
     return session.host().protocolErrors() == 0 ? 0 : 1;
@@ -108,7 +116,8 @@ subcommand addReplCommand(CLI::App& app, host_options& host) {
     repl->add_option("library", options->library, "the component library that loads use by default");
     repl->add_flag("--watch", options->watch, "reload a library whose file changed, before the next statement");
     repl->add_option("--history", options->historyFile,
-                     "where typed lines are kept (default $NELK_HOST_HISTORY or ~/.nelk-host_history)");
+                     "where typed lines are kept (default $NELK_HOST_HISTORY, or history in $XDG_STATE_HOME/nelk-host "
+                     "or ~/.local/state/nelk-host)");
     repl->footer(statementFooter() + "Session commands:\n" + sessionCommandHelp());
     return {repl, [&host, options] { return runPrompt(host, *options); }};
 }

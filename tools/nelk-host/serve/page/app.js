@@ -60,6 +60,16 @@ async function recover(how) {
   refreshSoon();
 }
 
+// A text with a place to break after every "/", so that a long path wraps at its folders.
+function breakable(text) {
+  const made = document.createDocumentFragment();
+  String(text).split(/(?<=\/)/).forEach((piece, index) => {
+    if (index) made.append(document.createElement('wbr'));
+    made.append(piece);
+  });
+  return made;
+}
+
 function element(tag, className, text) {
   const made = document.createElement(tag);
   if (className) made.className = className;
@@ -102,7 +112,8 @@ function controlElement(instance, control) {
     });
     made.append(input);
   } else if (type === 'label') {
-    made = element('div', 'control label' + (shown ? '' : ' empty'), shown || control.id);
+    // An empty label shows its id as a placeholder, marked as such, never as if it were its text.
+    made = element('div', 'control label' + (shown ? '' : ' empty'), shown || `${control.id} (empty)`);
     const colour = colourOf(properties.colour);
     if (colour) made.style.color = colour;
   } else {
@@ -141,9 +152,10 @@ function drawPanel(view, instance) {
   view.style.height = (instance.panel.height || bottom || '') + (instance.panel.height || bottom ? 'px' : '');
   if (flow.childElementCount) {
     if (bottom) {
+      // The flowing controls go below the placed ones; a declared height stays as declared.
       flow.style.position = 'absolute';
       flow.style.top = bottom + 8 + 'px';
-      view.style.height = '';
+      if (!instance.panel.height) view.style.height = '';
     }
     view.append(flow);
   }
@@ -262,10 +274,15 @@ function show(event) {
   else if (event.event === 'answer') what = event.answer === null ? 'null' : JSON.stringify(event.answer);
   else if (event.event === 'show') what = event.title + '\n' + event.body;
   else what = event.text;
-  const text = element('span', 'what', what);
+  const text = element('span', 'what');
+  text.append(breakable(what));
   // An error names the statement that caused it: its own, or the one running when it came.
   const cause = statements.get(event.where) || runningStatement;
-  if (event.event === 'error' && cause) text.append(element('span', 'cause', 'from the statement: ' + cause));
+  if (event.event === 'error' && cause) {
+    const from = element('span', 'cause');
+    from.append(breakable('from the statement: ' + cause));
+    text.append(from);
+  }
   line.append(text);
   transcriptView.append(line);
   while (transcriptView.childElementCount > 3000) transcriptView.firstElementChild.remove();
