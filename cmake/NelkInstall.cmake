@@ -33,6 +33,8 @@ endif()
 # The guides, for those who work from the install.
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The examples, to read and to build from: share/doc/nelk_script_helper/examples.
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/examples/" DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 configure_package_config_file("${CMAKE_CURRENT_LIST_DIR}/nelk_script_helperConfig.cmake.in"
     "${PROJECT_BINARY_DIR}/nelk_script_helperConfig.cmake" INSTALL_DESTINATION ${NELK_PACKAGE_DIR})

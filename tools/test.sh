@@ -9,7 +9,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-dev g++-multilib qemu-user \
-    libbenchmark-dev mingw-w64 wine64 lld-14 llvm-14 python3 chromium chromium-driver python3-selenium || exit 1
+    libbenchmark-dev mingw-w64 wine64 lld-14 llvm-14 python3 gdb gcovr chromium chromium-driver python3-selenium || exit 1
 
 jobs=2
 fuzz_seconds=${NELK_FUZZ_SECONDS:-60}

@@ -15,14 +15,15 @@ commands="$work/commands.sh"
 awk '/^```sh$/ { inside = 1; next } /^```/ { inside = 0; next } inside { print }' "$guide" >"$commands"
 [ -s "$commands" ] || { echo "no commands in $guide"; exit 1; }
 
-# serve would run until Ctrl-C: it gets a free port and an interrupt after a while, and must
-# have said where it served and ended cleanly.
+# serve would run until Ctrl-C: it gets a free port and an interrupt after three seconds, and must
+# have said where it served (with its token) and ended cleanly; what it printed is passed on.
 nelk-host() {
     if [ "${1:-}" = serve ]; then
         shift
         local output status=0
         output=$(timeout --preserve-status -s INT 3 "$PREFIX/bin/nelk-host" serve --port 0 "$@" 2>&1) || status=$?
-        echo "$output" | grep -E "serving http://127\.0\.0\.1:[0-9]+/" || { echo "$output"; return 1; }
+        echo "$output"
+        echo "$output" | grep -qE "serving http://127\.0\.0\.1:[0-9]+/\?token=[0-9a-f]{32}" || return 1
         return $status
     fi
     command nelk-host "$@"

@@ -6,11 +6,11 @@
 #include "command_line.h"
 #include "guarded_host.h"
 #include "isolated_file.h"
-#if defined(_WIN32)
+#include "process/process_guard.h"
+
 #include <atomic>
 #include <mutex>
 #include <thread>
-#endif
 
 namespace nelk_host_tool {
 
@@ -21,13 +21,14 @@ struct run_options {
     bool strict = false;        // a statement during which the host warned fails
     double timeoutSeconds = 10;  // a statement that has not finished by then ends its file
     std::string timeout;         // as typed
+    bool inProcess = false;      // every file in this process (for a debugger; on Windows always)
     report_options reports;
 };
 
-#if defined(_WIN32)
-// Without fork, the files run in this process: a crash ends the run (the guard says where), and a
-// watchdog ends it when a statement hangs.
+// The files in this process (asked for, or Windows, which has no fork): a crash ends the run (the
+// guard says where), and a watchdog ends it when a statement hangs.
 file_outcome runFileHere(const host_options& host, const std::string& file, bool strict, double timeoutSeconds) {
+    processCoverage() = {};  // this file's, as a file's process counts its own
     const guarded_run guard(host);
     host_session session(host);
     session.runner.setStrict(strict);
@@ -71,7 +72,6 @@ file_outcome runFileHere(const host_options& host, const std::string& file, bool
     outcome.coverage = processCoverage();
     return outcome;
 }
-#endif
 
 // Every file starts from a fresh host: no instances, slots or delivery mode carried over. A file
 // that crashes or hangs fails, and the run goes on; the report holds every file that ran.
@@ -90,7 +90,8 @@ int runFiles(host_options& host, run_options& run) {
 #if defined(_WIN32)
         file_outcome outcome = runFileHere(host, file, run.strict, run.timeoutSeconds);
 #else
-        file_outcome outcome = runFileIsolated(host, file, run.strict, run.timeoutSeconds);
+        file_outcome outcome = run.inProcess ? runFileHere(host, file, run.strict, run.timeoutSeconds)
+                                             : runFileIsolated(host, file, run.strict, run.timeoutSeconds);
 #endif
         covered.merge(outcome.coverage);
         suite.cases.push_back(std::move(outcome.junit));
@@ -111,6 +112,8 @@ subcommand addRunCommand(CLI::App& app, host_options& host) {
     addHostOptions(*run, host);
     run->add_option("files", options->files, "scenario files")->required()->check(CLI::ExistingFile);
     run->add_flag("--strict", options->strict, "a statement during which the host warned (layout, created control...) fails");
+    run->add_flag("--in-process", options->inProcess,
+                  "run the files in this process, for a debugger (a crash or a hang then ends the run)");
     char timeout[32];
     std::snprintf(timeout, sizeof timeout, "%g", options->timeoutSeconds);
     run->add_option("--timeout", options->timeout,
