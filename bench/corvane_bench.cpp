@@ -1,10 +1,14 @@
 // Every notification path of the real Corvane module (opened with dlopen, as a host does) and of
 // the framework, each beside its floor, with allocations per operation. At the end a table gives
 // each path's ratio to its floor, in the form docs/performance.md shows it.
+// The last table gives the cost of nelk_tap per event, beside the bare component.
 // Run: build-bench/bin/nelk_bench; instruction counts instead of times: bench/instructions.sh.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,6 +27,8 @@
 #include "floors.h"
 #include "nelk_test_kit.h"
 
+#include <unistd.h>
+
 namespace {
 
 using nelk_test_kit::component_library;
@@ -33,12 +39,43 @@ component_library& corvaneLibrary() {
     return library;
 }
 
-// A Corvane bound to driver 12, slot 7, with its own counting host.
+#ifdef NELK_TAP_LIBRARY
+// The tap in Corvane's place (docs/tap.md), in a scratch folder made by main(); its trace goes to
+// NELK_TAP_BENCH_TRACE, /dev/null by default, so that what is measured is the tap's own work
+// (forwarding, formatting, writing), not the disk's.
+std::filesystem::path tapFolder;
+component_library& tapLibrary() {
+    static component_library library((tapFolder / std::filesystem::path(NELK_CORVANE_LIBRARY).filename()).string());
+    return library;
+}
+
+bool makeTapFolder() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    tapFolder = fs::temp_directory_path(error) / ("nelk_tap_bench." + std::to_string(getpid()));
+    const fs::path real(NELK_CORVANE_LIBRARY);
+    const std::string name = real.filename().string();
+    const std::string stem = name.substr(0, name.find('.'));
+    const std::string ending = name.substr(name.find('.'));
+    fs::create_directories(tapFolder, error);
+    if (error) return false;
+    fs::copy_file(NELK_TAP_LIBRARY, tapFolder / name, fs::copy_options::overwrite_existing, error);
+    if (error) return false;
+    fs::copy_file(real, tapFolder / (stem + ".real" + ending), fs::copy_options::overwrite_existing, error);
+    const char* trace = std::getenv("NELK_TAP_BENCH_TRACE");
+    std::ofstream((tapFolder / (name + ".tap")).string()) << "trace=" << (trace != nullptr ? trace : "/dev/null") << "\n";
+    return !error;
+}
+
+#endif
+
+// A Corvane bound to driver 12, slot 7, with its own counting host: the library's own, or the
+// one through the tap.
 struct bound_corvane {
     counting_host host;
     nelk_client_callback* component = nullptr;
-    bound_corvane() {
-        component = corvaneLibrary().create(&host, "");
+    explicit bound_corvane(component_library& library = corvaneLibrary()) {
+        component = library.create(&host, "");
         for (const char* text : {"InfoDriverID=12", "Slot=7"}) component->callback(const_cast<char*>(text), 3);
     }
     ~bound_corvane() { delete component; }
@@ -214,11 +251,52 @@ public:
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\n| path | ns/op | floor ns/op | ratio | allocs/op | floor allocs/op |\n|---|---|---|---|---|---|\n");
+        for (const table& each : tables()) printTable(each);
+    }
+
+    // A table of pairs: each row's path beside its baseline, registered as path + "/" + subject
+    // and path + "/" + baseline.
+    struct table {
+        const char* heading;   // printed above the table ("" for none)
+        const char* columns;   // the header row
+        const char* subject;   // "component", "tapped"
+        const char* baseline;  // "floor", "bare"
+    };
+    static const std::vector<table>& tables() {
+        static const std::vector<table> all = {
+            {"", "| path | ns/op | floor ns/op | ratio | allocs/op | floor allocs/op |", "component", "floor"},
+            {"Through nelk_tap (docs/tap.md), beside the bare Corvane:",
+             "| path | tapped ns/op | bare ns/op | ratio | tapped allocs/op | bare allocs/op |", "tapped", "bare"},
+        };
+        return all;
+    }
+
+    struct row {
+        std::string title;      // as the table shows it
+        std::string benchmark;  // registered as benchmark + "/" + subject or baseline + argument
+        std::string argument;   // "" or "/N"
+        int controls;           // alarm broadcast: the number of controls, else 0
+        std::size_t table;      // its index in tables()
+    };
+    static std::vector<row>& rows() {
+        static std::vector<row> all;
+        return all;
+    }
+
+private:
+    struct result {
+        double nanoseconds;
+        double allocations;
+    };
+
+    void printTable(const table& shape) const {
+        const std::size_t index = static_cast<std::size_t>(&shape - tables().data());
+        std::printf("\n%s%s%s\n|---|---|---|---|---|---|\n", shape.heading, *shape.heading != '\0' ? "\n\n" : "", shape.columns);
         std::string perControl;
         for (const auto& row : rows()) {
-            const auto component = results_.find(row.benchmark + "/component" + row.argument);
-            const auto floor = results_.find(row.benchmark + "/floor" + row.argument);
+            if (row.table != index) continue;
+            const auto component = results_.find(row.benchmark + "/" + shape.subject + row.argument);
+            const auto floor = results_.find(row.benchmark + "/" + shape.baseline + row.argument);
             if (component == results_.end() || floor == results_.end()) continue;
             std::printf("| %s | %.1f | %.1f | %.2f | %.2f | %.2f |\n", row.title.c_str(), component->second.nanoseconds,
                         floor->second.nanoseconds, component->second.nanoseconds / floor->second.nanoseconds,
@@ -232,32 +310,18 @@ public:
         }
         if (!perControl.empty()) std::printf("\nAlarm broadcast, cost per control: %s.\n", perControl.c_str());
     }
-
-    struct row {
-        std::string title;      // as the table shows it
-        std::string benchmark;  // registered as benchmark + "/component" or "/floor" + argument
-        std::string argument;   // "" or "/N"
-        int controls;           // alarm broadcast: the number of controls, else 0
-    };
-    static std::vector<row>& rows() {
-        static std::vector<row> all;
-        return all;
-    }
-
-private:
-    struct result {
-        double nanoseconds;
-        double allocations;
-    };
     std::map<std::string, result> results_;
 };
 
-// Registers a path and its floor; `title` names the row of the ratio table. With arguments, one
-// row per argument, titled by `title` with "%d" for the argument.
+// Registers a path and its baseline (its floor, or the bare component for the tap's table);
+// `title` names the row of the ratio table. With arguments, one row per argument, titled by
+// `title` with "%d" for the argument. `body` is called with true for the baseline.
 void registerPair(const std::string& title, const std::string& path,
-                  const std::function<void(benchmark::State&, bool)>& body, const std::vector<int>& arguments = {}) {
+                  const std::function<void(benchmark::State&, bool)>& body, const std::vector<int>& arguments = {},
+                  std::size_t table = 0) {
+    const ratio_reporter::table& shape = ratio_reporter::tables().at(table);
     for (const bool floor : {false, true}) {
-        const std::string name = path + (floor ? "/floor" : "/component");
+        const std::string name = path + "/" + (floor ? shape.baseline : shape.subject);
         const bool withArgument = !arguments.empty();
         auto* registered = benchmark::RegisterBenchmark(name.c_str(), [body, floor, name, withArgument](benchmark::State& state) {
             running = name + (withArgument ? "/" + std::to_string(state.range(0)) : std::string());
@@ -266,13 +330,46 @@ void registerPair(const std::string& title, const std::string& path,
         registered->Unit(benchmark::kNanosecond);
         for (int argument : arguments) registered->Arg(argument);
     }
-    if (arguments.empty()) ratio_reporter::rows().push_back({title, path, "", 0});
+    if (arguments.empty()) ratio_reporter::rows().push_back({title, path, "", 0, table});
     for (int argument : arguments) {
         char text[128];
         std::snprintf(text, sizeof text, title.c_str(), argument);
-        ratio_reporter::rows().push_back({text, path, "/" + std::to_string(argument), argument});
+        ratio_reporter::rows().push_back({text, path, "/" + std::to_string(argument), argument, table});
     }
 }
+
+#ifdef NELK_TAP_LIBRARY
+// The same event through the tap and bare: `bare` picks Corvane's own library.
+void tapped(benchmark::State& state, bool bare, const std::function<void(benchmark::State&, component_library&)>& body) {
+    body(state, bare ? corvaneLibrary() : tapLibrary());
+}
+
+void tappedSlot(benchmark::State& state, component_library& library) {
+    nelk_test_kit::slot_notification notification(12, 7, "Camera 1");
+    bound_corvane corvane(library);
+    measure(state, [&] { corvane.component->callback(notification.record(), 1); });
+}
+
+void tappedCommand(benchmark::State& state, component_library& library, const char* text) {
+    bound_corvane corvane(library);
+    char* mutableText = const_cast<char*>(text);
+    measure(state, [&] {
+        const char* answer = corvane.component->callback(mutableText, 3);
+        if (answer != nullptr) corvane.component->callback(const_cast<char*>(answer), 5);
+    });
+}
+
+void tappedTimer(benchmark::State& state, component_library& library) {
+    bound_corvane corvane(library);
+    measure(state, [&] { corvane.component->callback(wordFor(1), 4); });
+}
+
+void tappedCreateDelete(benchmark::State& state, component_library& library) {
+    counting_host host;
+    measure(state, [&] { delete library.create(&host, ""); });
+}
+
+#endif
 
 }  // namespace
 
@@ -281,6 +378,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", corvaneLibrary().error().c_str());
         return 2;
     }
+#ifdef NELK_TAP_LIBRARY
+    if (!makeTapFolder() || !tapLibrary().loaded()) {
+        std::fprintf(stderr, "cannot put the tap in Corvane's place in %s: %s\n", tapFolder.string().c_str(),
+                     tapLibrary().error().c_str());
+        return 2;
+    }
+#endif
     static const std::string shortText = "text=Camera 1";
     static const std::string longText = "text=" + std::string(1019, 'x');
     static const std::string manyParts = partsText(33);
@@ -302,11 +406,29 @@ int main(int argc, char** argv) {
     registerPair("alarm broadcast, controls: %d", "alarm broadcast", alarmBroadcast,
                  {1, 10, 100, 1000, 10000});
     registerPair("create and delete a component", "create and delete", createDelete);
+#ifdef NELK_TAP_LIBRARY
+    constexpr std::size_t tapTable = 1;
+    registerPair("slot, matching, `Camera 1`", "tap slot", [](state& s, bool b) { tapped(s, b, tappedSlot); }, {}, tapTable);
+    registerPair("command `text=Camera 1`", "tap command text",
+                 [](state& s, bool b) { tapped(s, b, [](state& t, component_library& l) { tappedCommand(t, l, "text=Camera 1"); }); },
+                 {}, tapTable);
+    registerPair("query `return=all` with the give-back", "tap query",
+                 [](state& s, bool b) { tapped(s, b, [](state& t, component_library& l) { tappedCommand(t, l, "return=all"); }); },
+                 {}, tapTable);
+    registerPair("timer", "tap timer", [](state& s, bool b) { tapped(s, b, tappedTimer); }, {}, tapTable);
+    registerPair("create and delete a component", "tap create and delete",
+                 [](state& s, bool b) { tapped(s, b, tappedCreateDelete); }, {}, tapTable);
+
+#endif
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     ratio_reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+#ifdef NELK_TAP_LIBRARY
+    std::error_code ignored;
+    std::filesystem::remove_all(tapFolder, ignored);
+#endif
     return 0;
 }

@@ -30,6 +30,10 @@ if(TARGET nelk-host)
     install(TARGETS nelk-host EXPORT nelk_tool_targets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(EXPORT nelk_tool_targets NAMESPACE nelk:: DESTINATION ${NELK_PACKAGE_DIR} FILE nelk_script_helperToolTargets.cmake)
 endif()
+# The tap, to put in a component's place and record what a host does to it (docs/tap.md).
+if(TARGET nelk_tap)
+    install(TARGETS nelk_tap LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 # The guides, for those who work from the install.
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -24,17 +24,6 @@ public:
 
 std::string quoted(const std::string& line) { return "\"" + line + "\""; }
 
-// The length of the UTF-8 sequence at `at`, or 0 when the bytes there are not one.
-std::size_t utf8Length(const std::string& text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead >= 0xf0 && lead <= 0xf4 ? 4 : lead >= 0xe0 && lead <= 0xef ? 3 : lead >= 0xc2 && lead <= 0xdf ? 2 : 0;
-    if (length == 0 || at + length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[at + i]) & 0xc0) != 0x80) return 0;
-    }
-    return length;
-}
-
 }  // namespace
 
 std::unique_ptr<text_storage> plainTextStorage() { return std::make_unique<plain_storage>(); }
@@ -56,43 +45,6 @@ const char* breachCategory(breach_kind kind) noexcept {
     case breach_kind::foreign_answer: return "answer";
     }
     return "protocol";
-}
-
-std::string escaped(const std::string& text, bool controlsOnly) {
-    std::string result;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const char byte = text[at];
-        if (static_cast<unsigned char>(byte) >= 0x80) {
-            // Text in UTF-8 stays as it is; any other high byte is written as an escape.
-            if (const std::size_t length = utf8Length(text, at)) {
-                result.append(text, at, length);
-                at += length - 1;
-                continue;
-            }
-        }
-        if (controlsOnly && (byte == '\\' || byte == '"')) {
-            result += byte;
-            continue;
-        }
-        switch (byte) {
-        case '\n': result += "\\n"; break;
-        case '\r': result += "\\r"; break;
-        case '\t': result += "\\t"; break;
-        case '\\': result += "\\\\"; break;
-        case '"': result += "\\\""; break;
-        default:
-            if (static_cast<unsigned char>(byte) < 0x20 || byte == 0x7f || static_cast<unsigned char>(byte) >= 0x80) {
-                static const char hex[] = "0123456789abcdef";
-                const auto code = static_cast<unsigned char>(byte);
-                result += "\\x";
-                result += hex[code >> 4];
-                result += hex[code & 15];
-            } else {
-                result += byte;
-            }
-        }
-    }
-    return result;
 }
 
 std::string describe(const breach& problem) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "line_parser.h"
+#include "scenario_words.h"
 
 namespace nelk_test_kit {
 
@@ -45,9 +46,6 @@ struct breach {
 const char* breachCategory(breach_kind kind) noexcept;
 // The breach in one line: its message, and for a breach of a line the line itself, escaped.
 std::string describe(const breach& problem);
-// `text` with line feeds, tabs and other control bytes written as escapes (\n, \t, \xHH), so that
-// it stays on one line; quotes and backslashes as well (\", \\) unless `controlsOnly` is set.
-std::string escaped(const std::string& text, bool controlsOnly = false);
 
 // Where the texts a host hands out live. A text is stored when handed out, revoked when the
 // component gives it back (from then on it must not be touched), and released when the ledger

@@ -49,7 +49,7 @@ main_build() {
 
 # The benchmarks once, briefly: they build and run; timings are for docs/performance.md.
 benchmark_smoke() {
-    build/bin/nelk_bench --benchmark_min_time=0.002 | tail -n 22
+    build/bin/nelk_bench --benchmark_min_time=0.002 | tail -n 32
 }
 
 # Unit and end-to-end tests, the demo and the Corvane scenarios under memcheck. The test programs

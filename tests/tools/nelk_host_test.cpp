@@ -77,7 +77,9 @@ TEST(StatementTableTest, BadStatementsFailWithTheirReason) {
         {"advance -1s", "here:1: error: malformed statement; the form is: advance DURATION|next"},
         {"clock speed 0", "here:1: error: malformed statement; the form is: clock run|pause|speed FACTOR"},
         {"command A \"x\" => y", "here:1: error: malformed statement; the form is: command NAME TEXT [-> ANSWER|null]"},
-        {"delivery later", "here:1: error: malformed statement; the form is: delivery queued|immediate"},
+        {"delivery later", "here:1: error: malformed statement; the form is: delivery queued|immediate|none"},
+        {"answer X \"IR 1 1 1\" 1", "here:1: error: only \"PS\", \"TG\" and \"XI\" lines are answered; \"IR 1 1 1\" is not one"},
+        {"answer X \"PS '1' 'a'\" yes", "here:1: error: a \"PS\" line is answered with a number (or null)"},
         {"slot 0 1 x", "here:1: error: no slot 0/1 (drivers 1-999, slots 1-4096)"},
         {"bogus 1", "here:1: error: unknown statement \"bogus\""},
         {"echo \"open", "here:1: error: the quoted text opened at column 6 is not closed"},
@@ -97,7 +99,7 @@ TEST(StatementTableTest, BadStatementsFailWithTheirReason) {
 
 // Statements run on Corvane, which stops every timer that fires ("ET"): whether they hold, and
 // the first error they gave.
-TEST(ScenarioLanguageTest, TimersOnTheClockAndTheWaysToExpectLines) {
+TEST(ScenarioLanguageTest, TimersDeliveryAndTheWaysToExpectLines) {
     struct row {
         const char* what;
         std::string statements;
@@ -124,6 +126,14 @@ TEST(ScenarioLanguageTest, TimersOnTheClockAndTheWaysToExpectLines) {
          "t:3: error: expected A to send \"PS x\", but it sent \"PS '1' '"},
         {"a pattern that is no regular expression", "expect A matching \"PS (\"", statement_result::failed,
          "t:2: error: the pattern \"PS (\" is not a regular expression"},
+        {"with delivery none the writer hears nothing of its own write",
+         "delivery none\ndiscard A\ncommand A InfoDriverID=12\ncommand A Slot=7\ncommand A text=x\n"
+         "expect A \"IR 12 0 0\" \"IR 12 7 7\" \"IW 12 'x' 7 0\"\nexpect A nothing",
+         statement_result::ok, ""},
+        {"without it, the host reports the write back to the registered writer",
+         "discard A\ncommand A InfoDriverID=12\ncommand A Slot=7\ncommand A text=x\n"
+         "expect A \"IR 12 0 0\" \"IR 12 7 7\" \"IW 12 'x' 7 0\" \"TP 'text=x' '1' 'umdText'\"",
+         statement_result::ok, ""},
     };
     for (const row& each : rows) {
         std::FILE* sink = std::tmpfile();
@@ -312,6 +322,40 @@ TEST_F(SimulatorTest, AnswersToTextQueries) {
         host.receive(panel, answer, nelk_send::giveBack);
         panel.rules.callEnds();
     }
+    EXPECT_EQ(host.protocolErrors(), 0);
+}
+
+// A trace's answers: each scripted one answers the next line of exactly that text, in order, and
+// then the model answers again; "PS" still shows the layout it names.
+TEST_F(SimulatorTest, ScriptedAnswersComeFirstThenTheModel) {
+    loadAlarmPanel();
+    host.model().scriptAnswer("P", "TG '1' 'alm_1' 'value'", std::string("value=9"));
+    host.model().scriptAnswer("P", "TG '1' 'alm_1' 'value'", std::nullopt);
+    host.model().scriptAnswer("P", "XI '1' ''", std::string("x,y"));
+    host.model().scriptAnswer("P", "PS '1' 'elsewhere'", std::string("7"));
+    struct row { const char* line; const char* answer; };
+    const row rows[] = {
+        {"TG '1' 'alm_1' 'all'", "value=3"},    // another text: the model's answer
+        {"TG '1' 'alm_1' 'value'", "value=9"},  // the scripted ones, in order
+        {"TG '1' 'alm_1' 'value'", nullptr},
+        {"TG '1' 'alm_1' 'value'", "value=3"},  // used up: the model again
+        {"XI '1' ''", "x,y"},
+    };
+    for (const row& r : rows) {
+        instance& panel = *host.find("P");
+        panel.rules.callBegins();
+        const char* answer = static_cast<const char*>(host.receive(panel, r.line, nelk_send::commandLine));
+        if (r.answer == nullptr) {
+            EXPECT_EQ(answer, nullptr) << r.line;
+        } else {
+            ASSERT_NE(answer, nullptr) << r.line;
+            EXPECT_STREQ(answer, r.answer) << r.line;
+            host.receive(panel, answer, nelk_send::giveBack);
+        }
+        panel.rules.callEnds();
+    }
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(send("PS '1' 'elsewhere'")), 7);
+    EXPECT_EQ(host.find("P")->panel.controls().size(), 0u) << "the layout named was shown (and is missing)";
     EXPECT_EQ(host.protocolErrors(), 0);
 }
 

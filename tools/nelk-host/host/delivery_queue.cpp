@@ -7,7 +7,27 @@ void delivery_queue::leave() {
     if (depth_ == 0) drain();
 }
 
+const char* deliveryName(delivery_mode mode) noexcept {
+    switch (mode) {
+    case delivery_mode::queued: return "queued";
+    case delivery_mode::immediate: return "immediate";
+    case delivery_mode::none: return "none";
+    }
+    return "queued";
+}
+
+bool deliveryFromName(const std::string& name, delivery_mode& mode) noexcept {
+    for (const delivery_mode each : {delivery_mode::queued, delivery_mode::immediate, delivery_mode::none}) {
+        if (name == deliveryName(each)) {
+            mode = each;
+            return true;
+        }
+    }
+    return false;
+}
+
 void delivery_queue::report(slot_event event, bool targetLive) {
+    if (mode_ == delivery_mode::none) return;
     if (mode_ == delivery_mode::immediate && targetLive && depth_ > 0) {
         deliver_(event);
         return;

@@ -1,6 +1,6 @@
 // When the host's own events (slot values after "IW", "IR" and host-side changes) reach the
 // components: queued until the outermost call into any component has returned, or at once
-// from inside hostSend (nested calls). Host's thread only.
+// from inside hostSend (nested calls), or not at all. Host's thread only.
 #pragma once
 
 #include <deque>
@@ -12,7 +12,13 @@ namespace nelk_host_tool {
 enum class delivery_mode {
     queued,     // after the current call into the component returns, in order
     immediate,  // at once, from inside hostSend: nested calls
+    none,       // never: a replay (a trace) delivers the real host's events as statements
 };
+
+// The mode's word in the scenario language ("queued", "immediate", "none"), and back; false for
+// another word.
+const char* deliveryName(delivery_mode mode) noexcept;
+bool deliveryFromName(const std::string& name, delivery_mode& mode) noexcept;
 
 // A slot value for one instance, named so that an instance deleted meanwhile is skipped.
 struct slot_event {

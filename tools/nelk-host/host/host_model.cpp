@@ -95,4 +95,17 @@ std::string host_model::describePanel(const instance& target) {
     return text;
 }
 
+void host_model::scriptAnswer(const std::string& name, const std::string& line, std::optional<std::string> answer) {
+    scripted_[{name, line}].push_back(std::move(answer));
+}
+
+bool host_model::takeScriptedAnswer(const std::string& name, const std::string& line, std::optional<std::string>& answer) {
+    const auto found = scripted_.find({name, line});
+    if (found == scripted_.end()) return false;
+    answer = std::move(found->second.front());
+    found->second.pop_front();
+    if (found->second.empty()) scripted_.erase(found);
+    return true;
+}
+
 }  // namespace nelk_host_tool

@@ -3,6 +3,7 @@
 // simulator changes it, the verb handlers carry lines out on it. Host's thread only.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -112,6 +113,14 @@ public:
     long long clock() const noexcept { return clock_; }
     void setClock(long long milliseconds) noexcept { clock_ = milliseconds; }
 
+    // Answers the host gives, in order, to the next "PS", "TG" or "XI" lines that the instance
+    // `name` (live or yet to be loaded) sends with exactly that text, in place of what the model
+    // would answer: a real host's answers, replayed (a trace). For "PS" the text is the number;
+    // nullopt is a null answer (0 for "PS").
+    void scriptAnswer(const std::string& name, const std::string& line, std::optional<std::string> answer);
+    // The next scripted answer to that line, taken off the list; false when none is scripted.
+    bool takeScriptedAnswer(const std::string& name, const std::string& line, std::optional<std::string>& answer);
+
 private:
     std::map<std::string, std::weak_ptr<nelk_test_kit::component_library>> libraries_;
     std::map<std::string, std::unique_ptr<instance>> instances_;
@@ -119,6 +128,7 @@ private:
     std::map<int, std::map<int, std::string>> drivers_;
     bool privateCopies_ = false;
     long long clock_ = 0;
+    std::map<std::pair<std::string, std::string>, std::deque<std::optional<std::string>>> scripted_;
 };
 
 }  // namespace nelk_host_tool

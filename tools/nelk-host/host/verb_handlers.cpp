@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 
 #include "protocol_coverage.h"
 
@@ -31,13 +32,29 @@ std::string noSuchSlot(int driver, int slot) {
 
 void* verb_handlers::carryOut(instance& source, const nelk_test_kit::command_line& line, const std::string& text,
                               std::string& shownAnswer) {
+    std::optional<std::string> scripted;
+    const bool isScripted = (line.verb == nelk_verb::PS || nelk_answersWithText(line.verb)) &&
+                            model_.takeScriptedAnswer(source.name, text, scripted);
     switch (line.verb) {
     case nelk_verb::PS: {
         void* shown = showPanel(source, line);
-        shownAnswer = shown != nullptr ? "1" : "0";
+        if (isScripted) {
+            // The panel is still shown here, so that the replay has its controls.
+            shown = word(scripted ? std::strtoll(scripted->c_str(), nullptr, 10) : 0);
+        }
+        shownAnswer = shown != nullptr ? std::to_string(reinterpret_cast<std::intptr_t>(shown)) : "0";
         if (shown == nullptr) cover(coverage_item::answerPSZero);
         return shown;
     }
+    case nelk_verb::TG:
+    case nelk_verb::XI:
+        if (!isScripted) break;
+        shownAnswer = scripted ? shownText(*scripted) : "null";
+        return scripted ? source.rules.handOut(text, *scripted) : nullptr;
+    default: break;
+    }
+    switch (line.verb) {
+    case nelk_verb::PS: return nullptr;  // carried out above
     case nelk_verb::TP: setProperty(source, line); return nullptr;
     case nelk_verb::TG: return getProperty(source, line, text, shownAnswer);
     case nelk_verb::XI: return listControls(source, line, text, shownAnswer);

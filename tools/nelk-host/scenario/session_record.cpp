@@ -25,16 +25,6 @@ std::string written(const std::vector<token>& words, int count, int at = -1, con
 
 }  // namespace
 
-std::string statementWord(const std::string& text) {
-    bool bare = !text.empty() && text != "null" && text != "nothing" && text != "default" && text != "->" && text[0] != '#';
-    for (const char byte : text) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code <= ' ' || byte == '"' || byte == '\\' || code >= 0x7f) bare = false;
-    }
-    // The tokenizer reads back every escape this writes (valid UTF-8 stays as it is).
-    return bare ? text : "\"" + nelk_test_kit::escaped(text) + "\"";
-}
-
 session_record::session_record(std::string defaultLibrary, delivery_mode mode)
     : defaultLibrary_(resolvedLibraryPath("", defaultLibrary)), mode_(mode) {}
 
@@ -115,7 +105,7 @@ std::string session_record::scenario(const simulator& host, const std::string& s
                        "# panels at the end. `nelk-host run` on this file replays the session; library paths are\n"
                        "# relative to this file's folder, and ${load-text} stands for an instance's load text.\n";
     if (!defaultLibrary_.empty()) text += "library " + statementWord(libraryAsSaved(defaultLibrary_)) + "\n";
-    text += std::string("delivery ") + (mode_ == delivery_mode::immediate ? "immediate" : "queued") + "\n";
+    text += std::string("delivery ") + deliveryName(mode_) + "\n";
     for (const step& each : steps_) {
         const std::string statement =
             each.libraryWord > 0 ? written(each.words, -1, each.libraryWord, libraryAsSaved(each.library)) : each.text;

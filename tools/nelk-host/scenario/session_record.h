@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "scenario_words.h"
 #include "statements.h"
 
 namespace nelk_host_tool {
@@ -54,7 +55,6 @@ private:
     std::vector<std::pair<std::string, nlohmann::ordered_json>> answers_;  // instance -> kind-3 answer
 };
 
-// `text` as one word of a statement: bare when it can be, otherwise quoted with escapes.
-std::string statementWord(const std::string& text);
+using nelk_test_kit::statementWord;
 
 }  // namespace nelk_host_tool

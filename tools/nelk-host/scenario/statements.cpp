@@ -306,13 +306,24 @@ statement_result check(statement_context& context, const std::vector<token>& wor
 }
 
 statement_result delivery(statement_context& context, const std::vector<token>& words) {
-    if (words[1].text == "queued") {
-        context.host.setMode(delivery_mode::queued);
-    } else if (words[1].text == "immediate") {
-        context.host.setMode(delivery_mode::immediate);
-    } else {
-        return statement_result::malformed;
-    }
+    delivery_mode mode{};
+    if (words[1].quoted || !deliveryFromName(words[1].text, mode)) return statement_result::malformed;
+    context.host.setMode(mode);
+    return statement_result::ok;
+}
+
+// The host's answer to a line an instance will send, in place of the model's: a real host's,
+// replayed. Only the lines whose answer the component reads ("PS", "TG", "XI") take one.
+statement_result answer(statement_context& context, const std::vector<token>& words) {
+    nelk_verb verb{};
+    const std::string& line = words[2].text;
+    if (!nelk_verbOf(line.c_str(), verb) || !(verb == nelk_verb::PS || nelk_answersWithText(verb)))
+        return fail(context, "only \"PS\", \"TG\" and \"XI\" lines are answered; \"" + escaped(line) + "\" is not one");
+    int number = 0;
+    if (verb == nelk_verb::PS && !words[3].isNull() && !readInt(words[3], number))
+        return fail(context, "a \"PS\" line is answered with a number (or null)");
+    context.host.model().scriptAnswer(words[1].text, line,
+                                      verb == nelk_verb::PS ? std::optional<std::string>(std::to_string(number)) : textOrNull(words[3]));
     return statement_result::ok;
 }
 
@@ -379,8 +390,11 @@ const std::vector<statement_form>& statementForms() {
          false, discard},
         {"check", "check NAME CONTROL PROPERTY VALUE", "the control's property holds VALUE", role::looks, 4, 4, 0, false,
          check},
-        {"delivery", "delivery queued|immediate", "when slot events reach the components", role::configures, 1, 1, 0,
-         false, delivery},
+        {"delivery", "delivery queued|immediate|none", "when slot events reach the components (none: never)",
+         role::configures, 1, 1, 0, false, delivery},
+        {"answer", "answer NAME LINE TEXT|NUMBER|null",
+         "answer NAME's next LINE (\"PS\", \"TG\", \"XI\") so, not as the model would (a trace's real answers)",
+         role::configures, 3, 3, 0, false, answer},
         {"echo", "echo TEXT", "print a note", role::looks, 1, -1, 0, false, echo},
         {"save", "save FILE", "write the session so far as a scenario file (a new one)", role::session, 1, 1, 0, false,
          save},

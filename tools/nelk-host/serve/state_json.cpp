@@ -69,7 +69,7 @@ nlohmann::ordered_json stateJson(const simulator& host) {
     return {{"instances", instances},
             {"slots", slots},
             {"protocolErrors", host.protocolErrors()},
-            {"delivery", host.mode() == delivery_mode::immediate ? "immediate" : "queued"},
+            {"delivery", deliveryName(host.mode())},
             {"clock", {{"ms", host.model().clock()}, {"running", host.clockRunning()}, {"speed", host.clockSpeed()}}}};
 }
 

@@ -1,0 +1,18 @@
+# Puts the tap in a component's place in the folder WORK: the tap as the component's file, the
+# real component beside it with ".real" in its name, and the layout. Used by the tap's tests.
+#   nelk_tap_folder(WORK TAP REAL [LAYOUT])
+function(nelk_tap_folder work tap real)
+    file(REMOVE_RECURSE "${work}")
+    file(MAKE_DIRECTORY "${work}")
+    get_filename_component(name "${real}" NAME)
+    string(FIND "${name}" "." dot)
+    string(SUBSTRING "${name}" 0 ${dot} stem)
+    string(SUBSTRING "${name}" ${dot} -1 ending)
+    file(COPY_FILE "${tap}" "${work}/${stem}${ending}")
+    file(COPY_FILE "${real}" "${work}/${stem}.real${ending}")
+    if(ARGC GREATER 3)
+        file(COPY "${ARGV3}" DESTINATION "${work}")
+    endif()
+    set(tapped "${work}/${stem}${ending}" PARENT_SCOPE)
+    set(bare "${work}/${stem}.real${ending}" PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,111 @@
+#include "tap_trace.h"
+
+#include "scenario_words.h"
+
+namespace nelk_tap {
+
+using nelk_test_kit::escaped;
+using nelk_test_kit::statementWord;
+
+namespace {
+
+// `path` relative to the folder of `from` (both as given), or as it is when they share nothing.
+std::string relativeTo(const std::string& from, const std::string& path) {
+    const std::size_t slash = from.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? std::string() : from.substr(0, slash + 1);
+    if (!folder.empty() && path.compare(0, folder.size(), folder) == 0) return path.substr(folder.size());
+    return path;
+}
+
+}  // namespace
+
+trace_writer::trace_writer(const std::string& path, const std::string& library) {
+    file_ = std::fopen(path.c_str(), "wb");
+    if (file_ == nullptr) return;
+    line("# What a host did to the component in " + escaped(library) + " and what it did back, as");
+    line("# nelk_tap saw it (docs/tap.md). `nelk-host run` on this file replays it and stops at the");
+    line("# first place where the component now does something else. Comments show each event as it");
+    line("# came, with its time; the statements after them replay it.");
+    line("library " + statementWord(relativeTo(path, library)));
+    line("delivery none");
+}
+
+trace_writer::~trace_writer() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+long long trace_writer::milliseconds() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();
+}
+
+void trace_writer::line(const std::string& text) {
+    if (file_ == nullptr) return;
+    std::fwrite(text.data(), 1, text.size(), file_);
+    std::fputc('\n', file_);
+    std::fflush(file_);
+}
+
+std::string trace_writer::newInstance() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return "T" + std::to_string(++instances_);
+}
+
+void trace_writer::begin(const std::string& instance, const std::string& statement) {
+    std::lock_guard<std::mutex> hold(lock_);
+    line("# " + std::to_string(milliseconds()) + " ms > " + statement);
+    open_.push_back(event{instance, statement, {}, {}});
+}
+
+void trace_writer::sent(const std::string& instance, const std::string& text) {
+    std::lock_guard<std::mutex> hold(lock_);
+    line("#   " + instance + " < " + escaped(text, true));
+    if (open_.empty()) {
+        line("#   (sent while no call into it was in progress: nelk-host refuses such a line)");
+        return;
+    }
+    event& current = open_.back();
+    if (current.sent.empty() || current.sent.back().first != instance) current.sent.emplace_back(instance, std::vector<std::string>());
+    current.sent.back().second.push_back(text);
+}
+
+void trace_writer::answered(const std::string& instance, const std::string& text, const std::string& answer) {
+    std::lock_guard<std::mutex> hold(lock_);
+    line("#   " + instance + " -> " + answer);
+    if (!open_.empty()) open_.back().answers.push_back("answer " + instance + " " + statementWord(text) + " " + answer);
+}
+
+void trace_writer::note(const std::string& text) {
+    std::lock_guard<std::mutex> hold(lock_);
+    line("#   " + text);
+}
+
+void trace_writer::write(const event& done) {
+    // The block in one write: it is whole or not there.
+    std::string block;
+    for (const std::string& answer : done.answers) block += answer + "\n";
+    block += done.statement + "\n";
+    for (const auto& sent : done.sent) {
+        block += "expect " + sent.first;
+        for (const std::string& text : sent.second) block += " " + statementWord(text);
+        block += "\n";
+    }
+    block.pop_back();
+    line(block);
+}
+
+void trace_writer::end(const std::string& suffix) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (open_.empty()) return;
+    event done = std::move(open_.back());
+    open_.pop_back();
+    done.statement += suffix;
+    if (!open_.empty()) {
+        nested_.push_back(std::move(done));
+        return;
+    }
+    write(done);
+    for (const event& inner : nested_) write(inner);
+    nested_.clear();
+}
+
+}  // namespace nelk_tap

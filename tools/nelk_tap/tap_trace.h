@@ -1,0 +1,66 @@
+// The tap's trace: what the host did to the components and what they did back, written as a
+// scenario of nelk-host's language (docs/tap.md) as it happens, every line flushed, so that it
+// holds everything up to a crash of the host or of the component.
+//
+// Every call into a component is an event. When it begins a comment says so, with its time
+// ("# 1204 ms > command T1 \"text=Camera 1\""), and every line the component sends is a comment
+// as it comes. When the outermost call returns, the statements that replay it follow: the
+// host's answers to the lines it sent ("answer"), the statement, and the lines each instance
+// sent ("expect"); an event the host made from inside another (a nested call) comes after the
+// one it came in. Thread-safe: a component may send from a thread of its own.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace nelk_tap {
+
+class trace_writer {
+public:
+    // Writes a new trace at `path` (replacing one that is there) for the real library at
+    // `library`, which the trace names relative to its own folder.
+    trace_writer(const std::string& path, const std::string& library);
+    ~trace_writer();
+    trace_writer(const trace_writer&) = delete;
+    trace_writer& operator=(const trace_writer&) = delete;
+
+    bool open() const noexcept { return file_ != nullptr; }
+    // The name of a new instance: T1, T2, ...
+    std::string newInstance();
+
+    // An event begins, which `statement` replays; `instance` names its instance.
+    void begin(const std::string& instance, const std::string& statement);
+    // A line the instance sends, as the host gets it (before its answer, which may make calls of
+    // its own), then what the host answered, as the word an "answer" statement takes ("1", a
+    // quoted text, "null"); the answers of lines the host only carries out are not asked for.
+    void sent(const std::string& instance, const std::string& line);
+    void answered(const std::string& instance, const std::string& line, const std::string& answer);
+    // Anything else worth knowing, as a comment: give-backs, what the tap cannot replay.
+    void note(const std::string& text);
+    // The event ends; `suffix` is added to its statement (" -> \"answer\"" for a command).
+    void end(const std::string& suffix = "");
+
+private:
+    struct event {
+        std::string instance;
+        std::string statement;
+        std::vector<std::string> answers;                                    // "answer" statements
+        std::vector<std::pair<std::string, std::vector<std::string>>> sent;  // instance -> lines
+    };
+    void line(const std::string& text);
+    void write(const event& done);
+    long long milliseconds() const;
+
+    std::mutex lock_;
+    std::FILE* file_ = nullptr;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    int instances_ = 0;
+    std::vector<event> open_;     // the events in progress, outermost first
+    std::vector<event> nested_;   // finished inside an outer one: written after it
+};
+
+}  // namespace nelk_tap
