@@ -1,5 +1,10 @@
 #include "scenario_words.h"
 
+#include <cstdint>
+
+#include "host_records.h"
+#include "nelk_protocol.h"
+
 namespace nelk_test_kit {
 
 namespace {
@@ -62,6 +67,52 @@ std::string statementWord(const std::string& text) {
     }
     // The tokenizer reads back every escape this writes (valid UTF-8 stays as it is).
     return bare ? text : "\"" + escaped(text) + "\"";
+}
+
+std::string answerWord(const char* text) { return text != nullptr ? statementWord(text) : "null"; }
+
+std::string loadStatement(const std::string& name, const char* text) {
+    return "load " + name + " default " + answerWord(text);
+}
+
+std::string answerStatement(const std::string& name, const std::string& line, const std::string& word) {
+    return "answer " + name + " " + statementWord(line) + " " + word;
+}
+
+std::string callStatement(const std::string& name, void* data, int kind, bool dataIsText) {
+    const auto wordValue = [](void* pointer) {
+        return std::to_string(static_cast<int>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer))));
+    };
+    switch (kind) {
+    case nelk_kind::slotValue: {
+        if (data == nullptr) return "raw " + name + " 1 null";
+        const slotNotify* record = static_cast<const slotNotify*>(data);
+        return "notify " + name + " " + std::to_string(record->device) + " " + std::to_string(record->index) + " " +
+               answerWord(record->slotText);
+    }
+    case nelk_kind::controlEvent: {
+        if (data == nullptr) return "raw " + name + " 2 null";
+        const buttonNotify* record = static_cast<const buttonNotify*>(data);
+        std::string statement = "control " + name + " " + answerWord(record->controlId);
+        if (record->command != nullptr) {
+            const parsedCommand& command = *record->command;
+            const std::string commandName = command.name != nullptr ? command.name : "";
+            const std::string value = command.value != nullptr ? command.value : "";
+            statement += " " + statementWord(command.hasValue ? commandName + "=" + value : commandName);
+        }
+        return statement;
+    }
+    case nelk_kind::commandText: return "command " + name + " " + answerWord(static_cast<const char*>(data));
+    case nelk_kind::timerFired: return "timer " + name + " " + wordValue(data);
+    case nelk_kind::numberValue: return "number " + name + " " + wordValue(data);
+    case nelk_kind::dataPointer:
+        return "data " + name + " " + (dataIsText ? answerWord(static_cast<const char*>(data)) : std::string("null"));
+    default: {
+        const std::intptr_t word = reinterpret_cast<std::intptr_t>(data);
+        const bool number = word >= INT32_MIN && word <= INT32_MAX;
+        return "raw " + name + " " + std::to_string(kind) + " " + (number ? std::to_string(word) : std::string("null"));
+    }
+    }
 }
 
 }  // namespace nelk_test_kit

@@ -182,13 +182,15 @@ TEST_F(LiveSessionTest, CommandsThatCannotBeDoneSayWhy) {
 TEST_F(LiveSessionTest, SaveWritesOverAFileOnlyWhenAskedTo) {
     const std::string path = (folder / "session.nelk").string();
     ASSERT_EQ(session->enter("t:1", "save " + path), statement_result::ok) << told_();
-    std::FILE* kept = std::fopen(path.c_str(), "w");
+    std::FILE* kept = std::fopen(path.c_str(), "wb");
     ASSERT_NE(kept, nullptr);
     std::fputs("kept\n", kept);
     std::fclose(kept);
     told.clear();
     EXPECT_EQ(session->enter("t:2", "save " + path), statement_result::failed);
-    EXPECT_TRUE(toldAbout("exists already; save! " + path + " writes over it")) << told_();
+    EXPECT_TRUE(toldAbout(nelk_test_kit::escaped(path) + " exists already; save! " + nelk_test_kit::statementWord(path) +
+                          " writes over it"))
+        << told_();
     EXPECT_EQ(fs::file_size(path), 5u);  // untouched
     EXPECT_EQ(session->enter("t:3", "save! " + path), statement_result::ok) << told_();
     EXPECT_GT(fs::file_size(path), 5u);

@@ -71,7 +71,7 @@ void trace_writer::sent(const std::string& instance, const std::string& text) {
 void trace_writer::answered(const std::string& instance, const std::string& text, const std::string& answer) {
     std::lock_guard<std::mutex> hold(lock_);
     line("#   " + instance + " -> " + answer);
-    if (!open_.empty()) open_.back().answers.push_back("answer " + instance + " " + statementWord(text) + " " + answer);
+    if (!open_.empty()) open_.back().answers.push_back(nelk_test_kit::answerStatement(instance, text, answer));
 }
 
 void trace_writer::note(const std::string& text) {
