@@ -2,6 +2,7 @@
 // strictly and its reports written.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "command_line.h"
@@ -94,6 +95,22 @@ int runValidation(validate_options& options, const host_options& host, const cha
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
+    // Where the user asked, whatever directory a component's code moves the process to.
+    std::error_code ignored;
+    if (!options.reports.junitFile.empty())
+        options.reports.junitFile = std::filesystem::absolute(options.reports.junitFile, ignored).string();
+    if (!checks.saveFailures.empty()) {
+#if defined(_WIN32)
+        std::fprintf(stderr, "nelk-host: --save-failures needs checks in processes of their own, which Windows has not\n");
+        return 2;
+#else
+        if (checks.inProcess) {
+            std::fprintf(stderr, "nelk-host: --save-failures needs checks in processes of their own: leave out --in-process\n");
+            return 2;
+        }
+        checks.saveFailures = std::filesystem::absolute(checks.saveFailures, ignored).string();
+#endif
+    }
     // The libraries are not opened here: what they do when opened is the first check's matter,
     // in a process of its own.
     checks.program = program;
@@ -105,7 +122,10 @@ int runValidation(validate_options& options, const host_options& host, const cha
     if (!writeJunitReport(options.reports, validationSuites(results)) && status == 0) status = 1;
     // The validator prints the table itself, inside its report.
     const int coverage = reportCoverage(options.reports, checks.json, false);
-    return status > coverage ? status : coverage;
+    // Everything is written: the process ends here, so that an exit handler a library left
+    // behind (it was unloaded long ago) cannot take the status or the output with it.
+    std::fflush(nullptr);
+    std::_Exit(status > coverage ? status : coverage);
 }
 
 }  // namespace
@@ -134,6 +154,9 @@ subcommand addValidateCommand(CLI::App& app, host_options& host, const char* pro
                          std::string("seconds before a check is reported TIMEOUT (default ") + timeout + ")");
     validate->add_flag("--in-process", checks.inProcess, "run every check in this process (for a debugger)");
     validate->add_flag("--memcheck", checks.memcheck, "run every check's process under valgrind memcheck");
+    validate->add_flag("--strict", checks.strict, "a WARN fails the run too");
+    validate->add_option("--save-failures", checks.saveFailures,
+                         "write a minimal scenario that fails the same way for every failed check into this folder");
     addReportOptions(*validate, options->reports, "check and library");
     validate->add_option("--run-check", options->runCheck)->group("");  // the child's side of --memcheck
     validate->add_option("--report-file", options->reportFile)->group("");

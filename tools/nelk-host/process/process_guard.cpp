@@ -30,6 +30,8 @@ std::size_t eventSize_ = sizeof ownEvent_;
 char what_[256] = "";
 volatile std::sig_atomic_t componentDepth_ = 0;
 volatile std::sig_atomic_t hostWork_ = 0;
+volatile std::sig_atomic_t endWithStatus_ = 0;
+volatile std::sig_atomic_t onPurpose_ = 0;
 #if !defined(_WIN32)
 pthread_t hostThread_;
 #endif
@@ -122,11 +124,15 @@ void onSignal(int signal, siginfo_t* info, void* context) {
         if ((signal == SIGSEGV || signal == SIGBUS) && describer_ != nullptr)
             fault = describer_(info->si_addr, faultWasWrite(context));
         void* raw[maxFrames];
-        const int count = backtrace(raw, maxFrames);
+        // A jump to memory that is not there (code of a library already unloaded) leaves no
+        // frame the unwinder can read: walking it would fault again inside this handler.
+        const bool wildJump = info->si_addr != nullptr && reinterpret_cast<std::uintptr_t>(info->si_addr) == faultingPc(context);
+        const int count = wildJump ? 0 : backtrace(raw, maxFrames);
         for (int i = 0; i < count; ++i) frames_[i] = reinterpret_cast<std::uintptr_t>(raw[i]);
         tell(ending{what_, signal, 0, where_, event_, fault != nullptr ? fault : "", faultingPc(context), frames_, count,
                     currentCulprit()});
     }
+    if (endWithStatus_ && ended_) std::_Exit(failingStatus_);
     // Ends as it would have without us: the handler in place before (a sanitizer's, or the
     // default) takes the signal again when the faulting instruction runs again or is raised.
     for (std::size_t i = 0; i < sizeof guardedSignals / sizeof guardedSignals[0]; ++i) {
@@ -141,7 +147,7 @@ void onSignal(int signal, siginfo_t* info, void* context) {
 void atExit() {
     // exit() from a component: the status is not known here unless the program's own exit()
     // saw it first (processEnding), in which case the guard has already ended.
-    if (!armed_ || ended_) return;
+    if (!armed_ || ended_ || onPurpose_) return;
     copyInto(what_, sizeof what_, "ended the process with exit()");
     if (tell(ending{what_, 0, 0, where_, event_, "", 0, frames_, 0, currentCulprit()})) std::_Exit(failingStatus_);
 }
@@ -239,6 +245,23 @@ void install(reporter report, int failingStatus) {
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < sizeof guardedSignals / sizeof guardedSignals[0]; ++i)
         sigaction(guardedSignals[i], &action, &previous_[i]);
+    useAlternateStack();
+#endif
+}
+
+void endSignalsWithStatus(bool withStatus) noexcept { endWithStatus_ = withStatus ? 1 : 0; }
+
+void useAlternateStack() noexcept {
+#if !defined(_WIN32)
+    thread_local bool given = false;
+    if (given) return;
+    given = true;
+    const std::size_t size = 64 * 1024;
+    stack_t stack{};
+    stack.ss_sp = std::malloc(size);  // kept for the thread's life: a handler may run on it any time
+    if (stack.ss_sp == nullptr) return;
+    stack.ss_size = size;
+    sigaltstack(&stack, nullptr);
 #endif
 }
 
@@ -275,8 +298,10 @@ void keepEventIn(char* buffer, std::size_t size) noexcept {
 
 const char* currentEvent() noexcept { return event_; }
 
+void exitOnPurpose() noexcept { onPurpose_ = 1; }
+
 void processEnding(const char* function, int status) noexcept {
-    if (!armed_ || ended_) return;
+    if (!armed_ || ended_ || onPurpose_) return;
     copyInto(what_, sizeof what_, "called ");
     append(what_, sizeof what_, function);
     append(what_, sizeof what_, "(");

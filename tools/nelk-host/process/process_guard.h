@@ -41,6 +41,13 @@ using fault_describer = const char* (*)(const void* address, bool write);
 
 // Installs the signal handlers once; `report` replaces any earlier reporter.
 void install(reporter report, int failingStatus);
+// After a fatal signal has been reported, end with `failingStatus` too (true), instead of taking
+// the signal again with the handler in place before (false, the default: a sanitizer's report
+// still comes). For a program whose exit status is documented whatever ended it.
+void endSignalsWithStatus(bool withStatus) noexcept;
+// Gives the calling thread a stack of its own for the handlers, so that a stack overflow on it is
+// reported too. Once per thread; the stack lives as long as the process.
+void useAlternateStack() noexcept;
 void arm(bool armed) noexcept;
 bool armed() noexcept;
 void describeFaultsWith(fault_describer describer) noexcept;
@@ -76,6 +83,9 @@ struct host_code {
     host_code& operator=(const host_code&) = delete;
 };
 
+// The program itself ends the process through exit() now, on purpose: the exit functions and
+// the end of exit() are no longer taken for the component's (a crash still is).
+void exitOnPurpose() noexcept;
 // Called by the exit functions this program provides in place of the C library's; reports and
 // ends the process when armed, and otherwise returns so that the caller ends it as asked.
 void processEnding(const char* function, int status) noexcept;

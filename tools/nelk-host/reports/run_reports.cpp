@@ -84,6 +84,7 @@ std::vector<junit_suite> validationSuites(const std::vector<nelk_validator::chec
             test.message = std::string(nelk_validator::statusName(each.status)) + ": " + each.reason;
         if (each.failed()) {
             test.details = "reproduce: " + each.reproduce + "\n";
+            if (!each.scenario.empty()) test.details += "scenario: " + each.scenario + "\n";
             if (!each.stack.empty()) test.details += "stack:\n" + each.stack;
         }
         if (each.status == nelk_validator::check_status::warn) test.output = "warning: " + each.reason + "\n";

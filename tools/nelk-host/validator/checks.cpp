@@ -29,7 +29,7 @@ const char* statusName(check_status status) {
 const std::vector<check>& allChecks() {
     static const std::vector<check> checks = [] {
         std::vector<check> all;
-        for (const std::vector<check>* part : {&lifecycleChecks(), &protocolChecks(), &robustnessChecks()})
+        for (const std::vector<check>* part : {&lifecycleChecks(), &protocolChecks(), &robustnessChecks(), &processChecks()})
             all.insert(all.end(), part->begin(), part->end());
         return all;
     }();

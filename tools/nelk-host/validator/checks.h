@@ -21,14 +21,19 @@ struct check_outcome {
     check_outcome(check_status status, std::string reason) : status(status), reason(std::move(reason)) {}
     check_status status;
     std::string reason;  // one line
-    std::string stack;   // a crash's symbolized stack, one frame a line, when there is one
+    std::string stack;   // a crash's (or a hang's) symbolized stack, one frame a line, when there is one
     std::string output;  // what the check's process wrote to standard output and error, an excerpt
+    // The verdict stands only if the process then ends cleanly through exit(), running the exit
+    // handlers the library left behind (a check of its own process only).
+    bool endWithExit = false;
 };
 
 struct check_settings {
     std::string library;
     std::uint64_t seed;
-    int iterations;  // for the random storm
+    int iterations;         // for the random storm
+    std::string recordTo;   // where the subjects write what they do, to make a scenario of it; "": nowhere
+    bool inProcess = false; // run in the validator's own process: checks that need one of their own skip
 };
 
 struct check {
@@ -45,6 +50,7 @@ const std::vector<check>& allChecks();
 const std::vector<check>& lifecycleChecks();
 const std::vector<check>& protocolChecks();
 const std::vector<check>& robustnessChecks();
+const std::vector<check>& processChecks();
 
 const char* statusName(check_status status);
 

@@ -3,12 +3,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <csignal>
+
+#include <execinfo.h>
 #include <fcntl.h>
 #include <link.h>
+#include <sys/syscall.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include "process/process_guard.h"
+#include "process_watch.h"
 
 namespace nelk_validator {
 
@@ -31,17 +36,35 @@ int noteModule(dl_phdr_info* info, std::size_t, void* data) {
     return 0;
 }
 
+void noteFrames(child_report& report, const std::uintptr_t* frames, int frameCount) {
+    const int count = frameCount < 64 ? frameCount : 64;
+    for (int i = 0; i < count; ++i) report.frames[i] = frames[i];
+    report.frameCount = count;
+    // Which library each frame lies in, for the parent to name the functions.
+    report.moduleCount = 0;
+    if (count > 0) dl_iterate_phdr(noteModule, &report);
+}
+
+// SIGUSR2 on the host thread of a check that hangs: its stack, for the TIMEOUT's report.
+void onHangQuestion(int) {
+    if (reporting == nullptr || reporting->ended) return;
+    void* raw[64];
+    const int count = backtrace(raw, 64);
+    std::uintptr_t frames[64];
+    for (int i = 0; i < count; ++i) frames[i] = reinterpret_cast<std::uintptr_t>(raw[i]);
+    // The first two frames are this handler and the signal's trampoline.
+    const int skipped = count > 2 ? 2 : 0;
+    noteFrames(*reporting, frames + skipped, count - skipped);
+    reporting->hangCaught = 1;
+}
+
 void writeEnding(const nelk_process_guard::ending& end) {
     child_report& report = *reporting;
-    nelk_process_guard::append(report.ending, sizeof report.ending, end.what);
+    nelk_process_guard::appendEnding(report.ending, sizeof report.ending, end);
     nelk_process_guard::append(report.fault, sizeof report.fault, end.fault);
     report.signal = end.signal;
     report.pc = end.pc;
-    const int count = end.frameCount < 64 ? end.frameCount : 64;
-    for (int i = 0; i < count; ++i) report.frames[i] = end.frames[i];
-    report.frameCount = count;
-    // Which library each frame lies in, for the parent to name the functions.
-    if (count > 0) dl_iterate_phdr(noteModule, &report);
+    noteFrames(report, end.frames, end.frameCount);
     report.ended = 1;
 }
 
@@ -82,8 +105,24 @@ report_file::~report_file() {
 
 void reportEndingsTo(child_report& report, int failingStatus) {
     reporting = &report;
+    watchIn(&report.progress, &report.forkedReturns);
     nelk_process_guard::install(writeEnding, failingStatus);
     nelk_process_guard::keepEventIn(report.event, sizeof report.event);
+    struct sigaction action {};
+    action.sa_handler = onHangQuestion;
+    action.sa_flags = SA_ONSTACK | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGUSR2, &action, nullptr);
+}
+
+void noteHostThread(child_report& report) { report.hostThread = static_cast<int>(syscall(SYS_gettid)); }
+
+bool takeHungStack(int child, child_report& report) {
+    if (report.hostThread <= 0 || report.ended) return false;
+    if (syscall(SYS_tgkill, child, report.hostThread, SIGUSR2) != 0) return false;
+    // A thread in a system call takes the signal at once; one spinning, at its next tick.
+    for (int waited = 0; waited < 100 && !report.hangCaught; ++waited) usleep(10000);
+    return report.hangCaught != 0;
 }
 
 }  // namespace nelk_validator

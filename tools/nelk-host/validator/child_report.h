@@ -17,7 +17,7 @@ struct child_report {
     char reason[4096];
     char event[1024];       // the event being delivered, kept up to date by the process guard
     volatile int ended;     // 1 when the process guard saw the component end the process
-    char ending[512];       // what ended it
+    char ending[1536];      // what ended it, whose code it was, and during which event
     char fault[512];        // what lay at the faulting address, when the guard knew
     int signal;
     std::uint64_t pc;
@@ -29,6 +29,11 @@ struct child_report {
         std::uint64_t bias;
         char path[256];
     } modules[64];
+    volatile std::uint64_t progress;  // calls into components so far: the watchdog's measure
+    volatile int hostThread;          // the thread that calls the components (a Linux thread id)
+    volatile int hangCaught;          // 1 once the host thread's stack was taken for a TIMEOUT
+    volatile int exitProbe;           // 1: the check's verdict stands if exit() ends the process cleanly
+    volatile int forkedReturns;       // processes the component forked that came back into the host's code
 };
 
 // The mapping of a report file; the creator removes the file when done with it.
@@ -53,7 +58,15 @@ private:
 };
 
 // Makes the process guard write what ends this process, and the event being delivered, into
-// `report`, and end it with `failingStatus`; called in the child before the check runs.
+// `report`, and end it with `failingStatus`; called in the child before the check runs. From then
+// on the process watch (process_watch.h) counts into the report, and SIGUSR2 sent to the host thread
+// (hostThread, set by noteHostThread) takes its stack into the report's frames: how the parent
+// learns where a check hangs.
 void reportEndingsTo(child_report& report, int failingStatus);
+// The calling thread is the one that calls the components; it takes the stack for a TIMEOUT.
+void noteHostThread(child_report& report);
+// The parent's side: asks the hung child's host thread for its stack and waits a moment for it;
+// true when the report holds it.
+bool takeHungStack(int child, child_report& report);
 
 }  // namespace nelk_validator

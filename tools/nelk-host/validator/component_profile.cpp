@@ -32,6 +32,10 @@ component_profile learnProfile(subject& target) {
         const std::size_t equals = line.find('=');
         if (equals == 0 || equals == std::string::npos) continue;
         profile.settings.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+        // A setting is a command too, whether "_commands" lists it or not.
+        const std::string name = line.substr(0, equals);
+        if (std::find(profile.commands.begin(), profile.commands.end(), name) == profile.commands.end())
+            profile.commands.push_back(name);
     }
     return profile;
 }
@@ -115,12 +119,17 @@ void exercise(subject& target, const component_profile& profile) {
     target.command("return=all");
     target.command("unknown-name=1");
 
-    // The slots the component registered for (their first slots), and one it did not.
+    // The slots the component registered for (the first ones and both ends of each range), and
+    // one it did not.
     std::vector<registration> slots = target.host().registrations();
     slots.push_back(registration{13, 1, 1});
     for (const registration& each : slots) {
         const long long last = std::min<long long>(each.last, static_cast<long long>(each.first) + 2);
         for (long long slot = each.first; slot <= last; ++slot) target.slot(each.driver, static_cast<int>(slot), std::string("slot text"));
+        if (each.last > last) {
+            target.slot(each.driver, each.last - 1, std::string("slot text"));
+            target.slot(each.driver, each.last, std::string("slot text"));
+        }
     }
     // The framework's group controls, the controls the component set, and one it never named.
     std::vector<std::pair<std::string, std::string>> controls = {

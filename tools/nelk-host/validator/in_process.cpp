@@ -8,7 +8,11 @@
 #include <thread>
 
 #include "guarded_memory.h"
+#include "host_thread.h"
 #include "process/process_guard.h"
+#include "process_state.h"
+#include "process_watch.h"
+#include "sanitizer_build.h"
 
 namespace nelk_validator {
 
@@ -36,10 +40,11 @@ void ended(const nelk_process_guard::ending& end) {
     say(words->crashed, reason);
 }
 
-// Ends the process with a TIMEOUT unless the check finishes first.
+// Ends the process with a TIMEOUT unless the check finishes first: when no call into a component
+// has returned for `seconds`, or the whole check has taken `cap` seconds.
 class watchdog {
 public:
-    explicit watchdog(double seconds) : thread_([this, seconds] { watch(seconds); }) {}
+    watchdog(double seconds, double cap) : thread_([this, seconds, cap] { watch(seconds, cap); }) {}
     ~watchdog() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -50,9 +55,22 @@ public:
     }
 
 private:
-    void watch(double seconds) {
+    void watch(double seconds, double cap) {
+        using clock = std::chrono::steady_clock;
+        const auto started = clock::now();
+        auto lastProgress = started;
+        std::uint64_t seen = progress();
         std::unique_lock<std::mutex> lock(mutex_);
-        if (wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return done_; })) return;
+        for (;;) {
+            if (wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) return;
+            const auto now = clock::now();
+            if (progress() != seen) {
+                seen = progress();
+                lastProgress = now;
+            }
+            if (now - lastProgress >= std::chrono::duration<double>(seconds) || now - started >= std::chrono::duration<double>(cap))
+                break;
+        }
         char limit[32];
         std::snprintf(limit, sizeof limit, "%g", seconds);
         reason[0] = '\0';
@@ -82,16 +100,39 @@ check_outcome runInProcess(const check& each, const check_settings& settings, do
                            const last_words& ifEnded) {
     words = &ifEnded;
     nelk_process_guard::install(ended, 1);
+#if !defined(NELK_SANITIZED)
+    // The documented status, 1, whatever ended the run (a sanitized build lets its own report end it).
+    nelk_process_guard::endSignalsWithStatus(true);
+#endif
     nelk_process_guard::describeFaultsWith(describeFault);
     nelk_process_guard::setWhere(each.id);
     nelk_process_guard::setEvent("");
+    nelk_process_guard::setHostWork(false);
+    noteHostProcess();
+    const int forkedBefore = forkedReturns();
     std::fflush(nullptr);
+    // What the check's components change of the process is put back after it, so that it does
+    // not fall on the next check or library.
+    const process_state before = process_state::take();
+    check_settings here = settings;
+    here.inProcess = true;
     check_outcome outcome{check_status::crashed, ""};
     {
-        watchdog guard(timeoutSeconds);
-        nelk_process_guard::arm(true);
-        outcome = runHere(each, settings);
-        nelk_process_guard::arm(false);
+        watchdog guard(timeoutSeconds, timeoutSeconds * 30);
+        onHostSizedThread([&] {
+            nelk_process_guard::arm(true);
+            outcome = runHere(each, here);
+        });
+    }
+    before.restore();
+    // The guard stays armed: a thread a component left running is still watched between checks,
+    // and what the validator itself does meanwhile is its own.
+    nelk_process_guard::setEvent("between checks (a thread a component left running)");
+    nelk_process_guard::setHostWork(true);
+    nelk_process_guard::arm(true);
+    if (forkedReturns() > forkedBefore) {
+        outcome = {check_status::fail, "a process the component forked came back into the host's code (a fork whose child "
+                                       "returned from the call): a host would run twice"};
     }
     return outcome;
 }

@@ -14,12 +14,16 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "call_record.h"
 #include "child_report.h"
 #include "guarded_memory.h"
+#include "host_thread.h"
+#include "process_watch.h"
 #include "process/process_guard.h"
 #include "host/protocol_coverage.h"
 #include "sanitizer_build.h"
@@ -66,6 +70,8 @@ bool firstMemcheckError(const std::string& log, std::string& reason, std::string
         const std::size_t end = line.find("== ");
         if (end == std::string::npos) continue;
         const std::string message = line.substr(end + 3);
+        // "Thread 2:" heads an error on a thread other than the first: not the error itself.
+        if (error.empty() && message.compare(0, 7, "Thread ") == 0 && message.back() == ':') continue;
         if (message.empty() || message.find_first_not_of(' ') == std::string::npos) {
             if (!error.empty()) break;
             continue;
@@ -78,6 +84,19 @@ bool firstMemcheckError(const std::string& log, std::string& reason, std::string
         const std::size_t start = error[i].find_first_not_of(' ');
         reason += "; " + error[i].substr(start == std::string::npos ? 0 : start);
     }
+    // Where the address lies ("is on thread 1's stack", "is 0 bytes after a block"): the line
+    // that tells a stack overflow from an overrun, wherever it stands in the error.
+    for (const std::string& line : error) {
+        if (line.find("Address 0x") != std::string::npos && reason.find(line) == std::string::npos) {
+            reason += "; " + line.substr(line.find("Address 0x"));
+            break;
+        }
+    }
+    const std::size_t overflow = log.find("Stack overflow in thread");
+    if (overflow != std::string::npos) {
+        const std::size_t end = log.find('\n', overflow);
+        reason = "valgrind memcheck: a stack overflow (" + log.substr(overflow, end - overflow) + "); " + reason.substr(19);
+    }
     // The component's frames, up to where the validator called it.
     for (const std::string& line : error) {
         block += line + "\n";
@@ -86,24 +105,46 @@ bool firstMemcheckError(const std::string& log, std::string& reason, std::string
     return true;
 }
 
-// Waits for the child until the deadline; false when it had to be killed.
-bool waitFor(pid_t child, double seconds, int& status) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+// Waits for the child while it makes progress: false when no call into a component returned for
+// `seconds` (or the whole check took `cap` seconds), after which the caller ends it. The check's
+// work may grow with what the component offers; a hang makes none.
+bool waitFor(pid_t child, double seconds, double cap, const volatile std::uint64_t& progress, int& status) {
+    using clock = std::chrono::steady_clock;
+    const auto started = clock::now();
+    auto lastProgress = started;
+    std::uint64_t seen = progress;
     auto pause = std::chrono::microseconds(500);
     for (;;) {
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child) return true;
         if (done < 0 && errno != EINTR) return true;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(-child, SIGKILL);
-            kill(child, SIGKILL);
-            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-            }
-            return false;
+        const auto now = clock::now();
+        if (progress != seen) {
+            seen = progress;
+            lastProgress = now;
         }
+        if (now - lastProgress >= std::chrono::duration<double>(seconds) || now - started >= std::chrono::duration<double>(cap))
+            return false;
         std::this_thread::sleep_for(pause);
         if (pause < std::chrono::milliseconds(10)) pause *= 2;
     }
+}
+
+void killAndReap(pid_t child, int& status) {
+    kill(-child, SIGKILL);
+    kill(child, SIGKILL);
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// Threads of this process, or -1 where they cannot be counted.
+int threadCount() {
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr) return -1;
+    int count = 0;
+    while (const dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.' ? 1 : 0;
+    closedir(tasks);
+    return count;
 }
 
 }  // namespace
@@ -122,6 +163,7 @@ void runChild(const check& each, const check_settings& settings, child_report& r
     reportEndingsTo(report, endedStatus);
     nelk_process_guard::describeFaultsWith(describeFault);
     nelk_process_guard::setWhere(each.id);
+    noteHostProcess();
 #if defined(__GLIBC__) && !defined(NELK_SANITIZED)
     // Freed memory is overwritten, so a component that walks a list a nested call changed, or
     // reads an answer it freed, reads garbage and shows it.
@@ -129,8 +171,17 @@ void runChild(const check& each, const check_settings& settings, child_report& r
 #endif
     struct stat output {};
     const bool outputKnown = fstat(1, &output) == 0;
-    nelk_process_guard::arm(true);
-    check_outcome outcome = runHere(each, settings);
+    const int threadsBefore = threadCount();
+    if (!settings.recordTo.empty()) call_record::writeTo(settings.recordTo);
+    check_outcome outcome{check_status::crashed, ""};
+    onHostSizedThread([&] {
+        nelk_process_guard::arm(true);
+        noteHostThread(report);
+        outcome = runHere(each, settings);
+    });
+    // A thread the component left running may still fail: it is given a moment to do so here, in
+    // its own check (the guard stays armed), rather than at a random point of a later one.
+    for (int waited = 0; waited < 50 && threadCount() > threadsBefore; ++waited) usleep(10000);
     nelk_process_guard::arm(false);
     // The descriptors are the process's, not the component's: closing or replacing them would
     // take a host's own output away.
@@ -145,8 +196,17 @@ void runChild(const check& each, const check_settings& settings, child_report& r
     report.status = static_cast<int>(outcome.status);
     report.reason[0] = '\0';
     nelk_process_guard::append(report.reason, sizeof report.reason, outcome.reason.c_str());
-    report.finished = 1;
     std::fflush(nullptr);
+    if (outcome.endWithExit) {
+        // The verdict stands if the C library's exit() ends the process cleanly: the exit
+        // handlers the library left behind run now, after it was closed, as at a host's exit.
+        report.exitProbe = 1;
+        nelk_process_guard::setEvent("the process's exit after the library was closed (the exit handlers it left)");
+        nelk_process_guard::arm(true);
+        nelk_process_guard::exitOnPurpose();
+        std::exit(0);
+    }
+    report.finished = 1;
     _exit(0);
 }
 
@@ -186,23 +246,32 @@ check_outcome verdictOf(const child_report& report, bool finished, int status, d
         std::snprintf(limit, sizeof limit, "%g", seconds);
         outcome = {check_status::timeout, std::string("no result after ") + limit + " s" +
                                               (event.empty() ? "" : "; the last event delivered was " + event)};
-    } else if (report.finished) {
+        if (report.hangCaught) outcome.stack = symbolizedStack(report);
+    } else if (report.ended) {
+        outcome.reason = report.ending;
+        outcome.stack = symbolizedStack(report);
+    } else if (report.finished || (report.exitProbe && WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
         outcome = {static_cast<check_status>(report.status), report.reason};
         // What the check exercised adds to this process's count.
         nelk_host_tool::coverage_counts counted;
         for (std::size_t i = 0; i < counted.counts.size() && i < sizeof report.coverage / sizeof report.coverage[0]; ++i)
             counted.counts[i] = report.coverage[i];
         nelk_host_tool::processCoverage().merge(counted);
-    } else if (report.ended) {
-        outcome.reason = std::string("the component ") + report.ending + (report.fault[0] ? std::string(": ") + report.fault : "") +
-                         during(event);
-        outcome.stack = symbolizedStack(report);
+    } else if (report.exitProbe) {
+        outcome.reason = "the process's exit, after the library was closed, ended with " +
+                         (WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")"
+                                              : "status " + std::to_string(WEXITSTATUS(status))) +
+                         ": an exit handler the library left behind ran after it was unloaded";
     } else if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
         outcome.reason = "signal " + std::to_string(signal) + " (" + strsignal(signal) + ")" + during(event);
     } else {
         outcome.reason = "the check's process ended with status " + std::to_string(WEXITSTATUS(status)) +
                          " without its report" + during(event);
+    }
+    if (report.forkedReturns > 0) {
+        outcome = {check_status::fail, "a process the component forked came back into the host's code (a fork whose child "
+                                       "returned from the call): a host would run twice"};
     }
     return outcome;
 }
@@ -247,7 +316,9 @@ check_outcome runIsolated(const check& each, const check_settings& settings, con
     setpgid(child, child);  // as the child does, so that killing the group never misses it
     const double seconds = options.memcheck ? options.timeoutSeconds * 20 : options.timeoutSeconds;
     int status = 0;
-    const bool finished = waitFor(child, seconds, status);
+    const bool finished = waitFor(child, seconds, seconds * 30, file->report().progress, status);
+    if (!finished) takeHungStack(child, file->report());
+    if (!finished) killAndReap(child, status);
     kill(-child, SIGKILL);  // whatever the component started ends with its check
     const std::string output = readAll(capture);
     if (capture != nullptr) std::fclose(capture);

@@ -66,8 +66,10 @@ check_outcome answerLifetime(const check_settings& settings) {
             for (const std::string& text : commands) {
                 const char* answer = target.ask(text.c_str());
                 if (answer != nullptr) answers.push_back({answer, answer, text});
-                // Other calls come before the give-back.
-                for (const registration& each : target.host().registrations()) target.slot(each.driver, each.first, std::string("meanwhile"));
+                // Other calls come before the give-back. A copy: a component may register from
+                // inside a slot event, which grows the host's list while this walks it.
+                const std::vector<registration> registered = target.host().registrations();
+                for (const registration& each : registered) target.slot(each.driver, each.first, std::string("meanwhile"));
                 target.slot(12, 7, std::string("meanwhile"));
                 target.timer(round);
             }
@@ -175,6 +177,69 @@ check_outcome reentrantChanges(const check_settings& settings) {
     });
 }
 
+// Well-formed lines that would still do the wrong thing to a real host.
+check_outcome lineMeaning(const check_settings& settings) {
+    return onComponent(settings, [&](subject& target, const component_profile& profile) {
+        target.host().keepLines(false);
+        // Registrations counted after a warm-up and twice more: a component that keeps what it
+        // needs stops; one that registers anew at events goes on.
+        std::vector<std::size_t> live;
+        for (int round = 1; round <= 25; ++round) {
+            exercise(target, profile);
+            target.timer(round % 5 + 2);
+            if (round == 5 || round == 15 || round == 25) live.push_back(target.host().liveRegistrations());
+        }
+        target.destroy();
+        std::vector<std::string> problems = target.violations();
+        for (const std::string& each : target.meaningProblems()) problems.push_back(each);
+        if (live[1] > live[0] && live[2] > live[1] && live[2] - live[0] >= 20)
+            problems.push_back("meaning: the live registrations kept growing with events (" + std::to_string(live[0]) + ", " +
+                               std::to_string(live[1]) + ", " + std::to_string(live[2]) +
+                               " after 5, 15 and 25 rounds): the component registers anew and never ends them");
+        return judge(problems, "no lines joined by a line feed, panels by number, every \"ET\" of a timer fired, every "
+                               "registration ended before \"AS\", registrations that do not keep growing");
+    });
+}
+
+// The host a component meets in a panel: "PS" answered 0 when the layout is missing, events
+// before any command, the slot's current text reported after "IR", a write reported back to the
+// registered writer.
+check_outcome hostActs(const check_settings& settings) {
+    return onLibrary(settings, [&](const nelk_test_kit::component_library& library, const component_profile& profile) {
+        std::vector<std::unique_ptr<subject>> subjects;
+        for (const int shown : {0, 1}) {
+            host_behaviour acting;
+            acting.psAnswer = shown;
+            acting.reportsSlots = true;
+            subjects.push_back(std::make_unique<subject>(library, "", false, acting));
+            subject& target = *subjects.back();
+            if (!target.created()) return fail("the entry returned null");
+            for (int slot = 1; slot <= 16; ++slot) {
+                for (const int driver : {1, 5, 12}) target.host().storeSlot(driver, slot, "held " + std::to_string(slot));
+            }
+            // A host sends what it has before any command: slot texts, a control, a timer.
+            target.slot(12, 7, std::string("early"));
+            target.slot(1, 1, std::string("early"));
+            target.control(std::string("ActionAll"), std::string("alarm=1"));
+            target.timer(1);
+            target.number(1);
+            target.data("early");
+            for (int round = 0; round < 3; ++round) exercise(target, profile);
+            target.destroy();
+        }
+        std::vector<const subject*> all;
+        for (auto& each : subjects) all.push_back(each.get());
+        std::vector<std::string> problems = violationsOf(all);
+        for (auto& each : subjects) {
+            for (const std::string& problem : each->meaningProblems()) {
+                if (problem.find("feed back") != std::string::npos) problems.push_back(problem);
+            }
+        }
+        return judge(problems, "\"PS\" answered 0 and 1, events before any command, slot texts reported after \"IR\" "
+                               "and writes reported back, as a panel host does");
+    });
+}
+
 }  // namespace
 
 const std::vector<check>& protocolChecks() {
@@ -186,6 +251,9 @@ const std::vector<check>& protocolChecks() {
         {"call-discipline", "every line comes on the component's own host object, inside a call, from the calling thread", callDiscipline},
         {"nested-calls", "calls made from inside hostSend are handled", nestedCalls},
         {"reentrant-changes", "state changed by a nested call while an outer call still walks it does no harm", reentrantChanges},
+        {"line-meaning", "no line would do the wrong thing to a real host: joined lines, odd panels, stray \"ET\", registrations left",
+         lineMeaning},
+        {"host-acts", "\"PS\" answered 0, events before any command, slot texts and writes reported back do no harm", hostActs},
     };
     return checks;
 }

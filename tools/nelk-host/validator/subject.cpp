@@ -1,8 +1,12 @@
 #include "subject.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "answer_origin.h"
+#include "call_record.h"
+#include "process_watch.h"
+#include "scenario_words.h"
 #include "host_records.h"
 #include "host/component_calls.h"
 #include "host/protocol_coverage.h"
@@ -26,20 +30,70 @@ std::string shortText(const std::optional<std::string>& text, std::size_t keep) 
     return "\"" + nelk_test_kit::escaped(text->substr(0, keep)) + "...\" (" + std::to_string(text->size()) + " bytes)";
 }
 
-subject::subject(const nelk_test_kit::component_library& library, const char* loadText, bool nullHost)
+subject::subject(const nelk_test_kit::component_library& library, const char* loadText, bool nullHost,
+                 const host_behaviour& behaviour)
     : nullHost_(nullHost) {
-    component_ = nelk_host_tool::createComponent(
-        library, nullHost ? nullptr : &host_, loadText, host_.rules(),
-        "creation with load text " + shortText(loadText ? std::optional<std::string>(loadText) : std::nullopt));
+    host_.behave(behaviour);
+    if (call_record::on()) {
+        name_ = call_record::newName();
+        host_.recordAs(name_);
+        if (nullHost) call_record::note(name_ + " is made with a null host; a replay gives it one");
+        call_record::begin(nelk_test_kit::loadStatement(name_, loadText));
+    }
+    const std::optional<std::string> text = loadText ? std::optional<std::string>(loadText) : std::nullopt;
+    // The load text is the host's, read during the entry only.
+    auto pages = arena(sizeOf(text), "the load text the host passed to the entry");
+    const char* copy = text ? pages->text(loadText, text->size()) : nullptr;
+    pages->seal();
+    component_ = nelk_host_tool::createComponent(library, nullHost ? nullptr : &host_, copy, host_.rules(),
+                                                 "creation with load text " + shortText(text));
+    finished(std::move(pages));
+    callReturned();
+    endIfForked();
+    if (!name_.empty()) call_record::end();
 }
 
 subject::~subject() { destroy(); }
 
-const char* subject::deliver(void* data, int kind, const std::string& what) {
+const char* subject::deliver(void* data, int kind, const std::string& what, bool dataIsText) {
     if (component_ == nullptr) return nullptr;
     ++calls_;
-    return nelk_host_tool::callComponent(*component_, host_.rules(), data, kind, "kind " + std::to_string(kind) + " " + what,
-                                         &host_.lock());
+    if (kind == nelk_kind::timerFired) host_.timerFired(static_cast<int>(reinterpret_cast<std::intptr_t>(data)));
+    if (!name_.empty() && kind != nelk_kind::giveBackAnswer) call_record::begin(nelk_test_kit::callStatement(name_, data, kind, dataIsText));
+    ++depth_;
+    const char* answer = nelk_host_tool::callComponent(*component_, host_.rules(), data, kind,
+                                                       "kind " + std::to_string(kind) + " " + what, &host_.lock());
+    --depth_;
+    callReturned();
+    endIfForked();
+    if (!name_.empty() && kind != nelk_kind::giveBackAnswer) {
+        call_record::end();
+        if (!breachRecorded_ && !host_.rules().breaches().empty()) {
+            breachRecorded_ = true;
+            call_record::breach();
+        }
+    }
+    if (depth_ == 0) deliverOwedReports();
+    return answer;
+}
+
+void subject::deliverOwedReports() {
+    if (draining_) return;  // the loop below delivers what the deliveries owe in turn
+    draining_ = true;
+    std::size_t delivered = 0;
+    for (std::vector<owed_report> owed = host_.takeOwedReports(); !owed.empty() && component_ != nullptr;
+         owed = host_.takeOwedReports()) {
+        for (const owed_report& each : owed) {
+            if (++delivered > validating_host::owedAtMostForOneEvent()) {
+                host_.feedbackLoop();
+                host_.takeOwedReports();
+                draining_ = false;
+                return;
+            }
+            slot(each.driver, each.slot, each.text);
+        }
+    }
+    draining_ = false;
 }
 
 const char* subject::call(void* data, int kind, const std::string& what) { return deliver(data, kind, what); }
@@ -57,6 +111,9 @@ void subject::slot(int driver, int index, const std::optional<std::string>& text
     if (!text) cover(coverage_item::nullText);
     auto pages = arena(sizeof(slotNotify) + sizeOf(text), "the host's slot record and text");
     auto* record = new (pages->room(sizeof(slotNotify))) slotNotify{};
+    // What a host keeps in its own fields is no business of the component's: never zero here.
+    record->hostReserved1 = static_cast<int>(0xa5a5a5a5u);
+    record->hostReserved2 = static_cast<int>(0x5a5a5a5au);
     record->device = driver;
     record->index = index;
     record->slotText = text ? pages->text(text->c_str(), text->size()) : nullptr;
@@ -70,6 +127,7 @@ void subject::control(const std::optional<std::string>& id, const std::optional<
     auto pages = arena(sizeof(buttonNotify) + sizeof(parsedCommand) + sizeOf(id) + sizeOf(command) + 8,
                        "the host's control record, its parsed command and texts");
     auto* record = new (pages->room(sizeof(buttonNotify))) buttonNotify{};
+    std::memset(record->hostReserved, 0xa5, sizeof record->hostReserved);
     record->controlId = id ? pages->text(id->c_str(), id->size()) : nullptr;
     if (command) {
         // The host's parsed command, laid out in the pages with every pointer moved along.
@@ -108,7 +166,7 @@ void subject::data(const std::string& payload) {
     auto pages = arena(payload.size() + 1, "the host's data of kind 6");
     const char* copy = pages->text(payload.c_str(), payload.size());
     pages->seal();
-    deliver(const_cast<char*>(copy), nelk_kind::dataPointer, "data " + shortText(payload));
+    deliver(const_cast<char*>(copy), nelk_kind::dataPointer, "data " + shortText(payload), true);
     finished(std::move(pages));
 }
 
@@ -160,14 +218,30 @@ void subject::destroy() {
     if (component_ == nullptr) return;
     for (const auto& out : std::map<const char*, std::string>(answers_)) giveBack(out.first);
     host_.stopNesting();
+    if (!name_.empty()) call_record::begin("delete " + name_);
     nelk_host_tool::deleteAsAHost(component_, host_.rules(), "deletion through the virtual destructor", !nullHost_);
     component_ = nullptr;
+    callReturned();
+    endIfForked();
+    if (!name_.empty()) {
+        call_record::end();
+        if (!breachRecorded_ && !host_.rules().breaches().empty()) {
+            breachRecorded_ = true;
+            call_record::breach();
+        }
+    }
 }
 
 std::vector<std::string> subject::violations() const {
     std::vector<std::string> all;
     for (const nelk_test_kit::breach& each : host_.rules().breaches())
         all.push_back(std::string(nelk_test_kit::breachCategory(each.kind)) + ": " + nelk_test_kit::describe(each));
+    return all;
+}
+
+std::vector<std::string> subject::meaningProblems() const {
+    std::vector<std::string> all;
+    for (const std::string& each : host_.meaningProblems()) all.push_back("meaning: " + each);
     return all;
 }
 

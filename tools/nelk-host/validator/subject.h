@@ -18,9 +18,12 @@ namespace nelk_validator {
 
 class subject {
 public:
-    // library: must outlive the subject. loadText: read during the call. nullHost: create with a
-    // null host object (nothing can be checked then but survival).
-    subject(const nelk_test_kit::component_library& library, const char* loadText, bool nullHost = false);
+    // library: must outlive the subject. loadText: copied into guarded pages that are revoked when
+    // the entry returns, so that a component that keeps the pointer faults at once. nullHost:
+    // create with a null host object (nothing can be checked then but survival).
+    // behaviour: how the host acts from the creation on ("PS" is answered then).
+    subject(const nelk_test_kit::component_library& library, const char* loadText, bool nullHost = false,
+            const host_behaviour& behaviour = {});
     ~subject();  // deletes the component if destroy() was not called
     subject(const subject&) = delete;
     subject& operator=(const subject&) = delete;
@@ -56,9 +59,15 @@ public:
 
     // Every breach the host saw, one line each, "category: message".
     std::vector<std::string> violations() const;
+    // Lines that would do the wrong thing to a real host (validating_host::meaningProblems),
+    // "meaning: ..." each; judged by the checks of meaning only.
+    std::vector<std::string> meaningProblems() const;
+    // Delivers the slot events the host owes (host_behaviour::reportsSlots) until none is owed.
+    void deliverOwedReports();
 
 private:
-    const char* deliver(void* data, int kind, const std::string& what);
+    // `dataIsText`: kind 6's data is a text (for the call record).
+    const char* deliver(void* data, int kind, const std::string& what, bool dataIsText = false);
     std::unique_ptr<call_arena> arena(std::size_t bytes, const char* label);
     void finished(std::unique_ptr<call_arena> used);
 
@@ -68,6 +77,10 @@ private:
     arena_history history_;
     std::map<const char*, std::string> answers_;  // answers out, with their commands
     long long calls_ = 0;
+    int depth_ = 0;           // calls in progress (nested ones too)
+    bool draining_ = false;   // delivering owed slot events
+    std::string name_;        // in the call record; "" when not recording
+    bool breachRecorded_ = false;
 };
 
 // Every violation of the subjects' hosts.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <set>
 
@@ -15,8 +16,10 @@
 #include "process/executable_path.h"
 #include "host/protocol_coverage.h"
 #include "host/transcript.h"
+#include "process/process_guard.h"
 #if !defined(_WIN32)
 #include "child_report.h"
+#include "failure_scenario.h"
 #include "isolation.h"
 #endif
 
@@ -42,6 +45,7 @@ std::string reproduce(const validator_options& options, const std::string& libra
                           " --timeout " + number(options.timeoutSeconds);
     if (options.inProcess) command += " --in-process";
     if (options.memcheck) command += " --memcheck";
+    if (options.strict) command += " --strict";
     return command;
 }
 
@@ -51,6 +55,7 @@ struct tally {
     void add(check_status status) { ++counts[static_cast<int>(status)]; }
     int of(check_status status) const { return counts[static_cast<int>(status)]; }
     int failed() const { return of(check_status::fail) + of(check_status::crashed) + of(check_status::timeout); }
+    int warned() const { return of(check_status::warn); }
     std::string line() const {
         return std::to_string(of(check_status::pass)) + " passed, " + std::to_string(failed()) + " failed, " +
                std::to_string(of(check_status::skip)) + " skipped, " + std::to_string(of(check_status::warn)) + " warnings";
@@ -148,7 +153,7 @@ void runCheckChild(const validator_options& options, const std::string& id, cons
         std::fprintf(stderr, "nelk-host: cannot run check \"%s\" for a report at %s\n", id.c_str(), reportPath.c_str());
         std::exit(2);
     }
-    runChild(*found, check_settings{options.libraries.front(), options.seed, options.iterations}, file->report());
+    runChild(*found, check_settings{options.libraries.front(), options.seed, options.iterations, "", false}, file->report());
 #endif
 }
 
@@ -172,12 +177,17 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
             if (!selected(options, each.id)) {
                 counts.add(check_status::skip);
                 checks.push_back({{"id", each.id}, {"status", "SKIP"}, {"reason", "not selected"}});
-                if (results != nullptr) results->push_back({library, each.id, check_status::skip, "not selected", "", "", "", 0});
+                if (results != nullptr) results->push_back({library, each.id, check_status::skip, "not selected", "", "", "", "", 0});
                 continue;
             }
             const auto started = std::chrono::steady_clock::now();
-            const check_settings settings{library, options.seed, options.iterations};
+            // The file itself, wherever a component moves the process's working directory to.
+            std::error_code ignored;
+            const std::string file = std::filesystem::absolute(library, ignored).string();
+            check_settings settings{file.empty() ? library : file, options.seed, options.iterations, "", options.inProcess};
             check_outcome outcome{check_status::crashed, ""};
+            std::string scenario;
+            std::string scenarioNote;
 #if !defined(_WIN32)
             if (!options.inProcess) {
                 isolation_options isolation;
@@ -189,6 +199,15 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
                                             "--seed",       std::to_string(options.seed),
                                             "--iterations", std::to_string(options.iterations)};
                 outcome = runIsolated(each, settings, isolation);
+                if (isFailure(outcome.status) && !options.saveFailures.empty()) {
+                    const saved_scenario saved = saveFailure(each, settings, outcome, options.saveFailures, options.executable,
+                                                             std::min(options.timeoutSeconds, 10.0), isolation);
+                    scenario = saved.path;
+                    scenarioNote = saved.path.empty() ? saved.problem
+                                                      : saved.path + " (" + std::to_string(saved.statements) + " statements, " +
+                                                            std::to_string(saved.tries) + " replays to shrink it): nelk-host run " +
+                                                            nelk_host_tool::shellQuoted(saved.path);
+                }
             } else
 #endif
             {
@@ -199,6 +218,8 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
             nlohmann::ordered_json entry{{"id", each.id}, {"status", statusName(outcome.status)}, {"reason", outcome.reason}};
             if (isFailure(outcome.status)) {
                 entry["reproduce"] = reproduce(options, library, each.id);
+                if (!scenario.empty()) entry["scenario"] = scenario;
+                if (scenario.empty() && !scenarioNote.empty()) entry["scenario_problem"] = scenarioNote;
                 if (!outcome.stack.empty()) entry["stack"] = outcome.stack;
                 if (!outcome.output.empty()) entry["output"] = outcome.output;
             }
@@ -206,7 +227,7 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
             if (results != nullptr) {
                 const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
                 results->push_back({library, each.id, outcome.status, outcome.reason,
-                                    isFailure(outcome.status) ? reproduce(options, library, each.id) : std::string(),
+                                    isFailure(outcome.status) ? reproduce(options, library, each.id) : std::string(), scenario,
                                     outcome.stack, outcome.output, took.count()});
             }
             if (options.json || (options.quiet && (outcome.status == check_status::pass || outcome.status == check_status::skip)))
@@ -216,6 +237,7 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
             std::printf("  %-8s %-20s %s\n", statusName(outcome.status), each.id, outcome.reason.c_str());
             if (isFailure(outcome.status)) {
                 std::printf("           reproduce: %s\n", reproduce(options, library, each.id).c_str());
+                if (!scenarioNote.empty()) std::printf("           scenario: %s\n", scenarioNote.c_str());
                 if (!outcome.stack.empty()) std::printf("           stack:\n%s", indented(outcome.stack, "             ").c_str());
                 if (!outcome.output.empty())
                     std::printf("           output of the check's process:\n%s", indented(outcome.output, "             ").c_str());
@@ -224,6 +246,7 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
         }
         report["libraries"].push_back({{"library", library}, {"checks", checks}});
     }
+    nelk_process_guard::arm(false);  // the run is over: what ends the process now is ours
     report["summary"] = counts.object();
     const nelk_host_tool::coverage_counts& covered = nelk_host_tool::processCoverage();
     std::set<nelk_host_tool::coverage_item> notApplicable;
@@ -235,10 +258,12 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
     if (options.json) {
         std::printf("%s\n", nelk_host_tool::jsonText(report, 2).c_str());
     } else {
-        std::printf("%s\n", counts.line().c_str());
+        std::printf("%s%s\n", counts.line().c_str(),
+                    options.strict && counts.warned() > 0 ? " (--strict: the warnings fail the run)" : "");
         if (options.coverage) std::printf("%s", nelk_host_tool::coverageTable(covered, notApplicable).c_str());
     }
-    return counts.failed() == 0 ? 0 : 1;
+    std::fflush(stdout);
+    return counts.failed() == 0 && !(options.strict && counts.warned() > 0) ? 0 : 1;
 }
 
 }  // namespace nelk_validator

@@ -23,6 +23,8 @@ struct validator_options {
     bool json = false;
     bool quiet = false;      // only what did not pass, and the summary
     bool coverage = false;   // report what the checks exercised of the protocol (--protocol-coverage)
+    bool strict = false;     // a WARN fails the run too
+    std::string saveFailures;  // the folder for a minimal failing scenario of every failure; "": none
     std::vector<std::string> notApplicable;  // protocol items marked not applicable, by id
     std::string program = "nelk-host";  // how to name this program in reproduce commands
     std::string executable;             // this program's file, to run it again under valgrind
@@ -35,6 +37,7 @@ struct check_result {
     check_status status = check_status::pass;
     std::string reason;
     std::string reproduce;  // the command that runs it again; for failures only
+    std::string scenario;   // a minimal scenario that fails the same way (--save-failures), or ""
     std::string stack;      // of a crash, when known
     std::string output;     // what the check's process wrote
     double seconds = 0;
@@ -45,7 +48,8 @@ struct check_result {
 std::string checkList();
 // False with `problem` set when an id in only/skip names no check.
 bool knownIds(const validator_options& options, std::string& problem);
-// Runs and reports; returns 0 only when nothing failed, crashed or timed out. When `results` is
+// Runs and reports; returns 0 only when nothing failed, crashed or timed out (nor, with
+// `strict`, warned). When `results` is
 // not null, every check's result is appended to it, in the order run.
 int runValidator(validator_options options, std::vector<check_result>* results = nullptr);
 // The child's side of --memcheck: runs check `id` on the first library, reporting into the
