@@ -58,9 +58,11 @@ memcheck() {
     local valgrind=(valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect,possible
                     --error-exitcode=1 --soname-synonyms=somalloc=nouserintercepts)
     local program status=0
+    # ProcessGuardTest's children crash on purpose, one with a thread still running: memcheck
+    # would list that thread's start-up blocks for each of them.
     for program in string_tests kit_tests framework_tests corvane_tests nelk_host_tests; do
         echo "-- memcheck $program"
-        "${valgrind[@]}" "build/bin/$program" --gtest_brief=1 --gtest_filter=-*ScaleTest*:Huge* || status=1
+        "${valgrind[@]}" "build/bin/$program" --gtest_brief=1 --gtest_filter=-*ScaleTest*:Huge*:ProcessGuardTest* || status=1
     done
     echo "-- memcheck nelk-host demo"
     "${valgrind[@]}" build/bin/nelk-host --quiet || status=1

@@ -251,17 +251,40 @@ void install(reporter report, int failingStatus) {
 
 void endSignalsWithStatus(bool withStatus) noexcept { endWithStatus_ = withStatus ? 1 : 0; }
 
+#if !defined(_WIN32)
+namespace {
+// A thread's stack for the handler: a handler may run on it at any time, so it lives as long as
+// its thread, and is taken from the kernel and freed when the thread ends (or the process exits).
+struct alternate_stack {
+    void* memory = nullptr;
+    alternate_stack() = default;
+    alternate_stack(const alternate_stack&) = delete;
+    alternate_stack& operator=(const alternate_stack&) = delete;
+    ~alternate_stack() {
+        if (memory == nullptr) return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+        std::free(memory);
+    }
+};
+thread_local alternate_stack alternate;
+}  // namespace
+#endif
+
 void useAlternateStack() noexcept {
 #if !defined(_WIN32)
-    thread_local bool given = false;
-    if (given) return;
-    given = true;
+    if (alternate.memory != nullptr) return;
     const std::size_t size = 64 * 1024;
     stack_t stack{};
-    stack.ss_sp = std::malloc(size);  // kept for the thread's life: a handler may run on it any time
+    stack.ss_sp = std::malloc(size);
     if (stack.ss_sp == nullptr) return;
     stack.ss_size = size;
-    sigaltstack(&stack, nullptr);
+    if (sigaltstack(&stack, nullptr) != 0) {
+        std::free(stack.ss_sp);
+        return;
+    }
+    alternate.memory = stack.ss_sp;
 #endif
 }
 
