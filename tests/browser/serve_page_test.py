@@ -8,8 +8,10 @@ session comes back. Screenshots go to the folder given.
 
 usage: serve_page_test.py NELK_HOST CORVANE ALARM_PANEL BROKEN_COMPONENT HANGING_COMPONENT SCREENSHOT_DIR
 """
+import atexit
 import json
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -25,7 +27,11 @@ from selenium.webdriver.support.ui import WebDriverWait
 
 NELK_HOST, CORVANE, ALARM_PANEL, BROKEN, HANGING, SHOTS = sys.argv[1:7]
 os.makedirs(SHOTS, exist_ok=True)
-DOWNLOADS = tempfile.mkdtemp(prefix="nelk-downloads-")
+# The browser's profile and downloads live in one temporary folder, removed however the test ends.
+SCRATCH = tempfile.mkdtemp(prefix="nelk-browser-")
+atexit.register(shutil.rmtree, SCRATCH, True)
+DOWNLOADS = os.path.join(SCRATCH, "downloads")
+os.makedirs(DOWNLOADS)
 
 
 def start_server():
@@ -47,7 +53,7 @@ def browser():
     options.binary_location = "/usr/bin/chromium"
     for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--disable-quic",
                  "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--window-size=1400,1300", "--user-data-dir=" + tempfile.mkdtemp(prefix="nelk-chromium-")):
+                 "--window-size=1400,1300", "--user-data-dir=" + tempfile.mkdtemp(prefix="chromium-", dir=SCRATCH)):
         options.add_argument(flag)
     options.add_experimental_option("prefs", {"download.default_directory": DOWNLOADS,
                                               "download.prompt_for_download": False})

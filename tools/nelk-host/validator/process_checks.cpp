@@ -200,13 +200,15 @@ check_outcome resourcesFlat(const check_settings& settings) {
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::path home = fs::current_path(error);
-    const fs::path scratch = fs::temp_directory_path(error) / ("nelk-resources-" + std::to_string(
+    // The validator's folder for the run when there is one (it removes it even after a crash).
+    const fs::path scratch = (settings.scratch.empty() ? fs::temp_directory_path(error) : fs::path(settings.scratch)) /
+                             ("nelk-resources-" + std::to_string(
 #if defined(_WIN32)
-                                                                                       0
+                                                      0
 #else
-                                                                                       getpid()
+                                                      getpid()
 #endif
-                                                                                       ));
+                                                      ));
     fs::create_directories(scratch, error);
     fs::current_path(scratch, error);
     if (error) return skip("no scratch folder to run in: " + error.message());

@@ -27,6 +27,35 @@ namespace nelk_validator {
 
 namespace {
 
+// A folder of the run's own in the temporary folder, for checks that need somewhere to work
+// (a component that writes files writes them there); removed, with what is in it, when the run
+// ends, whatever a check's process left behind.
+class scratch_folder {
+public:
+    scratch_folder() {
+        std::error_code error;
+        const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+        if (error) return;
+#if defined(_WIN32)
+        path_ = temporary / ("nelk-validate-" + std::to_string(std::random_device{}()));
+        if (!std::filesystem::create_directory(path_, error) || error) path_.clear();
+#else
+        std::string name = (temporary / "nelk-validate-XXXXXX").string();
+        if (mkdtemp(&name[0]) != nullptr) path_ = name;
+#endif
+    }
+    ~scratch_folder() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    scratch_folder(const scratch_folder&) = delete;
+    scratch_folder& operator=(const scratch_folder&) = delete;
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
 bool selected(const validator_options& options, const std::string& id) {
     const bool inOnly = options.only.empty() || std::find(options.only.begin(), options.only.end(), id) != options.only.end();
     return inOnly && std::find(options.skip.begin(), options.skip.end(), id) == options.skip.end();
@@ -153,7 +182,7 @@ void runCheckChild(const validator_options& options, const std::string& id, cons
         std::fprintf(stderr, "nelk-host: cannot run check \"%s\" for a report at %s\n", id.c_str(), reportPath.c_str());
         std::exit(2);
     }
-    runChild(*found, check_settings{options.libraries.front(), options.seed, options.iterations, "", false}, file->report());
+    runChild(*found, check_settings{options.libraries.front(), options.seed, options.iterations, "", false, ""}, file->report());
 #endif
 }
 
@@ -164,6 +193,7 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
     options.inProcess = true;  // no fork on Windows; every check runs in this process
 #endif
     tally counts;
+    const scratch_folder scratch;
     nlohmann::ordered_json report;
     report["seed"] = options.seed;
     report["libraries"] = nlohmann::ordered_json::array();
@@ -184,7 +214,8 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
             // The file itself, wherever a component moves the process's working directory to.
             std::error_code ignored;
             const std::string file = std::filesystem::absolute(library, ignored).string();
-            check_settings settings{file.empty() ? library : file, options.seed, options.iterations, "", options.inProcess};
+            check_settings settings{file.empty() ? library : file, options.seed, options.iterations, "", options.inProcess,
+                                    scratch.path()};
             check_outcome outcome{check_status::crashed, ""};
             std::string scenario;
             std::string scenarioNote;
