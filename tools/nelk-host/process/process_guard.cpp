@@ -275,6 +275,10 @@ thread_local alternate_stack alternate;
 void useAlternateStack() noexcept {
 #if !defined(_WIN32)
     if (alternate.memory != nullptr) return;
+    // One already in place (a sanitizer's runtime gives each thread its own, and unmaps it at
+    // the thread's end) stays.
+    stack_t current{};
+    if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0) return;
     const std::size_t size = 64 * 1024;
     stack_t stack{};
     stack.ss_sp = std::malloc(size);

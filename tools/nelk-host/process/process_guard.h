@@ -46,7 +46,7 @@ void install(reporter report, int failingStatus);
 // still comes). For a program whose exit status is documented whatever ended it.
 void endSignalsWithStatus(bool withStatus) noexcept;
 // Gives the calling thread a stack of its own for the handlers, so that a stack overflow on it is
-// reported too. Once per thread; the stack lives as long as the process.
+// reported too, unless it has one already. Once per thread; the stack lives as long as the thread.
 void useAlternateStack() noexcept;
 void arm(bool armed) noexcept;
 bool armed() noexcept;
