@@ -1,10 +1,12 @@
 # Runs the validator on a broken component; the check meant for it must report STATUS with a
 # reason matching REASON, the run must exit 1 and print how to reproduce it.
 #   COMMAND LIBRARY CHECK STATUS [REASON] [ONLY: ids, comma-separated] [OPTIONS: extra options, ;-separated]
-#   [EMULATOR: what runs the program in a cross build]
+#   [EMULATOR: what runs the program in a cross build] [FOCUS: ON runs only CHECK when ONLY is not given]
 set(selection "")
 if(ONLY)
     set(selection --only ${ONLY})
+elseif(FOCUS)
+    set(selection --only ${CHECK})
 endif()
 execute_process(COMMAND ${EMULATOR} ${COMMAND} validate ${LIBRARY} --seed 7 --timeout 2 ${selection} ${OPTIONS}
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
