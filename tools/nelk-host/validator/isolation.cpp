@@ -14,7 +14,6 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +22,7 @@
 #include "child_report.h"
 #include "guarded_memory.h"
 #include "host_thread.h"
+#include "process_state.h"
 #include "process_watch.h"
 #include "process/process_guard.h"
 #include "host/protocol_coverage.h"
@@ -135,16 +135,6 @@ void killAndReap(pid_t child, int& status) {
     kill(child, SIGKILL);
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-}
-
-// Threads of this process, or -1 where they cannot be counted.
-int threadCount() {
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return -1;
-    int count = 0;
-    while (const dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.' ? 1 : 0;
-    closedir(tasks);
-    return count;
 }
 
 }  // namespace

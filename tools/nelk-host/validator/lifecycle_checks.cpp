@@ -11,30 +11,16 @@
 #include "line_parser.h"
 #include "library_exports.h"
 #include "process/process_guard.h"
+#include "process_state.h"
 #include "subject.h"
 
 #if defined(__linux__)
-#include <dirent.h>
 #include <unistd.h>
 #endif
 
 namespace nelk_validator {
 
 namespace {
-
-// Threads of this process, or -1 where they cannot be counted.
-int threadCount() {
-#if defined(__linux__)
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return -1;
-    int count = 0;
-    while (const dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.' ? 1 : 0;
-    closedir(tasks);
-    return count;
-#else
-    return -1;
-#endif
-}
 
 // How far the process's standard output has been written, where it goes to a file (as in a
 // check's own process); -1 otherwise.

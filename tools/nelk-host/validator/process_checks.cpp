@@ -25,25 +25,6 @@ namespace nelk_validator {
 
 namespace {
 
-// Entries of a folder (not "." or ".."), or -1 where it cannot be read.
-int entriesOf(const char* folder) {
-#if defined(_WIN32)
-    (void)folder;
-    return -1;
-#else
-    DIR* listing = opendir(folder);
-    if (listing == nullptr) return -1;
-    int count = 0;
-    while (const dirent* entry = readdir(listing)) count += entry->d_name[0] != '.' ? 1 : 0;
-    closedir(listing);
-    return count;
-#endif
-}
-
-int threadCount() { return entriesOf("/proc/self/task"); }
-// Open descriptors, the listing's own among them.
-int descriptorCount() { return entriesOf("/proc/self/fd"); }
-
 // Mappings of the memory map that are not the validator's own guarded pages, or -1.
 int mappingCount() {
     std::FILE* maps = std::fopen("/proc/self/maps", "r");

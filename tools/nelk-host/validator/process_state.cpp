@@ -13,6 +13,7 @@
 #include <direct.h>
 #include <io.h>
 #else
+#include <dirent.h>
 #include <dlfcn.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -22,6 +23,21 @@ extern char** environ;
 namespace nelk_validator {
 
 namespace {
+
+// Entries of a folder (not "." or ".."), or -1 where it cannot be read.
+int entriesOf(const char* folder) {
+#if defined(_WIN32)
+    (void)folder;
+    return -1;
+#else
+    DIR* listing = opendir(folder);
+    if (listing == nullptr) return -1;
+    int count = 0;
+    while (const dirent* entry = readdir(listing)) count += entry->d_name[0] != '.' ? 1 : 0;
+    closedir(listing);
+    return count;
+#endif
+}
 
 // The seed the validator restarts the C random sequence with; any will do.
 const unsigned knownSeed = 20261208;
@@ -84,6 +100,9 @@ void differ(std::vector<std::string>& changes, const std::string& what, const st
 }
 
 }  // namespace
+
+int threadCount() { return entriesOf("/proc/self/task"); }
+int descriptorCount() { return entriesOf("/proc/self/fd"); }
 
 process_state process_state::take() {
     process_state state;

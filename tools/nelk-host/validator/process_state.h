@@ -16,6 +16,11 @@
 
 namespace nelk_validator {
 
+// Threads of this process, and its open descriptors (the listing's own among them); -1 where
+// they cannot be counted (no /proc). Any thread.
+int threadCount();
+int descriptorCount();
+
 class process_state {
 public:
     // Takes the state now. The C random sequence is restarted from a known seed, so that a later
