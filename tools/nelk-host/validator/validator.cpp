@@ -235,7 +235,8 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
                                                              std::min(options.timeoutSeconds, 10.0), isolation);
                     scenario = saved.path;
                     scenarioNote = saved.path.empty() ? saved.problem
-                                                      : saved.path + " (" + std::to_string(saved.statements) + " statements, " +
+                                                      : saved.path + " (" + std::to_string(saved.statements) +
+                                                            (saved.statements == 1 ? " statement, " : " statements, ") +
                                                             std::to_string(saved.tries) + " replays to shrink it): nelk-host run " +
                                                             nelk_host_tool::shellQuoted(saved.path);
                 }
