@@ -3,7 +3,7 @@
 # soak tests; a smoke run of the benchmarks; the same under AddressSanitizer and
 # UndefinedBehaviorSanitizer; valgrind memcheck; the 32-bit build; the fuzzers for a bounded
 # time. Every stage runs; the script fails if any did.
-#   NELK_FUZZ_SECONDS  seconds per fuzzer (default 60)
+#   NELK_FUZZ_SECONDS  seconds per fuzzer (default 30)
 #   NELK_STAGES        only these stages, by function name (e.g. "main_build windows")
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,7 @@ nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-
     libbenchmark-dev mingw-w64 wine64 lld-14 llvm-14 python3 gdb gcovr chromium chromium-driver python3-selenium || exit 1
 
 jobs=2
-fuzz_seconds=${NELK_FUZZ_SECONDS:-60}
+fuzz_seconds=${NELK_FUZZ_SECONDS:-30}
 failed=()
 
 # stage NAME COMMAND...: runs one stage and remembers whether it failed.
