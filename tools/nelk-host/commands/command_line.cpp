@@ -1,15 +1,10 @@
 #include "command_line.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "host/protocol_coverage.h"
 #include "process/executable_path.h"
 #include "scenario/statements.h"
 
 namespace nelk_host_tool {
-
-bool host_options::colour() const { return isTerminal(1) && !noColour; }
 
 void addHostOptions(CLI::App& command, host_options& options) {
     command.add_flag("--json", options.json, "one JSON object per event");
@@ -37,25 +32,5 @@ void addReportOptions(CLI::App& command, report_options& reports, const char* wh
 }
 
 std::string statementFooter() { return "Statements of a scenario (docs/nelk-host.md):\n" + statementHelp(); }
-
-bool readSeconds(const std::string& option, const std::string& text, double& seconds, std::string& problem) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end == text.c_str() || *end != '\0' || !(value >= 0.001 && value <= 86400)) {
-        problem = option + " " + text + ": give a number of seconds from 0.001 to 86400";
-        return false;
-    }
-    seconds = value;
-    return true;
-}
-
-bool prepared(host_options& options) {
-    if (options.json && options.quiet) {
-        std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
-        return false;
-    }
-    options.library = resolvedLibraryPath("", options.library);
-    return true;
-}
 
 }  // namespace nelk_host_tool

@@ -1,7 +1,7 @@
 // nelk-host without a subcommand: the built-in demo, two Corvane panels on one slot.
 #include <cstdio>
 
-#include "command_line.h"
+#include "host_options.h"
 #include "guarded_host.h"
 #include "scenario/demo_scenario.h"
 

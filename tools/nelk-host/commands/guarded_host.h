@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "command_line.h"
+#include "host_options.h"
 #include "process/process_guard.h"
 #include "host/simulator.h"
 #include "scenario/scenario.h"

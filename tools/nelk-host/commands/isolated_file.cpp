@@ -14,6 +14,7 @@
 
 #include "guarded_host.h"
 #include "host_rules.h"
+#include "reports/run_reports.h"
 #include "process/process_guard.h"
 
 namespace nelk_host_tool {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "command_line.h"
+#include "host_options.h"
 #include "host/protocol_coverage.h"
 #include "reports/junit_report.h"
 #include "scenario/statements.h"

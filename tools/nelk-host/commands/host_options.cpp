@@ -1,0 +1,33 @@
+#include "host_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "process/executable_path.h"
+#include "scenario/statements.h"
+
+namespace nelk_host_tool {
+
+bool host_options::colour() const { return isTerminal(1) && !noColour; }
+
+bool readSeconds(const std::string& option, const std::string& text, double& seconds, std::string& problem) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end == text.c_str() || *end != '\0' || !(value >= 0.001 && value <= 86400)) {
+        problem = option + " " + text + ": give a number of seconds from 0.001 to 86400";
+        return false;
+    }
+    seconds = value;
+    return true;
+}
+
+bool prepared(host_options& options) {
+    if (options.json && options.quiet) {
+        std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
+        return false;
+    }
+    options.library = resolvedLibraryPath("", options.library);
+    return true;
+}
+
+}  // namespace nelk_host_tool
