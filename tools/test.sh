@@ -110,10 +110,12 @@ thirty_two_bit() {
 windows() {
     local wine=/usr/lib/wine/wine64
     export WINEPREFIX="$PWD/build-win64/wine-prefix" WINEDEBUG=-all
+    # Without debug information: nothing here reads it, and it costs mingw two fifths of the build.
+    local no_debug=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG")
     configure_and_build build-win64 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-        -DNELK_GTEST_FROM_SOURCE=ON || return 1
+        -DNELK_GTEST_FROM_SOURCE=ON "${no_debug[@]}" || return 1
     configure_and_build build-win32 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-i686.cmake" \
-        -DNELK_GTEST_FROM_SOURCE=ON || return 1
+        -DNELK_GTEST_FROM_SOURCE=ON "${no_debug[@]}" || return 1
     # The Visual C++-mode tests must be there: run in wine64, checked in the images for 32-bit.
     ctest --test-dir build-win64 -N -L visual_cpp | grep -q "Total Tests: [4-9]" || { echo "the Visual C++-mode tests are missing"; return 1; }
     ctest --test-dir build-win32 -N -L visual_cpp | grep -q "Total Tests: [1-9]" || { echo "the 32-bit layout check is missing"; return 1; }
