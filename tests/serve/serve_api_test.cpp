@@ -77,7 +77,17 @@ protected:
         const auto asked = std::chrono::steady_clock::now();
         kill(server, SIGTERM);
         int status = 0;
-        waitpid(server, &status, 0);
+        // Bounded generously, to report a server that never ends rather than hang the suite.
+        bool ended = false;
+        for (int waited = 0; waited < 3000 && !ended; ++waited) {
+            ended = waitpid(server, &status, WNOHANG) == server;
+            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (!ended) {
+            kill(server, SIGKILL);
+            waitpid(server, &status, 0);
+            ADD_FAILURE() << "the server did not end within 30 s of SIGTERM";
+        }
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
         // Stopped by SIGTERM, the server deletes the instances as a host does and exits 0, promptly
         // (the bound is loose, for loaded machines; what it took is printed).

@@ -296,7 +296,19 @@ int runServe(const serve_options& options) {
     host_thread host;
     serveApi(server, host, session, log);
 
-    std::thread listener([&server] { server.listen_after_bind(); });
+    std::atomic<bool> listenerEnded{false};
+    std::thread listener([&server, &listenerEnded] {
+        server.listen_after_bind();
+        listenerEnded = true;
+    });
+    // stop() reaches only a server that is already listening: wait until it is, so that a SIGTERM
+    // that comes right after the address is printed still ends the server.
+    while (!server.is_running() && !listenerEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!server.is_running()) {
+        listener.join();
+        std::fprintf(stderr, "nelk-host: serve could not listen on port %d\n", port);
+        return 2;
+    }
     std::thread watcher([&host, &session, stopping] {
         int signal = 0;
         sigwait(&stopping, &signal);
