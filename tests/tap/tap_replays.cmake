@@ -1,7 +1,7 @@
 # The tap changes nothing and its traces replay: every scenario of SCENARIOS runs on the real
 # component and through the tap with the same transcript; the trace each run leaves replays
 # green; a trace with one expected line changed fails at that line.
-#   COMMAND TAP REAL LAYOUT SCENARIOS (a folder of .nelk files) WORK [EMULATOR] [MOST: only the first MOST files]
+#   COMMAND TAP REAL LAYOUT SCENARIOS (a folder of .nelk files) WORK [EMULATOR] [ONLY: these files' names, comma-separated; text_and_slots among them]
 include("${CMAKE_CURRENT_LIST_DIR}/tap_folder.cmake")
 nelk_tap_folder("${WORK}" "${TAP}" "${REAL}" "${LAYOUT}")
 get_filename_component(tappedName "${tapped}" NAME)
@@ -16,8 +16,9 @@ endfunction()
 
 file(GLOB scenarios "${SCENARIOS}/*.nelk")
 list(SORT scenarios)
-if(MOST)
-    list(SUBLIST scenarios 0 ${MOST} scenarios)
+if(ONLY)
+    string(REPLACE "," "|" wanted "${ONLY}")
+    list(FILTER scenarios INCLUDE REGEX "/(${wanted})\\.nelk$")
 endif()
 list(LENGTH scenarios count)
 if(count EQUAL 0)
