@@ -90,10 +90,10 @@ protected:
         }
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
         // Stopped by SIGTERM, the server deletes the instances as a host does and exits 0, promptly
-        // (the bound is loose, for loaded machines; what it took is printed).
+        // (the bound only catches a server that hangs; what it took is printed).
         std::printf("the server ended %.3f s after SIGTERM\n", seconds);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-        EXPECT_LT(seconds, 10.0);
+        EXPECT_LT(seconds, 30.0);
         std::fclose(output);
     }
     // A client that carries the token, as the page's requests do.

@@ -262,6 +262,27 @@ protected:
         sink_ = std::tmpfile();
         return sink_;
     }
+    struct answer_row {
+        const char* line;
+        const char* answer;  // null: the host answers null
+    };
+    // Sends each line from inside a call on P and checks the host's answer, giving it back.
+    void expectAnswers(std::initializer_list<answer_row> rows) {
+        for (const answer_row& r : rows) {
+            instance& panel = *host.find("P");
+            panel.rules.callBegins();
+            const char* answer = static_cast<const char*>(host.receive(panel, r.line, nelk_send::commandLine));
+            if (r.answer == nullptr) {
+                EXPECT_EQ(answer, nullptr) << r.line;
+            } else if (answer == nullptr) {
+                ADD_FAILURE() << r.line << ": no answer";
+            } else {
+                EXPECT_STREQ(answer, r.answer) << r.line;
+                host.receive(panel, answer, nelk_send::giveBack);
+            }
+            panel.rules.callEnds();
+        }
+    }
     void loadAlarmPanel() {
         const std::string layout = writeFile("alarm.nelk_ui",
             R"({"controls":[{"id":"alm_2","properties":{"value":"1"}},{"id":"title"},{"id":"alm_1","properties":{"value":"3"}}]})");
@@ -297,8 +318,7 @@ TEST_F(SimulatorTest, AlarmBroadcastRunsAgainstThePanel) {
 
 TEST_F(SimulatorTest, AnswersToTextQueries) {
     loadAlarmPanel();
-    struct row { const char* line; const char* answer; };
-    const row rows[] = {
+    expectAnswers({
         {"TG '1' 'alm_1' 'value'", "value=3"},
         {"TG '1' 'alm_1' 'missing'", "missing="},
         {"TG '1' 'alm_1' 'all'", "value=3"},
@@ -307,21 +327,7 @@ TEST_F(SimulatorTest, AnswersToTextQueries) {
         {"XI '1' 'alm_'", "alm_2,alm_1"},
         {"XI '1' 'zzz'", ""},
         {"XI '1' ''", "alm_2,title,alm_1"},
-    };
-    for (const row& r : rows) {
-        instance& panel = *host.find("P");
-        panel.rules.callBegins();
-        const char* answer = static_cast<const char*>(host.receive(panel, r.line, nelk_send::commandLine));
-        if (r.answer == nullptr) {
-            EXPECT_EQ(answer, nullptr) << r.line;
-            panel.rules.callEnds();
-            continue;
-        }
-        ASSERT_NE(answer, nullptr) << r.line;
-        EXPECT_STREQ(answer, r.answer) << r.line;
-        host.receive(panel, answer, nelk_send::giveBack);
-        panel.rules.callEnds();
-    }
+    });
     EXPECT_EQ(host.protocolErrors(), 0);
 }
 
@@ -333,27 +339,13 @@ TEST_F(SimulatorTest, ScriptedAnswersComeFirstThenTheModel) {
     host.model().scriptAnswer("P", "TG '1' 'alm_1' 'value'", std::nullopt);
     host.model().scriptAnswer("P", "XI '1' ''", std::string("x,y"));
     host.model().scriptAnswer("P", "PS '1' 'elsewhere'", std::string("7"));
-    struct row { const char* line; const char* answer; };
-    const row rows[] = {
+    expectAnswers({
         {"TG '1' 'alm_1' 'all'", "value=3"},    // another text: the model's answer
         {"TG '1' 'alm_1' 'value'", "value=9"},  // the scripted ones, in order
         {"TG '1' 'alm_1' 'value'", nullptr},
         {"TG '1' 'alm_1' 'value'", "value=3"},  // used up: the model again
         {"XI '1' ''", "x,y"},
-    };
-    for (const row& r : rows) {
-        instance& panel = *host.find("P");
-        panel.rules.callBegins();
-        const char* answer = static_cast<const char*>(host.receive(panel, r.line, nelk_send::commandLine));
-        if (r.answer == nullptr) {
-            EXPECT_EQ(answer, nullptr) << r.line;
-        } else {
-            ASSERT_NE(answer, nullptr) << r.line;
-            EXPECT_STREQ(answer, r.answer) << r.line;
-            host.receive(panel, answer, nelk_send::giveBack);
-        }
-        panel.rules.callEnds();
-    }
+    });
     EXPECT_EQ(reinterpret_cast<std::intptr_t>(send("PS '1' 'elsewhere'")), 7);
     EXPECT_EQ(host.find("P")->panel.controls().size(), 0u) << "the layout named was shown (and is missing)";
     EXPECT_EQ(host.protocolErrors(), 0);
