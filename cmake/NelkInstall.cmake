@@ -34,6 +34,11 @@ endif()
 if(TARGET nelk_tap)
     install(TARGETS nelk_tap LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+# The 32-bit Windows runner, for an author's tests of the host's platform (the i686 toolchain
+# file finds it beside the package, in bin/).
+if(NOT WIN32)
+    install(PROGRAMS "${PROJECT_SOURCE_DIR}/tools/win32/run.sh" DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME nelk-win32-run)
+endif()
 # The guides, for those who work from the install.
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION ${CMAKE_INSTALL_DOCDIR})
