@@ -43,6 +43,7 @@ const char* breachCategory(breach_kind kind) noexcept {
     case breach_kind::line_through_other_host:
     case breach_kind::line_from_other_thread: return "call";
     case breach_kind::foreign_answer: return "answer";
+    case breach_kind::calling_convention: return "convention";
     }
     return "protocol";
 }

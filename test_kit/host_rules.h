@@ -34,6 +34,7 @@ enum class breach_kind {
     line_through_other_host,  // a line on this host object while another component was being called
     line_from_other_thread,   // a line from a thread other than the one calling the component
     foreign_answer,           // a kind-3 answer that is not a block of the component's own
+    calling_convention,       // a call that left the stack other than the host's convention leaves it
 };
 
 struct breach {

@@ -1,5 +1,6 @@
 #include "component_calls.h"
 
+#include "abi_calls.h"
 #include "process/process_guard.h"
 #include "protocol_coverage.h"
 
@@ -20,6 +21,13 @@ struct maybe_locked {
     std::recursive_mutex* mutex_;
 };
 
+// A call that left the stack where the host's calling convention does not is the component's
+// breach; the call itself has already put the stack back.
+void reportStack(nelk_test_kit::host_rules& rules, const char* what, const nelk_test_kit::stack_balance& balance) {
+    if (!balance.held())
+        rules.report(nelk_test_kit::breach_kind::calling_convention, nelk_test_kit::describeStackError(what, balance.error));
+}
+
 }  // namespace
 
 const char* callComponent(nelk_client_callback& component, nelk_test_kit::host_rules& rules, void* data, int kind,
@@ -33,13 +41,15 @@ const char* callComponent(nelk_client_callback& component, nelk_test_kit::host_r
         if (rules.depth() > 1) cover(coverage_item::nestedCall);
     }
     const char* result = nullptr;
+    nelk_test_kit::stack_balance balance;
     {
         const nelk_process_guard::component_code inside;
-        result = component.callback(data, kind);
+        result = nelk_test_kit::callCallback(component, data, kind, balance);
     }
     const maybe_locked hold(lock);
+    reportStack(rules, "callback", balance);
     rules.callEnds();
-    return result;
+    return balance.held() ? result : nullptr;  // a call that broke the convention returned nothing to read
 }
 
 nelk_client_callback* createComponent(const nelk_test_kit::component_library& library, nelk_host* host,
@@ -47,10 +57,12 @@ nelk_client_callback* createComponent(const nelk_test_kit::component_library& li
     nelk_process_guard::setEvent(event.c_str());
     rules.callBegins();
     nelk_client_callback* component = nullptr;
-    {
+    nelk_test_kit::stack_balance balance;
+    if (library.loaded()) {
         const nelk_process_guard::component_code inside;
-        component = library.create(host, loadText);
+        component = nelk_test_kit::callEntry(library.entry(), host, loadText, balance);
     }
+    reportStack(rules, "the entry", balance);
     rules.callEnds();
     return component;
 }
@@ -60,12 +72,19 @@ void deleteAsAHost(nelk_client_callback* component, nelk_test_kit::host_rules& r
     nelk_process_guard::setEvent(event.c_str());
     rules.deletionBegins();
     rules.callBegins();
+    nelk_test_kit::stack_balance balance;
     {
         const nelk_process_guard::component_code inside;
-        nelk_test_kit::deleteComponent(component);
+        nelk_test_kit::callDeletingDestructor(component, balance);
     }
+    reportStack(rules, "the deleting destructor", balance);
     rules.callEnds();
     if (judgeShutdown) rules.deletionEnds();
+}
+
+std::string readAnswer(const char* answer) {
+    const nelk_process_guard::component_code reading;
+    return std::string(answer);
 }
 
 std::optional<nelk_test_kit::command_line> receiveLine(nelk_test_kit::host_rules& rules, const char* text, int kind) {

@@ -16,6 +16,8 @@
 namespace nelk_host_tool {
 
 // component.callback(data, kind); `event` names the call to the process guard ("kind 3 ...").
+// A call that left the stack where the host's calling convention does not (32-bit Windows) is
+// reported to `rules` as a breach, and its result is null.
 const char* callComponent(nelk_client_callback& component, nelk_test_kit::host_rules& rules, void* data, int kind,
                           const std::string& event, std::recursive_mutex* lock = nullptr);
 
@@ -29,6 +31,10 @@ nelk_client_callback* createComponent(const nelk_test_kit::component_library& li
 // its absence unjudged. The component is gone afterwards.
 void deleteAsAHost(nelk_client_callback* component, nelk_test_kit::host_rules& rules, const std::string& event,
                    bool judgeShutdown = true);
+
+// A copy of a non-null kind-3 answer, read as the component's memory: a crash while reading it
+// (an answer that points nowhere) is put down to the component, in the call that returned it.
+std::string readAnswer(const char* answer);
 
 // One hostSend of the component, judged by its rules (a give-back is settled there) and counted:
 // the line to carry out, or nullopt. `text` is read during the call only.

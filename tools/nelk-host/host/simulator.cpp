@@ -136,7 +136,7 @@ bool simulator::command(const std::string& name, const std::optional<std::string
     const char* returned = deliver(*target, const_cast<char*>(text ? text->c_str() : nullptr), nelk_kind::commandText,
                                    "command " + quotedOrNull(text));
     if (returned != nullptr) {
-        copy = std::string(returned);
+        copy = readAnswer(returned);
         if (copy->empty()) output_.warning(name, "a kind-3 answer was an empty text; an empty answer should be null");
     }
     cover(copy ? coverage_item::answerText : coverage_item::answerNull);
