@@ -9,8 +9,29 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 set(FIND_LIBRARY_USE_LIB64_PATHS OFF)
 set_property(GLOBAL PROPERTY FIND_LIBRARY_USE_LIB64_PATHS OFF)
-# Test programs run under Debian's qemu-user where the kernel cannot run 32-bit programs itself.
-find_program(NELK_QEMU_I386 NAMES qemu-i386 qemu-i386-static)
-if(NELK_QEMU_I386)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${NELK_QEMU_I386})
+# Test programs run directly where the kernel runs 32-bit programs itself (its 32-bit loader,
+# from libc6-i386, starts), and under Debian's qemu-user where it cannot. NELK_I386_RUNNER
+# (native or qemu) chooses instead of the probe.
+if(NOT NELK_I386_RUNNER)
+    set(NELK_I386_RUNNER "$ENV{NELK_I386_RUNNER}")
+endif()
+if(NOT NELK_I386_RUNNER)
+    execute_process(COMMAND /lib/ld-linux.so.2 --version RESULT_VARIABLE nelk_i386_status OUTPUT_QUIET ERROR_QUIET)
+    if(nelk_i386_status EQUAL 0)
+        set(NELK_I386_RUNNER native)
+    else()
+        set(NELK_I386_RUNNER qemu)
+    endif()
+endif()
+set(NELK_I386_RUNNER "${NELK_I386_RUNNER}" CACHE STRING "How the 32-bit test programs run: native or qemu")
+if(NELK_I386_RUNNER STREQUAL "native")
+    # A cross build runs its programs through its emulator entry: here env, which runs them as
+    # they are (it execs them, so a crash still ends the test by its signal).
+    find_program(NELK_ENV env REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${NELK_ENV})
+else()
+    find_program(NELK_QEMU_I386 NAMES qemu-i386 qemu-i386-static)
+    if(NELK_QEMU_I386)
+        set(CMAKE_CROSSCOMPILING_EMULATOR ${NELK_QEMU_I386})
+    endif()
 endif()
