@@ -24,4 +24,4 @@ nelk_require_packages() {
 
 # What building and testing the project needs.
 NELK_BUILD_PACKAGES=(cmake ninja-build g++ binutils pkg-config libgtest-dev googletest libcli11-dev nlohmann-json3-dev
-    libedit-dev libcpp-httplib-dev libdw-dev libpugixml-dev libxml2-utils)
+    libedit-dev libcpp-httplib-dev libdw-dev libpugixml-dev libxml2-utils libzip-dev libssl-dev libcapstone-dev)

@@ -4,6 +4,9 @@
 //                                mingw-w64's g++ gives two slots, so `callback` lands in slot 2
 //   NELK_MISTAKE_CDECL           its own interface with Visual C++'s slots but `callback` cdecl,
 //                                so on x86 it reads `this` from the stack, where the host put `data`
+//   NELK_MISTAKE_SECOND_EXPORT   a second exported function beside the entry
+//   NELK_MISTAKE_SHARED_RUNTIME  (a link option, no source change) mingw-w64's C++ runtime as DLLs
+//                                it imports, which no host's folder has
 // Created, it shows "echo.nelk_ui"; a command TEXT shows TEXT in the label; deleted, it sends "AS".
 #include <cstddef>
 
@@ -55,6 +58,16 @@ private:
 };
 
 }  // namespace
+
+#if defined(NELK_MISTAKE_SECOND_EXPORT)
+extern "C" __declspec(dllexport) int nelk_component_version() { return 1; }
+#endif
+
+#if defined(NELK_MISTAKE_SHARED_RUNTIME)
+// Something of the C++ library that the runtime DLL then has to give.
+#include <string>
+std::string labelOf(const char* text) { return std::string("label: ") + text; }
+#endif
 
 extern "C" __declspec(dllexport) component_interface* load_nelk_client_script(nelk_host* host, const char*) {
     return host != nullptr ? new label_component(host) : nullptr;

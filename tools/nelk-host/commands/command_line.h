@@ -36,5 +36,7 @@ subcommand addServeCommand(CLI::App& app, host_options& host);
 subcommand addServeWorkerCommand(CLI::App& app, host_options& host);
 subcommand addValidateCommand(CLI::App& app, host_options& host, const char* program);
 subcommand addNewCommand(CLI::App& app);
+subcommand addPackCommand(CLI::App& app);
+subcommand addDeployCommand(CLI::App& app);
 
 }  // namespace nelk_host_tool

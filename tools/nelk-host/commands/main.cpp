@@ -5,6 +5,7 @@
 //   nelk-host serve [FILE...]  the panels in a browser
 //   nelk-host validate LIB...  the validator's battery of checks
 //   nelk-host new NAME [DIR]   a new component project
+//   nelk-host pack BUILD       a component's package; deploy PACKAGE --into DIR puts it in a host
 // Each subcommand is in a file of its own in this folder; this one only puts them together.
 #include <cstdio>
 #include <string>
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
         addServeWorkerCommand(app, host),
         addValidateCommand(app, host, argv[0]),
         addNewCommand(app),
+        addPackCommand(app),
+        addDeployCommand(app),
     };
     // Set last: a subcommand added after them would take them over.
     app.footer(statementFooter());

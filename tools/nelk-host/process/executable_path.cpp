@@ -56,7 +56,7 @@ std::string defaultComponentLibrary() {
     return beside;
 }
 
-std::string installPrefix() {
+std::string installRoot() {
 #if defined(NELK_INSTALLED_PACKAGE) && defined(NELK_INSTALLED_PREFIX)
     const std::string directory = executableDirectory();
     if (isFile(directory + "/" NELK_INSTALLED_PACKAGE "/nelk_script_helperConfig.cmake")) {
@@ -65,7 +65,12 @@ std::string installPrefix() {
         if (!error) return prefix.string();
     }
 #endif
-    return "<the prefix nelk_script_helper is installed in>";
+    return "";
+}
+
+std::string installPrefix() {
+    const std::string root = installRoot();
+    return root.empty() ? "<the prefix nelk_script_helper is installed in>" : root;
 }
 
 std::string directoryOf(const std::string& path) {

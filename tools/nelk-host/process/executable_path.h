@@ -20,6 +20,8 @@ std::string defaultComponentLibrary();
 // The install prefix this program runs from, for the configure line it prints; a placeholder
 // text when it runs from a build tree.
 std::string installPrefix();
+// The same, or "" when it runs from a build tree.
+std::string installRoot();
 // The directory part of a path ("" when it has none).
 std::string directoryOf(const std::string& path);
 // `text` as one word of a POSIX shell's command line: as it is when it needs no quoting, otherwise

@@ -1,6 +1,9 @@
 #include "check_support.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <cxxabi.h>
+#include <memory>
 
 #include "process/process_guard.h"
 #include "subject.h"
@@ -11,6 +14,12 @@ check_outcome pass(const std::string& reason) { return {check_status::pass, reas
 check_outcome fail(const std::string& reason) { return {check_status::fail, reason}; }
 check_outcome warn(const std::string& reason) { return {check_status::warn, reason}; }
 check_outcome skip(const std::string& reason) { return {check_status::skip, reason}; }
+
+std::string readableName(const std::string& name) {
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> readable(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), std::free);
+    return status == 0 && readable ? std::string(readable.get()) : name;
+}
 
 check_outcome judge(const std::vector<std::string>& violations, const std::string& reason) {
     if (violations.empty()) return pass(reason);

@@ -19,6 +19,8 @@ check_outcome pass(const std::string& reason);
 check_outcome fail(const std::string& reason);
 check_outcome warn(const std::string& reason);
 check_outcome skip(const std::string& reason);
+// A C++ name as written in the source ("vtable for Corvane"), where it is a mangled one.
+std::string readableName(const std::string& name);
 // The first violation (and how many more), or a pass with `reason`.
 check_outcome judge(const std::vector<std::string>& violations, const std::string& reason);
 // Violations of the given categories only ("grammar", "give-back", ...), for the checks that

@@ -35,6 +35,7 @@ struct check_settings {
     std::string recordTo;   // where the subjects write what they do, to make a scenario of it; "": nowhere
     bool inProcess = false; // run in the validator's own process: checks that need one of their own skip
     std::string scratch;    // a folder a check may work in; the validator removes it when the run ends. "": none
+    std::string package;    // the folder a package was unpacked into, `library` being in it; "": a library alone
 };
 
 struct check {

@@ -4,16 +4,17 @@
 #include <fstream>
 #include <iterator>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
+#if !defined(_WIN32)
 #include <elf.h>
 #endif
+
+#include "image/pe_image.h"
 
 namespace nelk_validator {
 
 namespace {
 
+#if !defined(_WIN32)
 bool readFile(const std::string& path, std::string& bytes) {
     std::ifstream input(path, std::ios::binary);
     if (!input) return false;
@@ -36,7 +37,6 @@ std::string nameAt(const std::string& bytes, unsigned long long offset) {
     return end != nullptr ? std::string(start, static_cast<const char*>(end)) : std::string();
 }
 
-#if !defined(_WIN32)
 template <typename Header, typename Section, typename Symbol>
 bool elfExports(const std::string& bytes, std::vector<std::string>& names, std::string& problem) {
     Header header;
@@ -67,67 +67,26 @@ bool elfExports(const std::string& bytes, std::vector<std::string>& names, std::
     problem = "the library has no dynamic symbol table";
     return false;
 }
-#else
-bool peExports(const std::string& bytes, std::vector<std::string>& names, std::string& problem) {
-    IMAGE_DOS_HEADER dos;
-    IMAGE_NT_HEADERS32 headers32;
-    if (!at(bytes, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || !at(bytes, dos.e_lfanew, headers32) ||
-        headers32.Signature != IMAGE_NT_SIGNATURE) {
-        problem = "the file is not a Windows library (no PE header)";
-        return false;
-    }
-    IMAGE_DATA_DIRECTORY exports{};
-    unsigned long long sections = dos.e_lfanew + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER) +
-                                  headers32.FileHeader.SizeOfOptionalHeader;
-    if (headers32.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-        IMAGE_NT_HEADERS64 headers64;
-        if (!at(bytes, dos.e_lfanew, headers64)) return false;
-        exports = headers64.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    } else {
-        exports = headers32.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    }
-    if (exports.VirtualAddress == 0) return true;  // exports nothing
-    // Where in the file an address of the loaded image lies.
-    auto fileOffset = [&](DWORD address, unsigned long long& offset) {
-        for (unsigned i = 0; i < headers32.FileHeader.NumberOfSections; ++i) {
-            IMAGE_SECTION_HEADER section;
-            if (!at(bytes, sections + i * sizeof(IMAGE_SECTION_HEADER), section)) return false;
-            if (address >= section.VirtualAddress && address < section.VirtualAddress + section.SizeOfRawData) {
-                offset = static_cast<unsigned long long>(address) - section.VirtualAddress + section.PointerToRawData;
-                return true;
-            }
-        }
-        return false;
-    };
-    unsigned long long offset = 0;
-    IMAGE_EXPORT_DIRECTORY directory;
-    if (!fileOffset(exports.VirtualAddress, offset) || !at(bytes, offset, directory)) {
-        problem = "the export table cannot be read";
-        return false;
-    }
-    unsigned long long nameTable = 0;
-    if (directory.NumberOfNames > 0 && !fileOffset(directory.AddressOfNames, nameTable)) return false;
-    for (DWORD i = 0; i < directory.NumberOfNames; ++i) {
-        DWORD address = 0;
-        unsigned long long name = 0;
-        if (!at(bytes, nameTable + i * sizeof(DWORD), address) || !fileOffset(address, name)) break;
-        names.push_back(nameAt(bytes, name));
-    }
-    return true;
-}
 #endif
 
 }  // namespace
 
 bool exportedNames(const std::string& path, std::vector<std::string>& names, std::string& problem) {
+    if (nelk_image::pe_image::looksLike(path)) {
+        const std::optional<nelk_image::pe_image> image = nelk_image::pe_image::read(path, problem);
+        if (!image) return false;
+        names = image->exports();
+        return true;
+    }
+#if defined(_WIN32)
+    problem = "the file is not a Windows library (no PE header)";
+    return false;
+#else
     std::string bytes;
     if (!readFile(path, bytes)) {
         problem = "cannot read " + path;
         return false;
     }
-#if defined(_WIN32)
-    return peExports(bytes, names, problem);
-#else
     if (bytes.size() < EI_NIDENT || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0) {
         problem = "the file is not an ELF library";
         return false;

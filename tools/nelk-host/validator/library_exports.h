@@ -1,5 +1,5 @@
-// The names a library file exports: its dynamic symbol table (ELF), or its export table (PE, on
-// Windows), read with the system's own definitions of those formats. Any thread.
+// The names a library file exports: its dynamic symbol table (ELF, read with the system's own
+// definitions of the format), or its export table (a Windows image, on any platform). Any thread.
 #pragma once
 
 #include <string>

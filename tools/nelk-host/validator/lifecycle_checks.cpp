@@ -1,12 +1,12 @@
 #include <cstdio>
 #include <cstdlib>
-#include <cxxabi.h>
 #include <iostream>
 #include <memory>
 
 #include <algorithm>
 
 #include "check_support.h"
+#include "image_checks.h"
 #include "host/panel_layout.h"
 #include "line_parser.h"
 #include "library_exports.h"
@@ -35,14 +35,6 @@ long long outputWritten() {
 #endif
 }
 
-// A C++ name as written in the source, where it is one.
-std::string readableName(const std::string& name) {
-    int status = 0;
-    std::unique_ptr<char, void (*)(void*)> readable(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), std::free);
-    return status == 0 && readable ? std::string(readable.get()) : name;
-}
-
-
 check_outcome libraryLoad(const check_settings& settings) {
     const int threadsBefore = threadCount();
     const long long outputBefore = outputWritten();
@@ -68,22 +60,7 @@ check_outcome exportsOnlyTheEntry(const check_settings& settings) {
     std::vector<std::string> names;
     std::string problem;
     if (!exportedNames(settings.library, names, problem)) return fail(problem);
-    std::vector<std::string> others;
-    bool entry = false;
-    for (const std::string& name : names) {
-        if (name == "load_nelk_client_script") {
-            entry = true;
-        } else {
-            others.push_back(name);
-        }
-    }
-    if (!entry) return fail("the library does not export load_nelk_client_script");
-    if (others.empty()) return pass("exports load_nelk_client_script and nothing else");
-    std::string listed;
-    for (std::size_t i = 0; i < others.size() && i < 5; ++i) listed += (i == 0 ? "" : ", ") + readableName(others[i]);
-    if (others.size() > 5) listed += " and " + std::to_string(others.size() - 5) + " more";
-    return fail("exports " + std::to_string(others.size()) + " names besides load_nelk_client_script (" + listed +
-                "); hide them (a version script, or -fvisibility=hidden)");
+    return judgeExports(names);
 }
 
 check_outcome loadUnloadCycle(const check_settings& settings) {

@@ -6,18 +6,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <random>
 #include <set>
 
 #include <nlohmann/json.hpp>
 
+#include "check_support.h"
 #include "checks.h"
+#include "image_checks.h"
 #include "in_process.h"
+#include "validation_target.h"
 #include "process/executable_path.h"
 #include "host/protocol_coverage.h"
 #include "host/transcript.h"
 #include "process/process_guard.h"
+#include "process/scratch_folder.h"
 #if !defined(_WIN32)
+#include "process/child_command.h"
 #include "child_report.h"
 #include "failure_scenario.h"
 #include "isolation.h"
@@ -26,35 +33,6 @@
 namespace nelk_validator {
 
 namespace {
-
-// A folder of the run's own in the temporary folder, for checks that need somewhere to work
-// (a component that writes files writes them there); removed, with what is in it, when the run
-// ends, whatever a check's process left behind.
-class scratch_folder {
-public:
-    scratch_folder() {
-        std::error_code error;
-        const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-        if (error) return;
-#if defined(_WIN32)
-        path_ = temporary / ("nelk-validate-" + std::to_string(std::random_device{}()));
-        if (!std::filesystem::create_directory(path_, error) || error) path_.clear();
-#else
-        std::string name = (temporary / "nelk-validate-XXXXXX").string();
-        if (mkdtemp(&name[0]) != nullptr) path_ = name;
-#endif
-    }
-    ~scratch_folder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    scratch_folder(const scratch_folder&) = delete;
-    scratch_folder& operator=(const scratch_folder&) = delete;
-    std::string path() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 bool selected(const validator_options& options, const std::string& id) {
     const bool inOnly = options.only.empty() || std::find(options.only.begin(), options.only.end(), id) != options.only.end();
@@ -144,21 +122,30 @@ last_words lastWordsFor(const validator_options& options, const std::string& lib
 
 }  // namespace
 
+// Every check a run may hold: the image checks of a DLL or a package first, then the battery.
+static std::vector<const check*> everyCheck() {
+    std::vector<const check*> checks;
+    for (const auto* table : {&imageChecks(), &allChecks()}) {
+        for (const check& each : *table) checks.push_back(&each);
+    }
+    return checks;
+}
+
 std::string checkList() {
     std::string text;
-    for (const check& each : allChecks()) {
-        std::string id = each.id;
+    for (const check* each : everyCheck()) {
+        std::string id = each->id;
         id.resize(22, ' ');
-        text += id + each.guarantee + "\n";
+        text += id + each->guarantee + "\n";
     }
     return text;
 }
 
 bool knownIds(const validator_options& options, std::string& problem) {
+    const std::vector<const check*> checks = everyCheck();
     for (const auto* list : {&options.only, &options.skip}) {
         for (const std::string& id : *list) {
-            const auto& checks = allChecks();
-            if (std::none_of(checks.begin(), checks.end(), [&](const check& each) { return id == each.id; })) {
+            if (std::none_of(checks.begin(), checks.end(), [&](const check* each) { return id == each->id; })) {
                 problem = "no check \"" + id + "\" (see --list)";
                 return false;
             }
@@ -182,9 +169,215 @@ void runCheckChild(const validator_options& options, const std::string& id, cons
         std::fprintf(stderr, "nelk-host: cannot run check \"%s\" for a report at %s\n", id.c_str(), reportPath.c_str());
         std::exit(2);
     }
-    runChild(*found, check_settings{options.libraries.front(), options.seed, options.iterations, "", false, ""}, file->report());
+    runChild(*found, check_settings{options.libraries.front(), options.seed, options.iterations, "", false, "", ""}, file->report());
 #endif
 }
+
+namespace {
+
+// One run's report: the tally, the JSON document, the results for JUnit, and the text printed
+// as each row comes.
+class run_report {
+public:
+    run_report(const validator_options& options, std::vector<check_result>* results) : options_(options), results_(results) {
+        document_["seed"] = options.seed;
+        document_["libraries"] = nlohmann::ordered_json::array();
+    }
+
+    void beginLibrary(const std::string& library) {
+        library_ = library;
+        checks_ = nlohmann::ordered_json::array();
+        battery_ = nlohmann::ordered_json();
+        if (!options_.json && !options_.quiet) std::printf("%s\n", library.c_str());
+        named_ = !options_.quiet;  // quiet: the library is named before its first line
+        std::fflush(stdout);
+    }
+    // Where the battery ran, for a library whose battery did not run here (text and JSON).
+    void battery(const std::string& mode, const std::string& where) {
+        battery_ = {{"mode", mode}, {"where", where}};
+        if (options_.json || options_.quiet) return;
+        std::printf("  battery: %s\n", where.c_str());
+    }
+    void endLibrary() {
+        nlohmann::ordered_json entry{{"library", library_}};
+        if (!battery_.is_null()) entry["battery"] = battery_;
+        entry["checks"] = checks_;
+        document_["libraries"].push_back(entry);
+    }
+
+    // A check not selected: counted and listed, not printed.
+    void notSelected(const char* id) {
+        counts_.add(check_status::skip);
+        checks_.push_back({{"id", id}, {"status", "SKIP"}, {"reason", "not selected"}});
+        if (results_ != nullptr) results_->push_back({library_, id, check_status::skip, "not selected", "", "", "", "", 0});
+    }
+
+    void row(const std::string& id, const check_outcome& outcome, double seconds, const std::string& scenario = "",
+             const std::string& scenarioNote = "") {
+        counts_.add(outcome.status);
+        const std::string again = isFailure(outcome.status) ? reproduce(options_, library_, id) : std::string();
+        nlohmann::ordered_json entry{{"id", id}, {"status", statusName(outcome.status)}, {"reason", outcome.reason}};
+        if (isFailure(outcome.status)) {
+            entry["reproduce"] = again;
+            if (!scenario.empty()) entry["scenario"] = scenario;
+            if (scenario.empty() && !scenarioNote.empty()) entry["scenario_problem"] = scenarioNote;
+            if (!outcome.stack.empty()) entry["stack"] = outcome.stack;
+            if (!outcome.output.empty()) entry["output"] = outcome.output;
+        }
+        checks_.push_back(entry);
+        if (results_ != nullptr)
+            results_->push_back({library_, id, outcome.status, outcome.reason, again, scenario, outcome.stack, outcome.output, seconds});
+        if (options_.json || (options_.quiet && (outcome.status == check_status::pass || outcome.status == check_status::skip)))
+            return;
+        if (!named_) std::printf("%s\n", library_.c_str());
+        named_ = true;
+        std::printf("  %-8s %-20s %s\n", statusName(outcome.status), id.c_str(), outcome.reason.c_str());
+        if (isFailure(outcome.status)) {
+            std::printf("           reproduce: %s\n", again.c_str());
+            if (!scenarioNote.empty()) std::printf("           scenario: %s\n", scenarioNote.c_str());
+            if (!outcome.stack.empty()) std::printf("           stack:\n%s", indented(outcome.stack, "             ").c_str());
+            if (!outcome.output.empty())
+                std::printf("           output of the check's process:\n%s", indented(outcome.output, "             ").c_str());
+        }
+        std::fflush(stdout);
+    }
+
+    last_words lastWords(const check& each) const {
+        return lastWordsFor(options_, library_, each, counts_, document_, checks_);
+    }
+
+    // The summary (and the coverage) at the end of the run; the run's exit status.
+    int finish() {
+        document_["summary"] = counts_.object();
+        const nelk_host_tool::coverage_counts& covered = nelk_host_tool::processCoverage();
+        std::set<nelk_host_tool::coverage_item> notApplicable;
+        for (const std::string& id : options_.notApplicable) {
+            nelk_host_tool::coverage_item item{};
+            if (nelk_host_tool::coverageItemNamed(id, item)) notApplicable.insert(item);
+        }
+        if (options_.coverage) document_["coverage"] = nelk_host_tool::coverageJson(covered, notApplicable);
+        if (options_.json) {
+            std::printf("%s\n", nelk_host_tool::jsonText(document_, 2).c_str());
+        } else {
+            std::printf("%s%s\n", counts_.line().c_str(),
+                        options_.strict && counts_.warned() > 0 ? " (--strict: the warnings fail the run)" : "");
+            if (options_.coverage) std::printf("%s", nelk_host_tool::coverageTable(covered, notApplicable).c_str());
+        }
+        std::fflush(stdout);
+        return counts_.failed() == 0 && !(options_.strict && counts_.warned() > 0) ? 0 : 1;
+    }
+
+private:
+    const validator_options& options_;
+    std::vector<check_result>* results_;
+    tally counts_;
+    nlohmann::ordered_json document_;
+    nlohmann::ordered_json checks_;
+    nlohmann::ordered_json battery_;
+    std::string library_;
+    bool named_ = false;
+};
+
+double secondsSince(std::chrono::steady_clock::time_point started) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+// One battery check on `target`'s library in this program: in a child process of its own, or
+// here with --in-process (and always on Windows).
+void runBatteryCheck(const validator_options& options, const validation_target& target, const check& each,
+                     const std::string& scratch, run_report& report) {
+    const auto started = std::chrono::steady_clock::now();
+    // The file itself, wherever a component moves the process's working directory to.
+    std::error_code ignored;
+    const std::string file = std::filesystem::absolute(target.library, ignored).string();
+    check_settings settings{file.empty() ? target.library : file, options.seed, options.iterations, "", options.inProcess,
+                            scratch, target.package};
+    check_outcome outcome{check_status::crashed, ""};
+    std::string scenario;
+    std::string scenarioNote;
+#if !defined(_WIN32)
+    if (!options.inProcess) {
+        isolation_options isolation;
+        isolation.timeoutSeconds = options.timeoutSeconds;
+        isolation.memcheck = options.memcheck;
+        isolation.program = options.executable;
+        isolation.childArguments = {"validate",     target.library,
+                                    "--run-check",  each.id,
+                                    "--seed",       std::to_string(options.seed),
+                                    "--iterations", std::to_string(options.iterations)};
+        outcome = runIsolated(each, settings, isolation);
+        if (isFailure(outcome.status) && !options.saveFailures.empty()) {
+            const saved_scenario saved = saveFailure(each, settings, outcome, options.saveFailures, options.executable,
+                                                     std::min(options.timeoutSeconds, 10.0), isolation);
+            scenario = saved.path;
+            scenarioNote = saved.path.empty() ? saved.problem
+                                              : saved.path + " (" + std::to_string(saved.statements) +
+                                                    (saved.statements == 1 ? " statement, " : " statements, ") +
+                                                    std::to_string(saved.tries) + " replays to shrink it): nelk-host run " +
+                                                    nelk_host_tool::shellQuoted(saved.path);
+        }
+    } else
+#endif
+    {
+        outcome = runInProcess(each, settings, options.timeoutSeconds, report.lastWords(each));
+    }
+    report.row(each.id, outcome, secondsSince(started), scenario, scenarioNote);
+}
+
+#if !defined(_WIN32)
+std::optional<check_status> statusNamed(const std::string& name) {
+    for (int i = 0; i < checkStatusCount; ++i) {
+        if (name == statusName(static_cast<check_status>(i))) return static_cast<check_status>(i);
+    }
+    return std::nullopt;
+}
+
+// The battery by another nelk-host (the Windows one under its runner), its JSON report taken
+// row by row; what it could not do fails each selected check, or skips them where the machine
+// cannot run it at all (the runner's status 125).
+void runDelegatedBattery(const validator_options& options, const validation_target& target, const std::vector<const check*>& selected,
+                         run_report& report) {
+    std::vector<std::string> command = target.delegate;
+    std::string ids;
+    for (const check* each : selected) ids += (ids.empty() ? "" : ",") + std::string(each->id);
+    command.insert(command.end(), {"--only", ids, "--seed", std::to_string(options.seed), "--iterations",
+                                   std::to_string(options.iterations), "--timeout", number(options.timeoutSeconds)});
+    const double bound = 60 + (options.timeoutSeconds * 4 + 30) * static_cast<double>(selected.size());
+    const auto started = std::chrono::steady_clock::now();
+    const nelk_host_tool::command_result result = nelk_host_tool::runCommand(command, bound);
+    const nlohmann::json document = nlohmann::json::parse(result.output, nullptr, false);
+    std::map<std::string, check_outcome> outcomes;
+    if (!document.is_discarded() && document.contains("libraries") && document["libraries"].is_array() &&
+        !document["libraries"].empty()) {
+        for (const nlohmann::json& row : document["libraries"][0].value("checks", nlohmann::json::array())) {
+            const std::optional<check_status> status = statusNamed(row.value("status", ""));
+            if (!status) continue;
+            check_outcome outcome{*status, row.value("reason", "")};
+            outcome.stack = row.value("stack", "");
+            outcome.output = row.value("output", "");
+            outcomes.emplace(row.value("id", ""), outcome);
+        }
+    }
+    std::string why = "the battery's run " + result.ending(bound);
+    const std::size_t lastLine = result.errors.find_last_not_of("\n");
+    if (lastLine != std::string::npos) {
+        const std::size_t start = result.errors.rfind('\n', lastLine);
+        why += ": " + result.errors.substr(start == std::string::npos ? 0 : start + 1, lastLine - (start == std::string::npos ? 0 : start + 1) + 1);
+    }
+    const bool cannotRunHere = result.started && result.exitStatus == 125;
+    const double seconds = secondsSince(started) / static_cast<double>(std::max<std::size_t>(selected.size(), 1));
+    for (const check* each : selected) {
+        const auto found = outcomes.find(each->id);
+        if (found != outcomes.end()) {
+            report.row(each->id, found->second, seconds);
+        } else {
+            report.row(each->id, cannotRunHere ? skip("could not run here: " + why) : fail("no verdict: " + why), seconds);
+        }
+    }
+}
+#endif
+
+}  // namespace
 
 int runValidator(validator_options options, std::vector<check_result>* results) {
     if (!options.seedGiven)
@@ -192,110 +385,46 @@ int runValidator(validator_options options, std::vector<check_result>* results) 
 #if defined(_WIN32)
     options.inProcess = true;  // no fork on Windows; every check runs in this process
 #endif
-    tally counts;
-    const scratch_folder scratch;
-    nlohmann::ordered_json report;
-    report["seed"] = options.seed;
-    report["libraries"] = nlohmann::ordered_json::array();
+    const nelk_host_tool::scratch_folder scratch("nelk-validate");
+    run_report report(options, results);
     if (!options.json && !options.quiet) std::printf("seed %llu\n", static_cast<unsigned long long>(options.seed));
+    int index = 0;
     for (const std::string& library : options.libraries) {
-        if (!options.json && !options.quiet) std::printf("%s\n", library.c_str());
-        bool named = !options.quiet;  // quiet: the library is named before its first line
-        std::fflush(stdout);
-        nlohmann::ordered_json checks = nlohmann::ordered_json::array();
+        const validation_target target = prepareTarget(library, scratch.path(), index++);
+        report.beginLibrary(library);
+        if (target.imageChecks) {
+            for (const check& each : imageChecks()) {
+                if (!selected(options, each.id)) {
+                    report.notSelected(each.id);
+                    continue;
+                }
+                const auto started = std::chrono::steady_clock::now();
+                check_settings settings{target.library, options.seed, options.iterations, "", true, scratch.path(), target.package};
+                report.row(each.id, runHere(each, settings), secondsSince(started));
+            }
+        }
+        std::vector<const check*> chosen;
+        for (const check& each : allChecks()) {
+            if (selected(options, each.id)) chosen.push_back(&each);
+        }
+        if (target.mode == battery_mode::delegated && !chosen.empty()) report.battery("delegated", target.where);
+        if (target.mode == battery_mode::cannot) report.battery("cannot", target.cannot);
         for (const check& each : allChecks()) {
             if (!selected(options, each.id)) {
-                counts.add(check_status::skip);
-                checks.push_back({{"id", each.id}, {"status", "SKIP"}, {"reason", "not selected"}});
-                if (results != nullptr) results->push_back({library, each.id, check_status::skip, "not selected", "", "", "", "", 0});
-                continue;
+                report.notSelected(each.id);
+            } else if (target.mode == battery_mode::here) {
+                runBatteryCheck(options, target, each, scratch.path(), report);
+            } else if (target.mode == battery_mode::cannot) {
+                report.row(each.id, skip("could not run here: " + target.cannot), 0);
             }
-            const auto started = std::chrono::steady_clock::now();
-            // The file itself, wherever a component moves the process's working directory to.
-            std::error_code ignored;
-            const std::string file = std::filesystem::absolute(library, ignored).string();
-            check_settings settings{file.empty() ? library : file, options.seed, options.iterations, "", options.inProcess,
-                                    scratch.path()};
-            check_outcome outcome{check_status::crashed, ""};
-            std::string scenario;
-            std::string scenarioNote;
-#if !defined(_WIN32)
-            if (!options.inProcess) {
-                isolation_options isolation;
-                isolation.timeoutSeconds = options.timeoutSeconds;
-                isolation.memcheck = options.memcheck;
-                isolation.program = options.executable;
-                isolation.childArguments = {"validate",     library,
-                                            "--run-check",  each.id,
-                                            "--seed",       std::to_string(options.seed),
-                                            "--iterations", std::to_string(options.iterations)};
-                outcome = runIsolated(each, settings, isolation);
-                if (isFailure(outcome.status) && !options.saveFailures.empty()) {
-                    const saved_scenario saved = saveFailure(each, settings, outcome, options.saveFailures, options.executable,
-                                                             std::min(options.timeoutSeconds, 10.0), isolation);
-                    scenario = saved.path;
-                    scenarioNote = saved.path.empty() ? saved.problem
-                                                      : saved.path + " (" + std::to_string(saved.statements) +
-                                                            (saved.statements == 1 ? " statement, " : " statements, ") +
-                                                            std::to_string(saved.tries) + " replays to shrink it): nelk-host run " +
-                                                            nelk_host_tool::shellQuoted(saved.path);
-                }
-            } else
-#endif
-            {
-                outcome = runInProcess(each, settings, options.timeoutSeconds,
-                                       lastWordsFor(options, library, each, counts, report, checks));
-            }
-            counts.add(outcome.status);
-            nlohmann::ordered_json entry{{"id", each.id}, {"status", statusName(outcome.status)}, {"reason", outcome.reason}};
-            if (isFailure(outcome.status)) {
-                entry["reproduce"] = reproduce(options, library, each.id);
-                if (!scenario.empty()) entry["scenario"] = scenario;
-                if (scenario.empty() && !scenarioNote.empty()) entry["scenario_problem"] = scenarioNote;
-                if (!outcome.stack.empty()) entry["stack"] = outcome.stack;
-                if (!outcome.output.empty()) entry["output"] = outcome.output;
-            }
-            checks.push_back(entry);
-            if (results != nullptr) {
-                const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-                results->push_back({library, each.id, outcome.status, outcome.reason,
-                                    isFailure(outcome.status) ? reproduce(options, library, each.id) : std::string(), scenario,
-                                    outcome.stack, outcome.output, took.count()});
-            }
-            if (options.json || (options.quiet && (outcome.status == check_status::pass || outcome.status == check_status::skip)))
-                continue;
-            if (!named) std::printf("%s\n", library.c_str());
-            named = true;
-            std::printf("  %-8s %-20s %s\n", statusName(outcome.status), each.id, outcome.reason.c_str());
-            if (isFailure(outcome.status)) {
-                std::printf("           reproduce: %s\n", reproduce(options, library, each.id).c_str());
-                if (!scenarioNote.empty()) std::printf("           scenario: %s\n", scenarioNote.c_str());
-                if (!outcome.stack.empty()) std::printf("           stack:\n%s", indented(outcome.stack, "             ").c_str());
-                if (!outcome.output.empty())
-                    std::printf("           output of the check's process:\n%s", indented(outcome.output, "             ").c_str());
-            }
-            std::fflush(stdout);
         }
-        report["libraries"].push_back({{"library", library}, {"checks", checks}});
+#if !defined(_WIN32)
+        if (target.mode == battery_mode::delegated && !chosen.empty()) runDelegatedBattery(options, target, chosen, report);
+#endif
+        report.endLibrary();
     }
     nelk_process_guard::arm(false);  // the run is over: what ends the process now is ours
-    report["summary"] = counts.object();
-    const nelk_host_tool::coverage_counts& covered = nelk_host_tool::processCoverage();
-    std::set<nelk_host_tool::coverage_item> notApplicable;
-    for (const std::string& id : options.notApplicable) {
-        nelk_host_tool::coverage_item item{};
-        if (nelk_host_tool::coverageItemNamed(id, item)) notApplicable.insert(item);
-    }
-    if (options.coverage) report["coverage"] = nelk_host_tool::coverageJson(covered, notApplicable);
-    if (options.json) {
-        std::printf("%s\n", nelk_host_tool::jsonText(report, 2).c_str());
-    } else {
-        std::printf("%s%s\n", counts.line().c_str(),
-                    options.strict && counts.warned() > 0 ? " (--strict: the warnings fail the run)" : "");
-        if (options.coverage) std::printf("%s", nelk_host_tool::coverageTable(covered, notApplicable).c_str());
-    }
-    std::fflush(stdout);
-    return counts.failed() == 0 && !(options.strict && counts.warned() > 0) ? 0 : 1;
+    return report.finish();
 }
 
 }  // namespace nelk_validator
