@@ -2,13 +2,23 @@
 #   nelk_add_component(NAME SOURCES... [LAYOUTS FILES...])
 #       a loadable component library that links the framework statically, exports only
 #       load_nelk_client_script and carries no "lib" prefix on Windows; its layouts are copied
-#       beside it at every build, and library and layouts install to <libdir>/nelk.
+#       beside it at every build (on Windows nelk_string.dll too, as the host's folder has it),
+#       and library and layouts install to <libdir>/nelk. It describes itself in
+#       <build>/nelk-components/NAME.json, where `nelk-host pack BUILD_DIR` finds it.
+#   nelk_add_unit_test(NAME COMPONENT SOURCES...)
+#       a GoogleTest program linked with the test kit, told the component's library as the
+#       macro <COMPONENT in capitals>_LIBRARY, run as the CTest test NAME. Where no GoogleTest is
+#       found, not even Debian's sources to build (/usr/src/googletest, NELK_GTEST_SOURCE), the
+#       test says so and is skipped.
 #   nelk_add_validator_test(TARGET [ARGS...])
 #       a CTest test, TARGET.validate, that runs nelk-host validate on the library (ARGS are
 #       validate's options, such as --iterations 5000).
-#   nelk_add_scenario_test(NAME TARGET FILES...)
+#   nelk_add_scenario_test(NAME TARGET FILES... [OPTIONS ARGS...])
 #       a CTest test that runs the scenario files with nelk-host, TARGET's library as the one
-#       "load" uses; the files are relative to the calling folder.
+#       "load" uses; the files are relative to the calling folder; OPTIONS are run's (--strict).
+# In a cross build the tests run under CMAKE_CROSSCOMPILING_EMULATOR (the toolchain files set
+# the 32-bit Windows runner or wine64); where there is none, or the runner says this machine
+# cannot run the target's programs (status 125), they are skipped and say why, never passed.
 # Kept globally, so that a project that pulls this tree in with add_subdirectory finds it too.
 set_property(GLOBAL PROPERTY NELK_COMPONENT_EXPORTS_MAP "${CMAKE_CURRENT_LIST_DIR}/component_exports.map")
 
@@ -44,6 +54,14 @@ function(nelk_add_component name)
     nelk_component_link_options(${name})
     include(GNUInstallDirs)
     install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk)
+    _nelk_describe_component(${name} "${nelk_LAYOUTS}")
+    if(WIN32)
+        # The host's folder holds nelk_string.dll; so does the component's build folder, where
+        # its tests load it.
+        add_custom_command(TARGET ${name} POST_BUILD
+            COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:nelk::nelk_string> $<TARGET_FILE_DIR:${name}>
+            VERBATIM)
+    endif()
     if(nelk_LAYOUTS)
         set(layouts "")
         foreach(layout IN LISTS nelk_LAYOUTS)
@@ -69,6 +87,94 @@ function(nelk_add_component name)
     endif()
 endfunction()
 
+# <build>/nelk-components/NAME.json: what `nelk-host pack BUILD_DIR` packs.
+function(_nelk_describe_component name layouts)
+    set(version "${PROJECT_VERSION}")
+    if(NOT version)
+        set(version "0.0.0")
+    endif()
+    set(listed "")
+    foreach(layout IN LISTS layouts)
+        get_filename_component(path "${layout}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+        string(REPLACE "\"" "\\\"" path "${path}")
+        list(APPEND listed "\"${path}\"")
+    endforeach()
+    list(JOIN listed ", " listed)
+    file(GENERATE OUTPUT "${CMAKE_BINARY_DIR}/nelk-components/${name}.json" CONTENT
+"{\"name\": \"${name}\", \"version\": \"${version}\", \"library\": \"$<TARGET_FILE:${name}>\",
+ \"layouts\": [${listed}], \"string_library\": \"$<TARGET_FILE:nelk::nelk_string>\"}
+")
+endfunction()
+
+# The emulator a cross build's test runs under, or nothing natively; a cross build without one
+# gets a test that says so and is skipped. Sets `prefix` in the caller to what goes before the
+# command, and returns false (`runnable`) when the test was made a skipped one.
+function(_nelk_test_runner test runnable)
+    set(${runnable} TRUE PARENT_SCOPE)
+    if(NOT CMAKE_CROSSCOMPILING)
+        set(prefix "" PARENT_SCOPE)
+    elseif(CMAKE_CROSSCOMPILING_EMULATOR)
+        set(prefix ${CMAKE_CROSSCOMPILING_EMULATOR} PARENT_SCOPE)
+    else()
+        add_test(NAME ${test} COMMAND ${CMAKE_COMMAND} -E echo
+            "SKIPPED: nothing on this machine runs ${CMAKE_SYSTEM_NAME} ${CMAKE_SYSTEM_PROCESSOR} programs (no CMAKE_CROSSCOMPILING_EMULATOR; for 64-bit Windows install wine64)")
+        set_tests_properties(${test} PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED:")
+        set(${runnable} FALSE PARENT_SCOPE)
+    endif()
+endfunction()
+
+# GoogleTest for the unit tests: the installed package, else Debian's sources built here (what a
+# cross build has); nothing when neither is there. FROM_SOURCE skips the installed package.
+macro(nelk_find_gtest)
+    cmake_parse_arguments(nelk_gtest "FROM_SOURCE" "" "" ${ARGN})
+    if(NOT TARGET GTest::gtest_main)
+        if(NOT nelk_gtest_FROM_SOURCE AND NOT CMAKE_CROSSCOMPILING)
+            find_package(GTest QUIET)
+        endif()
+        set(NELK_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources to build when none is installed")
+        if(NOT TARGET GTest::gtest_main AND EXISTS "${NELK_GTEST_SOURCE}/CMakeLists.txt")
+            set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+            set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+            add_subdirectory("${NELK_GTEST_SOURCE}" "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
+            if(NOT TARGET GTest::gtest_main)  # GoogleTest names it so itself where it is the top project's
+                add_library(GTest::gtest_main ALIAS gtest_main)
+            endif()
+        endif()
+    endif()
+endmacro()
+
+function(nelk_add_unit_test name component)
+    if(ARGC LESS 3)
+        message(FATAL_ERROR "nelk_add_unit_test(${name} ${component}): give the test's source files")
+    endif()
+    nelk_find_gtest()
+    if(NOT TARGET GTest::gtest_main)
+        message(STATUS "${name}: no GoogleTest (neither installed nor its sources in ${NELK_GTEST_SOURCE}): the test is skipped")
+        add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E echo
+            "SKIPPED: no GoogleTest to build ${name} with (Debian: apt-get install libgtest-dev googletest)")
+        set_tests_properties(${name} PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED:")
+        return()
+    endif()
+    add_executable(${name} ${ARGN})
+    target_compile_features(${name} PRIVATE cxx_std_17)
+    target_link_libraries(${name} PRIVATE nelk::nelk_test_kit GTest::gtest_main)
+    string(TOUPPER "${component}" macro)
+    target_compile_definitions(${name} PRIVATE ${macro}_LIBRARY="$<TARGET_FILE:${component}>")
+    add_dependencies(${name} ${component})
+    if(MINGW)
+        # As the component: no mingw-w64 runtime DLLs to find where it runs.
+        target_link_options(${name} PRIVATE -static-libgcc -static-libstdc++ -static)
+    endif()
+    if(WIN32)
+        set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "$<TARGET_FILE_DIR:${component}>")
+    endif()
+    _nelk_test_runner(${name} runnable)
+    if(runnable)
+        add_test(NAME ${name} COMMAND ${name})
+        set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 125)
+    endif()
+endfunction()
+
 function(_nelk_require_host caller)
     if(NOT TARGET nelk::nelk-host)
         message(FATAL_ERROR "${caller} runs nelk-host, which this nelk_script_helper package was built without "
@@ -78,20 +184,29 @@ endfunction()
 
 function(nelk_add_validator_test target)
     _nelk_require_host(nelk_add_validator_test)
-    add_test(NAME ${target}.validate COMMAND "$<TARGET_FILE:nelk::nelk-host>" validate "$<TARGET_FILE:${target}>" ${ARGN})
-    set_tests_properties(${target}.validate PROPERTIES TIMEOUT 600)
+    _nelk_test_runner(${target}.validate runnable)
+    if(NOT runnable)
+        return()
+    endif()
+    add_test(NAME ${target}.validate COMMAND ${prefix} "$<TARGET_FILE:nelk::nelk-host>" validate "$<TARGET_FILE:${target}>" ${ARGN})
+    set_tests_properties(${target}.validate PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 125)
 endfunction()
 
 function(nelk_add_scenario_test name target)
     _nelk_require_host(nelk_add_scenario_test)
-    if(ARGC LESS 3)
+    cmake_parse_arguments(PARSE_ARGV 2 nelk "" "" "OPTIONS")
+    if(NOT nelk_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "nelk_add_scenario_test(${name} ${target}): give the scenario files")
     endif()
     set(files "")
-    foreach(file IN LISTS ARGN)
+    foreach(file IN LISTS nelk_UNPARSED_ARGUMENTS)
         get_filename_component(path "${file}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
         list(APPEND files "${path}")
     endforeach()
-    add_test(NAME ${name} COMMAND "$<TARGET_FILE:nelk::nelk-host>" run --library "$<TARGET_FILE:${target}>" ${files})
-    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+    _nelk_test_runner(${name} runnable)
+    if(NOT runnable)
+        return()
+    endif()
+    add_test(NAME ${name} COMMAND ${prefix} "$<TARGET_FILE:nelk::nelk-host>" run ${nelk_OPTIONS} --library "$<TARGET_FILE:${target}>" ${files})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 125)
 endfunction()

@@ -34,10 +34,13 @@ endif()
 if(TARGET nelk_tap)
     install(TARGETS nelk_tap LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-# The 32-bit Windows runner, for an author's tests of the host's platform (the i686 toolchain
-# file finds it beside the package, in bin/).
+# The 32-bit Windows runner, for an author's tests of the host's platform, and the toolchain
+# files of the Windows builds, which find it in bin/ and the Windows parts of the kit in
+# <prefix>/<triplet> (tools/package.sh puts them there).
 if(NOT WIN32)
     install(PROGRAMS "${PROJECT_SOURCE_DIR}/tools/win32/run.sh" DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME nelk-win32-run)
+    install(FILES "${PROJECT_SOURCE_DIR}/cmake/mingw-w64-common.cmake" "${PROJECT_SOURCE_DIR}/cmake/mingw-w64-i686.cmake"
+        "${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake" DESTINATION ${CMAKE_INSTALL_DATADIR}/nelk_script_helper/toolchains)
 endif()
 # The guides, for those who work from the install.
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -55,3 +58,33 @@ install(FILES
     "${CMAKE_CURRENT_LIST_DIR}/NelkComponent.cmake"
     "${CMAKE_CURRENT_LIST_DIR}/component_exports.map"
     DESTINATION ${NELK_PACKAGE_DIR})
+
+# The kit as packages (tools/package.sh makes them all into dist/): on Linux a .deb and a .tar.gz,
+# which carry the Windows kits where the script staged them (CPACK_INSTALLED_DIRECTORIES, given
+# to cpack); on Windows a .zip of this architecture's kit.
+set(CPACK_PACKAGE_NAME nelk-script-helper)
+set(CPACK_PACKAGE_VENDOR "nelk script helper")
+set(CPACK_PACKAGE_CONTACT "nelk script helper developers <nelk-script-helper@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Framework, test kit and headless host (nelk-host) for panel host components")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
+set(CPACK_STRIP_FILES OFF)
+if(WIN32)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(nelk_package_architecture x86)
+    else()
+        set(nelk_package_architecture x64)
+    endif()
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME "nelk-script-helper-${PROJECT_VERSION}-windows-${nelk_package_architecture}")
+else()
+    set(CPACK_GENERATOR "DEB;TGZ")
+    set(CPACK_PACKAGE_FILE_NAME "nelk-script-helper-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}/bin")
+    # What an author builds and runs with, beside what nelk-host itself needs.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cmake, g++, libgtest-dev, googletest, mingw-w64, wine64, libc6-i386, python3")
+endif()
+include(CPack)

@@ -10,7 +10,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 nelk_require_packages "${NELK_BUILD_PACKAGES[@]}" valgrind clang libclang-rt-14-dev g++-multilib libc6-i386 \
-    libbenchmark-dev mingw-w64 wine64 lld-14 llvm-14 python3 gdb gcovr chromium chromium-driver python3-selenium || exit 1
+    libbenchmark-dev mingw-w64 wine64 lld-14 llvm-14 python3 gdb gcovr chromium chromium-driver python3-selenium \
+    dpkg-dev file python3-yaml || exit 1
 
 jobs=2
 fuzz_seconds=${NELK_FUZZ_SECONDS:-30}
@@ -196,6 +197,16 @@ windows_x86() {
     return $status
 }
 
+# The kit's packages, made from the builds above (tools/package.sh), installed as an author
+# installs them (the .tar.gz into a scratch prefix, the .deb with dpkg, removed again), and a
+# fresh nelk-host new project built, tested, packed and validated against each for linux,
+# windows-x86 and windows-x64, its ci/build.sh run and its workflow read.
+packages() {
+    [ -d build-win32 ] && [ -d build-win64 ] || { echo "the Windows stages' builds are missing: run them first"; return 1; }
+    NELK_PACKAGE_BUILDS="build build-win32 build-win64" bash tools/package.sh || return 1
+    WINEPREFIX="$PWD/build-win64/wine-prefix" WINEDEBUG=-all bash tests/package/kit_packages_test.sh dist build-package/kit-test tgz deb
+}
+
 # Each fuzzer for a bounded time on a scratch copy of its committed seeds, two at a time.
 # A crash, a leak or a broken invariant fails the stage and leaves the input in the log.
 fuzz_one() {
@@ -237,6 +248,7 @@ stage "32-bit build and suite (-m32)" thirty_two_bit
 stage "fuzzers (${fuzz_seconds} s each)" fuzzers
 stage "Windows x64 (mingw-w64, wine64)" windows_x64
 stage "Windows x86 (mingw-w64, 32-bit wine)" windows_x86
+stage "the kit's packages (.deb, .tar.gz, Windows .zip), installed and used" packages
 
 echo
 [ ${#skipped[@]} -eq 0 ] || echo "SKIPPED stages (on purpose, see above): ${skipped[*]}"

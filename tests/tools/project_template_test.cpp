@@ -80,13 +80,17 @@ TEST(ProjectTemplateTest, NamesAreCxxIdentifiersThatNameNothingElse) {
 }
 
 TEST(ProjectTemplateTest, EveryFileCarriesTheNameAndNoMarkerIsLeft) {
-    const std::vector<project_file> files = projectFiles("StudioTally");
+    const std::vector<project_file> files = projectFiles("StudioTally", "/opt/kit");
     std::vector<std::string> paths;
     for (const project_file& each : files) {
         paths.push_back(each.path);
-        EXPECT_EQ(each.text.find('@'), std::string::npos) << each.path;
+        for (const char* marker : {"@Name@", "@name@", "@NAME@", "@prefix@"})
+            EXPECT_EQ(each.text.find(marker), std::string::npos) << each.path << " holds " << marker;
+        EXPECT_EQ(each.executable, each.path == "ci/build.sh") << each.path;
     }
-    const std::vector<std::string> expected = {".gitignore", "CMakeLists.txt", "layouts/studiotally.nelk_ui",
+    const std::vector<std::string> expected = {".github/workflows/ci.yml", ".gitignore", "CMakeLists.txt", "CMakePresets.json",
+                                               "ci/build.sh", "cmake/nelk_kit.cmake", "cmake/windows-x64.cmake",
+                                               "cmake/windows-x86.cmake", "layouts/studiotally.nelk_ui",
                                                "scenarios/studiotally.nelk", "src/StudioTally.cpp", "src/StudioTally.h",
                                                "src/load_entry.cpp", "tests/studiotally_test.cpp"};
     std::sort(paths.begin(), paths.end());
@@ -95,10 +99,20 @@ TEST(ProjectTemplateTest, EveryFileCarriesTheNameAndNoMarkerIsLeft) {
     ASSERT_NE(cmakeFile, files.end());
     const std::string& cmake = cmakeFile->text;
     for (const char* wanted : {"find_package(nelk_script_helper", "nelk_add_component(StudioTally",
-                               "LAYOUTS layouts/studiotally.nelk_ui", "STUDIOTALLY_LIBRARY=",
+                               "LAYOUTS layouts/studiotally.nelk_ui", "nelk_add_unit_test(studiotally_tests StudioTally",
                                "nelk_add_scenario_test(studiotally_scenario StudioTally scenarios/studiotally.nelk)",
                                "nelk_add_validator_test(StudioTally)"})
         EXPECT_NE(cmake.find(wanted), std::string::npos) << wanted;
+}
+
+TEST(ProjectTemplateTest, TheKitThatMadeItIsTheDefaultOfItsBuildAndCi) {
+    for (const project_file& each : projectFiles("Tally", "/opt/kit")) {
+        const std::string wanted = each.path == "cmake/nelk_kit.cmake" ? "[==[/opt/kit]==]"
+                                   : each.path == "ci/build.sh"          ? "prefix=${NELK_PREFIX:-/opt/kit}"
+                                   : each.path == "tests/tally_test.cpp" ? "TALLY_LIBRARY"
+                                                                         : "";
+        EXPECT_NE(each.text.find(wanted), std::string::npos) << each.path << " lacks " << wanted;
+    }
 }
 
 class ProjectFolderTest : public ::testing::Test {
@@ -116,7 +130,7 @@ protected:
 TEST_F(ProjectFolderTest, WritesEveryFileIntoTheFolderItMakes) {
     std::string problem;
     const fs::path folder = root / "deeper" / "Tally";
-    ASSERT_TRUE(writeProject("Tally", folder.string(), problem)) << problem;
+    ASSERT_TRUE(writeProject("Tally", folder.string(), "", problem)) << problem;
     for (const project_file& each : projectFiles("Tally")) {
         std::ifstream in(folder / each.path, std::ios::binary);
         std::ostringstream text;
@@ -138,7 +152,7 @@ TEST_F(ProjectFolderTest, NeverTouchesWhatExists) {
 #endif
     for (const char* name : names) {
         std::string problem;
-        EXPECT_FALSE(writeProject("Tally", (root / name).string(), problem)) << name;
+        EXPECT_FALSE(writeProject("Tally", (root / name).string(), "", problem)) << name;
         EXPECT_NE(problem.find("exists already"), std::string::npos) << problem;
     }
     EXPECT_TRUE(fs::is_empty(root / "empty"));
@@ -149,7 +163,7 @@ TEST_F(ProjectFolderTest, NeverTouchesWhatExists) {
     EXPECT_FALSE(fs::exists(root / "nowhere"));
 
     std::string problem;
-    EXPECT_FALSE(writeProject("2bad", (root / "new").string(), problem));
+    EXPECT_FALSE(writeProject("2bad", (root / "new").string(), "", problem));
     EXPECT_FALSE(fs::exists(root / "new")) << "a bad name makes no folder";
 }
 

@@ -18,7 +18,7 @@ struct new_options {
 int newProject(const new_options& options) {
     const std::string folder = options.folder.empty() ? options.name : options.folder;
     std::string problem;
-    if (!writeProject(options.name, folder, problem)) {
+    if (!writeProject(options.name, folder, installRoot(), problem)) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
@@ -28,9 +28,13 @@ int newProject(const new_options& options) {
     const std::string prefix = shellQuoted(installPrefix());
     std::printf("made the component project %s in %s; build and test it with\n"
                 "  cmake -S %s -B %s -DCMAKE_PREFIX_PATH=%s\n"
-                "  cmake --build %s && ctest --test-dir %s\n",
+                "  cmake --build %s && ctest --test-dir %s\n"
+                "or with its presets: linux, and windows-x86 for the host's platform (docs/shipping.md)\n"
+                "  cd %s && cmake --preset windows-x86 && cmake --build --preset windows-x86 && ctest --preset windows-x86\n",
                 options.name.c_str(), folder.c_str(), source.c_str(), build.c_str(), prefix.c_str(), build.c_str(),
-                build.c_str());
+                build.c_str(), source.c_str());
+    if (installRoot().empty())
+        std::printf("(this nelk-host runs from a build tree: the presets find the kit through NELK_PREFIX)\n");
     return 0;
 }
 

@@ -101,13 +101,14 @@ bool takesAFileName(const std::string& name) {
     return false;
 }
 
-std::string replaced(std::string text, const std::string& name) {
+std::string replaced(std::string text, const std::string& name, const std::string& prefix) {
     const std::string lower = withCase(name, std::tolower);
     const std::string upper = withCase(name, std::toupper);
-    const std::pair<const char*, const std::string*> marks[] = {{"@Name@", &name}, {"@name@", &lower}, {"@NAME@", &upper}};
+    const std::pair<std::string, const std::string*> marks[] = {
+        {"@Name@", &name}, {"@name@", &lower}, {"@NAME@", &upper}, {"@prefix@", &prefix}};
     for (const auto& mark : marks) {
         for (std::size_t at = text.find(mark.first); at != std::string::npos; at = text.find(mark.first, at + mark.second->size()))
-            text.replace(at, 6, *mark.second);
+            text.replace(at, mark.first.size(), *mark.second);
     }
     return text;
 }
@@ -141,16 +142,16 @@ bool validComponentName(const std::string& name, std::string& problem) {
     return true;
 }
 
-std::vector<project_file> projectFiles(const std::string& name) {
+std::vector<project_file> projectFiles(const std::string& name, const std::string& kitPrefix) {
     std::vector<project_file> files;
     for (const embedded_file& each : projectTemplateFiles()) {
         const std::string text(reinterpret_cast<const char*>(each.bytes), each.size);
-        files.push_back({replaced(each.path, name), replaced(text, name)});
+        files.push_back({replaced(each.path, name, kitPrefix), replaced(text, name, kitPrefix), std::string(each.path).size() > 3 && std::string(each.path).compare(std::string(each.path).size() - 3, 3, ".sh") == 0});
     }
     return files;
 }
 
-bool writeProject(const std::string& name, const std::string& folder, std::string& problem) {
+bool writeProject(const std::string& name, const std::string& folder, const std::string& kitPrefix, std::string& problem) {
     namespace fs = std::filesystem;
     if (!validComponentName(name, problem)) return false;
     std::error_code error;
@@ -166,12 +167,14 @@ bool writeProject(const std::string& name, const std::string& folder, std::strin
         problem = "cannot make the folder " + folder + (error ? ": " + error.message() : std::string(" (it exists)"));
         return false;
     }
-    for (const project_file& each : projectFiles(name)) {
+    for (const project_file& each : projectFiles(name, kitPrefix)) {
         const fs::path path = root / fs::path(each.path);
         fs::create_directories(path.parent_path(), error);
         std::ofstream out(path, std::ios::binary);
         out << each.text;
         out.close();
+        if (each.executable) fs::permissions(path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                                             fs::perm_options::add, error);
         if (error || !out) {
             problem = "cannot write " + path.string() + (error ? ": " + error.message() : std::string());
             fs::remove_all(root, error);  // the folder is ours: nothing half-made stays behind

@@ -12,6 +12,7 @@ namespace nelk_host_tool {
 struct project_file {
     std::string path;  // relative to the project's folder, with '/'
     std::string text;
+    bool executable = false;  // a script (ci/build.sh)
 };
 
 // True when `name` can name the component's class, library and CMake targets: a C++ identifier
@@ -19,17 +20,19 @@ struct project_file {
 // false with `problem` saying what is wrong.
 bool validComponentName(const std::string& name, std::string& problem);
 
-// The project's files for component `name` (which must be valid), in a fixed order.
-std::vector<project_file> projectFiles(const std::string& name);
+// The project's files for component `name` (which must be valid), in a fixed order; `kitPrefix`
+// is the prefix of the kit they build against, written into them as its default ("" for none:
+// then NELK_PREFIX or CMAKE_PREFIX_PATH names it).
+std::vector<project_file> projectFiles(const std::string& name, const std::string& kitPrefix = "");
 
 // The template behind them, built in from tools/nelk-host/project/files, where @Name@ stands for
-// the component's name, @name@ for it in lower case (file names, test targets) and @NAME@ in
-// upper case (a macro).
+// the component's name, @name@ for it in lower case (file names, test targets), @NAME@ in
+// upper case (a macro) and @prefix@ for the kit's prefix.
 const std::vector<embedded_file>& projectTemplateFiles();
 
 // Writes the project into `folder`, which must not exist yet (its parents may not either); never
 // touches an existing folder. On a failure it removes what it made and returns false with
 // `problem` set.
-bool writeProject(const std::string& name, const std::string& folder, std::string& problem);
+bool writeProject(const std::string& name, const std::string& folder, const std::string& kitPrefix, std::string& problem);
 
 }  // namespace nelk_host_tool
