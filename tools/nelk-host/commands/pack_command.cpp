@@ -53,6 +53,9 @@ subcommand addPackCommand(CLI::App& app) {
     pack->add_option("-o,--output", request->outputFolder, "the folder to write NAME-VERSION-ARCH.zip into (default: here)");
     pack->add_option("--name", request->name, "the component, when the build holds several; for a library, its name");
     pack->add_option("--version", request->version, "the version (for a library; a build's description gives its own)");
+    pack->add_option("--layout", request->layouts,
+                     "a layout to pack beside the library, besides those its file names (an optimizer may build a name in code)")
+        ->allow_extra_args(false);
     pack->add_flag("--with-string-library", request->withStringLibrary,
                    "put our nelk_string library in too, for a host that has none of its own");
     return {pack, [request] { return packComponent(*request); }};

@@ -164,6 +164,13 @@ pack_result pack(const pack_request& request, const std::string& scratch) {
     contents.version = parts.version;
     contents.kitVersion = NELK_KIT_VERSION;
     if (!platformOf(parts.library, contents, result.problem)) return result;
+    for (const std::string& layout : request.layouts) {
+        if (!fs::is_regular_file(layout, error)) {
+            result.problem = "--layout " + layout + ": no such file";
+            return result;
+        }
+        parts.layouts.push_back(layout);
+    }
     const fs::path staging(scratch);
     contents.library = fs::path(parts.library).filename().string();
     if (!stage(parts.library, contents.library, staging, contents, result.problem)) return result;

@@ -16,6 +16,7 @@ struct pack_request {
     std::string name;            // which component of a build holding several; for a library: its name ("" from the file)
     std::string version;         // for a library (a build's description gives its own)
     bool withStringLibrary = false;  // put our nelk_string library in too
+    std::vector<std::string> layouts;  // layouts to pack besides those found (a library whose file does not name them)
 };
 
 struct pack_result {

@@ -351,7 +351,9 @@ check_outcome packageLayouts(const check_settings& settings) {
         for (const std::string& each : missing) list += (list.empty() ? "" : ", ") + each;
         return fail("the library names " + list + ", which the package does not hold beside it (a host would show nothing)");
     }
-    if (named.empty()) return pass("the library names no layout");
+    if (named.empty())
+        return pass("no layout name can be read in the library's file (an optimizer may build one in code; the battery's "
+                    "layout-names checks the layout \"PS\" shows where the library runs)");
     std::string list;
     for (const std::string& each : named) list += (list.empty() ? "" : ", ") + each;
     return pass("every layout the library names is beside it: " + list);
