@@ -17,19 +17,25 @@ namespace {
 
 using namespace nelk_host_tool;
 
-TEST(ScenarioWordsTest, QuotesEscapesCommentsAndNull) {
-    std::vector<token> words;
-    std::string problem;
-    ASSERT_TRUE(tokenize(R"(command A "text=a \"b\"\n\x41" -> null # comment)", words, problem));
-    ASSERT_EQ(words.size(), 5u);
-    EXPECT_EQ(words[2].text, "text=a \"b\"\nA");
-    EXPECT_TRUE(words[2].quoted);
-    EXPECT_TRUE(words[4].isNull());
-    ASSERT_TRUE(tokenize(R"(x "null")", words, problem));
-    EXPECT_FALSE(words[1].isNull());
-    for (const char* bad : {R"(x "open)", R"(x "\q")", R"(x "\x4")"}) {
-        EXPECT_FALSE(tokenize(bad, words, problem)) << bad;
-        EXPECT_FALSE(problem.empty());
+// Every statement form, its words hostile texts where it takes texts, written by the kit's writer
+// reads back as the same words and as the same form.
+TEST(StatementTableTest, EveryFormWrittenReadsBackAsItself) {
+    const std::vector<std::string> hostile = {"text=a \"b\"", "two words", "", "null", "->", "#not a comment", "tab\there",
+                                              "line\nfeed", "back\\slash", "caf\xc3\xa9", "\x7f", "%1 default"};
+    std::size_t next = 0;
+    for (const statement_form& form : statementForms()) {
+        std::vector<statement_word> words{{form.name, false}};
+        for (int i = 0; i < form.fewestWords; ++i) words.push_back({hostile[next++ % hostile.size()], true});
+        const std::string line = nelk_test_kit::writeStatement(words);
+        std::vector<statement_word> read;
+        std::string problem;
+        ASSERT_TRUE(readStatementWords(line, read, problem)) << line << ": " << problem;
+        ASSERT_EQ(read.size(), words.size()) << line;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            EXPECT_EQ(read[i].text, words[i].text) << line;
+            EXPECT_EQ(read[i].quoted, words[i].quoted) << line;
+        }
+        EXPECT_EQ(formOf(read), &form) << line;
     }
 }
 
@@ -375,11 +381,11 @@ TEST_F(SimulatorTest, RegistrationsAndSlotReports) {
     loadAlarmPanel();
     send("IR 12 1 3");
     send("IW 12 'x' 2 0");
-    EXPECT_EQ(*host.model().slotText(12, 2), "x");
+    EXPECT_EQ(*host.model().slots().text(12, 2), "x");
     send("IW 1000 'x' 2 0");  // no such driver: nothing stored
-    EXPECT_EQ(host.model().slotText(1000, 2), nullptr);
+    EXPECT_EQ(host.model().slots().text(1000, 2), nullptr);
     send("IU 12");
-    EXPECT_TRUE(host.find("P")->registrations.empty());
+    EXPECT_EQ(host.find("P")->registrations.count(), 0u);
     host.remove("P");
     EXPECT_EQ(host.protocolErrors(), 0);
 }

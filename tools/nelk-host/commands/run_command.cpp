@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "guarded_host.h"
 #include "isolated_file.h"
+#include "scenario_file.h"
 #include "process/process_guard.h"
 
 #include <atomic>
@@ -28,19 +29,10 @@ struct run_options {
 // The files in this process (asked for, or Windows, which has no fork): a crash ends the run (the
 // guard says where), and a watchdog ends it when a statement hangs.
 file_outcome runFileHere(const host_options& host, const std::string& file, bool strict, double timeoutSeconds) {
-    processCoverage() = {};  // this file's, as a file's process counts its own
     const guarded_run guard(host);
-    host_session session(host);
-    session.runner.setStrict(strict);
     std::atomic<std::uint64_t> statements{0};
     std::mutex lock;
     std::string where = file;
-    session.output.listen([&](const nlohmann::ordered_json& event) {
-        if (event.value("event", "") != "statement") return;
-        const std::lock_guard<std::mutex> hold(lock);
-        where = event.value("where", file);
-        ++statements;
-    });
     std::atomic<bool> finished{false};
     std::thread watchdog([&] {
         std::uint64_t watched = ~0ULL;
@@ -60,16 +52,13 @@ file_outcome runFileHere(const host_options& host, const std::string& file, bool
             }
         }
     });
-    file_outcome outcome;
-    outcome.junit.name = file;
-    collectScenarioCase(session.output, outcome.junit);
-    const auto started = std::chrono::steady_clock::now();
-    outcome.result = session.runner.runFile(file);
+    file_outcome outcome = runScenarioFile(host, file, strict, [&](const std::string& at, const std::string&) {
+        const std::lock_guard<std::mutex> hold(lock);
+        where = at;
+        ++statements;
+    });
     finished = true;
     watchdog.join();
-    finishScenarioCase(outcome.junit, outcome.result,
-                       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-    outcome.coverage = processCoverage();
     return outcome;
 }
 

@@ -5,15 +5,6 @@
 
 namespace nelk_host_tool {
 
-bool instance::registeredFor(int driver, int slot) const {
-    auto ranges = registrations.find(driver);
-    if (ranges == registrations.end()) return false;
-    for (const auto& range : ranges->second) {
-        if (slot >= range.first && slot <= range.second) return true;
-    }
-    return false;
-}
-
 instance* host_model::find(const std::string& name) {
     auto found = instances_.find(name);
     return found != instances_.end() ? found->second.get() : nullptr;
@@ -57,30 +48,6 @@ std::shared_ptr<nelk_test_kit::component_library> host_model::openAgain(const st
     }
     if (opened->loaded()) libraries_[path] = opened;
     return opened;
-}
-
-const std::string* host_model::slotText(int driver, int slot) const {
-    auto found = drivers_.find(driver);
-    if (found == drivers_.end()) return nullptr;
-    auto text = found->second.find(slot);
-    return text != found->second.end() ? &text->second : nullptr;
-}
-
-std::vector<std::pair<int, std::string>> host_model::storedSlots(int driver, int first, int last) const {
-    std::vector<std::pair<int, std::string>> stored;
-    auto slots = drivers_.find(driver);
-    if (slots == drivers_.end()) return stored;
-    for (auto it = slots->second.lower_bound(first); it != slots->second.end() && it->first <= last; ++it)
-        stored.emplace_back(it->first, it->second);
-    return stored;
-}
-
-std::vector<host_model::stored_slot> host_model::allSlots() const {
-    std::vector<stored_slot> all;
-    for (const auto& driver : drivers_) {
-        for (const auto& slot : driver.second) all.push_back(stored_slot{driver.first, slot.first, slot.second});
-    }
-    return all;
 }
 
 std::string host_model::describePanel(const instance& target) {

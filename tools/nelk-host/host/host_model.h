@@ -1,5 +1,5 @@
 // What the headless host keeps: the component instances with their panels, registrations and
-// timers, the info drivers' slot texts, and the libraries they were loaded from. Plain state; the
+// timers, the info drivers' slot texts (info_drivers.h), and the libraries they were loaded from. Plain state; the
 // simulator changes it, the verb handlers carry lines out on it. Host's thread only.
 #pragma once
 
@@ -14,6 +14,7 @@
 
 #include "component_library.h"
 #include "host_rules.h"
+#include "info_drivers.h"
 #include "nelk_host.h"
 #include "panel_layout.h"
 
@@ -56,15 +57,12 @@ struct instance {
     nelk_client_callback* component = nullptr;
     instance_phase phase = instance_phase::creating;
     panel_layout panel;
-    std::map<int, std::vector<std::pair<int, int>>> registrations;  // driver -> slot ranges
+    slot_registrations registrations;  // what it registered with the info drivers
     std::map<int, host_timer> timers;  // the running ones, by id
     std::vector<std::string> lines;  // every line sent, in order
     std::size_t checked = 0;         // how many of them an expectation has consumed
     nelk_test_kit::host_rules rules{nelk_test_kit::plainTextStorage(), true};
     std::size_t breachesReported = 0;  // how many of rules.breaches() are reported
-
-    // Whether the instance registered for the slot.
-    bool registeredFor(int driver, int slot) const;
 };
 
 class host_model {
@@ -92,18 +90,9 @@ public:
     std::shared_ptr<nelk_test_kit::component_library> openAgain(const std::string& path);
     void loadPrivateCopies(bool copies) noexcept { privateCopies_ = copies; }
 
-    // The text of a driver's slot, null when never written; valid until the slot changes.
-    const std::string* slotText(int driver, int slot) const;
-    void storeSlot(int driver, int slot, const std::string& text) { drivers_[driver][slot] = text; }
-    // Every stored slot, by driver and slot.
-    struct stored_slot {
-        int driver;
-        int slot;
-        std::string text;
-    };
-    std::vector<stored_slot> allSlots() const;
-    // The stored slots of `driver` from `first` to `last`, in order.
-    std::vector<std::pair<int, std::string>> storedSlots(int driver, int first, int last) const;
+    // The info drivers' slot texts; valid while the model lives.
+    slot_store& slots() noexcept { return slots_; }
+    const slot_store& slots() const noexcept { return slots_; }
 
     // The panel's controls and properties, one control a line.
     static std::string describePanel(const instance& target);
@@ -125,7 +114,7 @@ private:
     std::map<std::string, std::weak_ptr<nelk_test_kit::component_library>> libraries_;
     std::map<std::string, std::unique_ptr<instance>> instances_;
     std::vector<std::string> order_;  // instance names in creation order
-    std::map<int, std::map<int, std::string>> drivers_;
+    slot_store slots_;
     bool privateCopies_ = false;
     long long clock_ = 0;
     std::map<std::pair<std::string, std::string>, std::deque<std::optional<std::string>>> scripted_;

@@ -54,6 +54,12 @@ int coverage_counts::covered() const noexcept {
     return covered;
 }
 
+coverage_counts coverage_counts::fromNumbers(const std::vector<std::uint64_t>& numbers) noexcept {
+    coverage_counts made;
+    for (std::size_t i = 0; i < numbers.size() && i < made.counts.size(); ++i) made.counts[i] = numbers[i];
+    return made;
+}
+
 coverage_counts& processCoverage() noexcept {
     static coverage_counts counts;
     return counts;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <set>
+#include <vector>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -38,6 +39,9 @@ struct coverage_counts {
     int covered() const noexcept;
     // How many items there are but those marked not applicable.
     int applicable(const std::set<coverage_item>& notApplicable) const noexcept;
+    // As plain numbers, in the items' order (how a child process hands them over), and back.
+    std::vector<std::uint64_t> numbers() const { return std::vector<std::uint64_t>(counts.begin(), counts.end()); }
+    static coverage_counts fromNumbers(const std::vector<std::uint64_t>& numbers) noexcept;
 };
 
 // The process's counts, which the simulator and the validator's subjects add to.

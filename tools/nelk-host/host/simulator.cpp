@@ -246,12 +246,26 @@ bool simulator::advanceToNext() {
     return true;
 }
 
-void simulator::tick(long long realMilliseconds) {
-    if (!clockRunning_ || realMilliseconds <= 0) return;
+long long simulator::clockStepFor(long long realMilliseconds) {
+    if (!clockRunning_ || realMilliseconds <= 0) return 0;
     tickRest_ += static_cast<double>(realMilliseconds) * clockSpeed_;
     const long long whole = static_cast<long long>(tickRest_);
     tickRest_ -= static_cast<double>(whole);
-    if (whole > 0) advance(whole);
+    return whole;
+}
+
+long long simulator::realMillisecondsToNextTimer() const {
+    if (!clockRunning_ || clockSpeed_ <= 0) return -1;
+    long long due = -1;
+    for (const instance* each : model_.inOrder()) {
+        if (each->phase != instance_phase::live) continue;
+        for (const auto& entry : each->timers) {
+            if (entry.second.interval > 0 && (due < 0 || entry.second.due < due)) due = entry.second.due;
+        }
+    }
+    if (due < 0) return -1;
+    const long long left = due > model_.clock() ? due - model_.clock() : 0;
+    return static_cast<long long>(static_cast<double>(left) / clockSpeed_ + 0.999);
 }
 
 bool simulator::number(const std::string& name, int value) {

@@ -58,13 +58,18 @@ public:
     // Moves the clock to the next timer that falls due and fires the timers due then; false
     // when no timer runs on the clock.
     bool advanceToNext();
-    // The clock as serve runs it: in real time (at `speed` times its pace) unless paused;
-    // tick() hands it the real time that passed.
+    // The clock as serve runs it: in real time (at `speed` times its pace) unless paused; serve
+    // turns the real time that passed into an `advance` (clockStepFor).
     void runClock(bool running) noexcept { clockRunning_ = running; }
     void setClockSpeed(double speed) noexcept { clockSpeed_ = speed; }
     bool clockRunning() const noexcept { return clockRunning_; }
     double clockSpeed() const noexcept { return clockSpeed_; }
-    void tick(long long realMilliseconds);
+    // The host's milliseconds that `realMilliseconds` of real time make at the clock's speed
+    // (0 when paused), the fraction kept for the next.
+    long long clockStepFor(long long realMilliseconds);
+    // The real milliseconds until the next timer on the clock falls due, at the clock's speed;
+    // -1 when none runs or the clock is paused.
+    long long realMillisecondsToNextTimer() const;
     bool number(const std::string& name, int value);
     bool data(const std::string& name, const std::optional<std::string>& text);
     // A kind-1 record straight to one instance, registered or not.

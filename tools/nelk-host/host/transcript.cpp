@@ -25,6 +25,75 @@ std::string text(const nlohmann::ordered_json& event, const char* key) {
 }
 }  // namespace
 
+const char* eventName(transcript_event kind) noexcept {
+    switch (kind) {
+    case transcript_event::deliver: return "deliver";
+    case transcript_event::send: return "send";
+    case transcript_event::hostAnswer: return "host-answer";
+    case transcript_event::answer: return "answer";
+    case transcript_event::note: return "note";
+    case transcript_event::warning: return "warning";
+    case transcript_event::error: return "error";
+    case transcript_event::statement: return "statement";
+    case transcript_event::show: return "show";
+    }
+    return "?";
+}
+
+std::optional<transcript_event> eventKind(const nlohmann::ordered_json& event) {
+    const std::string name = text(event, "event");
+    for (const transcript_event kind : {transcript_event::deliver, transcript_event::send, transcript_event::hostAnswer,
+                                        transcript_event::answer, transcript_event::note, transcript_event::warning,
+                                        transcript_event::error, transcript_event::statement, transcript_event::show}) {
+        if (name == eventName(kind)) return kind;
+    }
+    return std::nullopt;
+}
+
+readable_line readableLine(const nlohmann::ordered_json& event) {
+    const std::optional<transcript_event> kind = eventKind(event);
+    readable_line line{kind ? eventName(*kind) : text(event, "event"), escaped(text(event, "instance")), ""};
+    switch (kind.value_or(transcript_event::note)) {
+    case transcript_event::deliver: {
+        const auto number = event.find("kind");
+        line.tag = "host>";
+        line.text = (number != event.end() ? "[" + std::to_string(number->get<int>()) + "] " : "") + escaped(text(event, "what"));
+        break;
+    }
+    case transcript_event::send:
+        line.tag = "<comp";
+        line.text = escaped(text(event, "line"));
+        break;
+    case transcript_event::hostAnswer:
+        line.tag = "host>";
+        line.text = "-> " + text(event, "answer");
+        break;
+    case transcript_event::answer: {
+        const auto answer = event.find("answer");
+        line.tag = "<answer";
+        line.text = answer == event.end() || answer->is_null() ? "null" : "\"" + escaped(answer->get<std::string>()) + "\"";
+        break;
+    }
+    case transcript_event::error:
+        // Paths and the loader's texts may hold any byte: one error stays one line.
+        line.who = escaped(text(event, "where"), true);
+        line.text = escaped(text(event, "text"), true);
+        break;
+    case transcript_event::statement:
+        line.tag = ">";
+        line.who = escaped(text(event, "where"), true);
+        line.text = escaped(text(event, "text"), true);
+        break;
+    case transcript_event::show:
+        line.tag = "panel";
+        line.text = text(event, "title") + "\n" + text(event, "body");
+        break;
+    case transcript_event::note:
+    case transcript_event::warning: line.text = escaped(text(event, "text"), true); break;
+    }
+    return line;
+}
+
 transcript::transcript(std::FILE* out, transcript_style style, bool colour)
     : out_(out), style_(style), colour_(colour && style == transcript_style::readable) {}
 
@@ -33,80 +102,79 @@ void transcript::listen(std::function<void(const nlohmann::ordered_json&)> liste
 }
 
 void transcript::relay(const nlohmann::ordered_json& event) {
-    if (text(event, "event") == "warning") ++warnings_;
+    if (eventKind(event) == transcript_event::warning) ++warnings_;
     emit(event);
 }
 
 void transcript::emit(const nlohmann::ordered_json& event) {
-    if (out_ != nullptr && text(event, "event") != "statement") print(event);
+    const std::optional<transcript_event> kind = eventKind(event);
+    if (kind == transcript_event::statement) {
+        current_ = {text(event, "where"), text(event, "text")};
+    } else if (out_ != nullptr) {
+        print(event);
+    }
     for (const auto& listener : listeners_) listener(event);
 }
 
-void transcript::line(const char* colour, const std::string& tag, const std::string& instance, const std::string& text) {
+void transcript::line(const char* colour, const readable_line& shown) {
     const bool painted = colour_ && colour != plain;
-    std::fprintf(out_, "%s%-7s%s %-6s %s\n", painted ? colour : "", tag.c_str(), painted ? reset : "",
-                 escaped(instance).c_str(), text.c_str());
+    std::fprintf(out_, "%s%-7s%s %-6s %s\n", painted ? colour : "", shown.tag.c_str(), painted ? reset : "", shown.who.c_str(),
+                 shown.text.c_str());
     std::fflush(out_);
 }
 
 void transcript::print(const nlohmann::ordered_json& event) {
-    const std::string kind = text(event, "event");
-    if (style_ == transcript_style::quiet && kind != "error") return;
+    const std::optional<transcript_event> kind = eventKind(event);
+    if (!kind || (style_ == transcript_style::quiet && kind != transcript_event::error)) return;
     if (style_ == transcript_style::json) {
         std::fprintf(out_, "%s\n", jsonText(event).c_str());
         std::fflush(out_);
         return;
     }
-    const std::string instance = text(event, "instance");
-    if (kind == "deliver") {
-        const auto number = event.find("kind");
-        const std::string prefix = number != event.end() ? "[" + std::to_string(number->get<int>()) + "] " : "";
-        line(cyan, "host>", instance, prefix + escaped(text(event, "what")));
-    } else if (kind == "send") {
-        line(green, "<comp", instance, escaped(text(event, "line")));
-    } else if (kind == "host-answer") {
-        line(cyan, "host>", instance, "-> " + text(event, "answer"));
-    } else if (kind == "answer") {
-        const auto answer = event.find("answer");
-        line(green, "<answer", instance, answer->is_null() ? "null" : "\"" + escaped(answer->get<std::string>()) + "\"");
-    } else if (kind == "note") {
-        line(dim, "note", instance, escaped(text(event, "text"), true));
-    } else if (kind == "warning") {
-        line(yellow, "warning", instance, escaped(text(event, "text"), true));
-    } else if (kind == "error") {
-        // Paths and the loader's texts may hold any byte: one error stays one line.
-        std::fprintf(out_, "%s%s: error: %s%s\n", colour_ ? red : "", escaped(text(event, "where"), true).c_str(),
-                     escaped(text(event, "text"), true).c_str(), colour_ ? reset : "");
+    const readable_line shown = readableLine(event);
+    switch (*kind) {
+    case transcript_event::deliver:
+    case transcript_event::hostAnswer: line(cyan, shown); break;
+    case transcript_event::send:
+    case transcript_event::answer: line(green, shown); break;
+    case transcript_event::note: line(dim, shown); break;
+    case transcript_event::warning: line(yellow, shown); break;
+    case transcript_event::error:
+        std::fprintf(out_, "%s%s: error: %s%s\n", colour_ ? red : "", shown.who.c_str(), shown.text.c_str(), colour_ ? reset : "");
         std::fflush(out_);
-    } else if (kind == "show") {
-        line(plain, "panel", instance, text(event, "title"));
+        break;
+    case transcript_event::show:
+        line(plain, {shown.tag, shown.who, text(event, "title")});
         std::fprintf(out_, "%s", text(event, "body").c_str());
         std::fflush(out_);
+        break;
+    case transcript_event::statement: break;
     }
 }
 
 void transcript::delivered(const std::string& instance, int kind, const std::string& what) {
-    emit({{"event", "deliver"}, {"instance", instance}, {"kind", kind}, {"what", what}});
+    emit({{"event", eventName(transcript_event::deliver)}, {"instance", instance}, {"kind", kind}, {"what", what}});
 }
 
 void transcript::lifecycle(const std::string& instance, const std::string& what) {
-    emit({{"event", "deliver"}, {"instance", instance}, {"what", what}});
+    emit({{"event", eventName(transcript_event::deliver)}, {"instance", instance}, {"what", what}});
 }
 
 void transcript::sent(const std::string& instance, const std::string& line) {
-    emit({{"event", "send"}, {"instance", instance}, {"line", line}});
+    emit({{"event", eventName(transcript_event::send)}, {"instance", instance}, {"line", line}});
 }
 
 void transcript::hostAnswered(const std::string& instance, const std::string& answer) {
-    emit({{"event", "host-answer"}, {"instance", instance}, {"answer", answer}});
+    emit({{"event", eventName(transcript_event::hostAnswer)}, {"instance", instance}, {"answer", answer}});
 }
 
 void transcript::answered(const std::string& instance, const std::string* answer) {
-    emit({{"event", "answer"}, {"instance", instance}, {"answer", answer ? nlohmann::ordered_json(*answer) : nlohmann::ordered_json()}});
+    emit({{"event", eventName(transcript_event::answer)}, {"instance", instance},
+          {"answer", answer ? nlohmann::ordered_json(*answer) : nlohmann::ordered_json()}});
 }
 
 void transcript::note(const std::string& instance, const std::string& text) {
-    nlohmann::ordered_json event{{"event", "note"}};
+    nlohmann::ordered_json event{{"event", eventName(transcript_event::note)}};
     if (!instance.empty()) event["instance"] = instance;
     event["text"] = text;
     emit(event);
@@ -114,22 +182,22 @@ void transcript::note(const std::string& instance, const std::string& text) {
 
 void transcript::warning(const std::string& instance, const std::string& text) {
     ++warnings_;
-    nlohmann::ordered_json event{{"event", "warning"}};
+    nlohmann::ordered_json event{{"event", eventName(transcript_event::warning)}};
     if (!instance.empty()) event["instance"] = instance;
     event["text"] = text;
     emit(event);
 }
 
 void transcript::error(const std::string& where, const std::string& text) {
-    emit({{"event", "error"}, {"where", where}, {"text", text}});
+    emit({{"event", eventName(transcript_event::error)}, {"where", where}, {"text", text}});
 }
 
 void transcript::statement(const std::string& where, const std::string& line) {
-    emit({{"event", "statement"}, {"where", where}, {"text", line}});
+    emit({{"event", eventName(transcript_event::statement)}, {"where", where}, {"text", line}});
 }
 
 void transcript::block(const std::string& instance, const std::string& title, const std::string& body) {
-    emit({{"event", "show"}, {"instance", instance}, {"title", title}, {"body", body}});
+    emit({{"event", eventName(transcript_event::show)}, {"instance", instance}, {"title", title}, {"body", body}});
 }
 
 }  // namespace nelk_host_tool

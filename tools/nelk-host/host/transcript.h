@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,23 @@
 namespace nelk_host_tool {
 
 enum class transcript_style { readable, json, quiet };
+
+// The kinds of event, each with the name the --json form gives it in "event".
+enum class transcript_event { deliver, send, hostAnswer, answer, note, warning, error, statement, show };
+// "deliver", "send", "host-answer", "answer", "note", "warning", "error", "statement", "show".
+const char* eventName(transcript_event kind) noexcept;
+// The kind of an event object, or nullopt for one of no kind known here.
+std::optional<transcript_event> eventKind(const nlohmann::ordered_json& event);
+
+// An event as one readable line: its tag ("host>", "<comp", "<answer", "note", ...), who (the
+// instance, or where an error was) and the text, escaped onto one line (a shown panel: its
+// title, a line feed and the listing). The transcript prints it; serve hands it to the page.
+struct readable_line {
+    std::string tag;
+    std::string who;
+    std::string text;
+};
+readable_line readableLine(const nlohmann::ordered_json& event);
 
 // How nelk-host writes every JSON text (events, state, reports): on one line unless `indent` is
 // given, bytes that are not UTF-8 replaced rather than thrown over.
@@ -55,17 +73,25 @@ public:
 
     // How many warnings were told so far (--strict fails a statement that added one).
     int warnings() const noexcept { return warnings_; }
+    // The statement told last (statement(), or relayed): where it stands ("file:line") and its
+    // text; empty before the first. The one place that knows which statement runs.
+    struct current_statement {
+        std::string where;
+        std::string text;
+    };
+    const current_statement& currentStatement() const noexcept { return current_; }
 
 private:
     void emit(const nlohmann::ordered_json& event);
     void print(const nlohmann::ordered_json& event);
-    void line(const char* colour, const std::string& tag, const std::string& instance, const std::string& text);
+    void line(const char* colour, const readable_line& shown);
 
     std::FILE* out_;
     transcript_style style_;
     bool colour_;
     std::vector<std::function<void(const nlohmann::ordered_json&)>> listeners_;
     int warnings_ = 0;
+    current_statement current_;
 };
 
 }  // namespace nelk_host_tool

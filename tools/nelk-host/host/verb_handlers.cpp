@@ -19,17 +19,6 @@ std::string shownText(const std::string& text) { return "\"" + nelk_test_kit::es
 
 }  // namespace
 
-bool slotExists(int driver, int slot) noexcept {
-    return driver >= nelk_range::firstDriver && driver <= nelk_range::lastDriver && slot >= nelk_range::firstSlot &&
-           slot <= nelk_range::lastSlot;
-}
-
-std::string noSuchSlot(int driver, int slot) {
-    using namespace nelk_range;
-    return "no slot " + std::to_string(driver) + "/" + std::to_string(slot) + " (drivers " + std::to_string(firstDriver) +
-           "-" + std::to_string(lastDriver) + ", slots " + std::to_string(firstSlot) + "-" + std::to_string(lastSlot) + ")";
-}
-
 void* verb_handlers::carryOut(instance& source, const nelk_test_kit::command_line& line, const std::string& text,
                               std::string& shownAnswer) {
     std::optional<std::string> scripted;
@@ -155,25 +144,24 @@ void* verb_handlers::listControls(instance& source, const nelk_test_kit::command
 
 void verb_handlers::registerSlots(instance& source, const nelk_test_kit::command_line& line) {
     const int driver = line.numbers.at(0);
-    if (driver < nelk_range::firstDriver || driver > nelk_range::lastDriver) {
+    bool driverExists = false;
+    const std::optional<std::pair<int, int>> range =
+        source.registrations.registerRange(driver, line.numbers.at(1), line.numbers.at(2), line.add, driverExists);
+    if (!driverExists) {
         output_.note(source.name, "no driver " + std::to_string(driver) + "; nothing registered");
         return;
     }
-    auto& ranges = source.registrations[driver];
-    if (!line.add) ranges.clear();
-    const int first = std::max(line.numbers.at(1), nelk_range::firstSlot);
-    const int last = std::min(line.numbers.at(2), nelk_range::lastSlot);
-    if (first > last) {
+    if (!range) {
         output_.note(source.name, "registered for no slot of driver " + std::to_string(driver));
         return;
     }
-    ranges.emplace_back(first, last);
     // A real host reports the current texts of the slots just registered.
-    for (const auto& stored : model_.storedSlots(driver, first, last)) report_(source, driver, stored.first, stored.second);
+    for (const auto& stored : model_.slots().range(driver, range->first, range->second))
+        report_(source, driver, stored.first, stored.second);
 }
 
 void verb_handlers::unregister(instance& source, int driver) {
-    if (source.registrations.erase(driver) == 0) output_.note(source.name, "was not registered for driver " + std::to_string(driver));
+    if (!source.registrations.unregister(driver)) output_.note(source.name, "was not registered for driver " + std::to_string(driver));
 }
 
 void verb_handlers::write(instance& source, const nelk_test_kit::command_line& line) {
@@ -187,10 +175,10 @@ void verb_handlers::write(instance& source, const nelk_test_kit::command_line& l
 }
 
 void verb_handlers::writeSlot(int driver, int slot, const std::string& text) {
-    model_.storeSlot(driver, slot, text);
+    model_.slots().store(driver, slot, text);
     for (instance* target : model_.inOrder()) {
         if (target->phase != instance_phase::live && target->phase != instance_phase::creating) continue;
-        if (target->registeredFor(driver, slot)) report_(*target, driver, slot, text);
+        if (target->registrations.covers(driver, slot)) report_(*target, driver, slot, text);
     }
 }
 

@@ -48,9 +48,4 @@ private:
     std::function<void(instance&, int, int, const std::string&)> report_;
 };
 
-// Whether a driver and a slot exist on this host (nelk_range: drivers 1-999, slots 1-4096).
-bool slotExists(int driver, int slot) noexcept;
-// "no slot DRIVER/SLOT (drivers 1-999, slots 1-4096)", the ranges from nelk_range.
-std::string noSuchSlot(int driver, int slot);
-
 }  // namespace nelk_host_tool

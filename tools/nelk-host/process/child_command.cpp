@@ -1,5 +1,7 @@
 #include "child_command.h"
 
+#include "supervised_child.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -7,7 +9,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace nelk_host_tool {
@@ -53,58 +54,27 @@ std::string command_result::ending(double timeoutSeconds) const {
 
 command_result runCommand(const std::vector<std::string>& arguments, double timeoutSeconds, std::size_t maxOutput) {
     command_result result;
-    if (arguments.empty()) return result;
     int out[2] = {-1, -1};
     int err[2] = {-1, -1};
-    int failure[2] = {-1, -1};  // the child's exec failure, close-on-exec so a started program closes it
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 || pipe2(failure, O_CLOEXEC) != 0) {
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
         result.errors = std::strerror(errno);
         closeBoth(out);
         closeBoth(err);
-        closeBoth(failure);
         return result;
     }
-    std::vector<char*> argv;
-    for (const std::string& each : arguments) argv.push_back(const_cast<char*>(each.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        setpgid(0, 0);
-        const int input = open("/dev/null", O_RDONLY);
-        if (input >= 0) dup2(input, 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        execvp(argv[0], argv.data());
-        const int error = errno;
-        ssize_t ignored = write(failure[1], &error, sizeof error);
-        (void)ignored;
-        _exit(127);
-    }
+    supervised_child child;
+    result.started = child.startProgram(arguments, {{out[1], 1}, {err[1], 2}}, result.errors);
     close(out[1]);
     close(err[1]);
-    close(failure[1]);
-    out[1] = err[1] = failure[1] = -1;
-    if (child < 0) {
-        result.errors = std::strerror(errno);
-        closeBoth(out);
-        closeBoth(err);
-        closeBoth(failure);
-        return result;
-    }
-    setpgid(child, child);
-    int execError = 0;
-    result.started = read(failure[0], &execError, sizeof execError) != static_cast<ssize_t>(sizeof execError);
-    closeBoth(failure);
-    if (!result.started) result.errors = arguments.front() + ": " + std::strerror(execError);
+    out[1] = err[1] = -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
-    bool outOpen = true;
-    bool errOpen = true;
-    int status = 0;
+    bool outOpen = result.started;
+    bool errOpen = result.started;
     bool ended = false;
-    while ((outOpen || errOpen) && result.started) {
+    while (outOpen || errOpen) {
         // A program that ended while something it started still holds its output ends the wait
         // once what it wrote has been read.
-        if (!ended) ended = waitpid(child, &status, WNOHANG) == child;
+        ended = ended || child.ended().has_value();
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (!ended && left.count() <= 0) {
             result.timedOut = true;
@@ -119,12 +89,10 @@ command_result runCommand(const std::vector<std::string>& arguments, double time
     }
     closeBoth(out);
     closeBoth(err);
-    if (result.timedOut) kill(-child, SIGKILL);
-    while (!ended && waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!result.timedOut) kill(-child, SIGKILL);  // anything it left behind in its group
-    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    if (!result.started) return result;
+    const child_ending ending = child.end();
+    if (ending.how == child_ending::way::exited) result.exitStatus = ending.exitStatus;
+    if (ending.how == child_ending::way::signalled && !result.timedOut) result.signal = ending.signal;
     return result;
 }
 

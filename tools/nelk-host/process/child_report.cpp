@@ -12,10 +12,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "process/process_guard.h"
-#include "process_watch.h"
+#include "process_guard.h"
 
-namespace nelk_validator {
+namespace nelk_host_tool {
 
 namespace {
 
@@ -72,7 +71,7 @@ void writeEnding(const nelk_process_guard::ending& end) {
 
 std::unique_ptr<report_file> report_file::create(std::string& problem) {
     const char* folder = std::getenv("TMPDIR");
-    std::string path = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp") + "/nelk-check-XXXXXX";
+    std::string path = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp") + "/nelk-child-XXXXXX";
     const int descriptor = mkstemp(&path[0]);
     if (descriptor < 0) {
         problem = "cannot make a report file in " + path.substr(0, path.rfind('/'));
@@ -105,7 +104,6 @@ report_file::~report_file() {
 
 void reportEndingsTo(child_report& report, int failingStatus) {
     reporting = &report;
-    watchIn(&report.progress, &report.forkedReturns);
     nelk_process_guard::install(writeEnding, failingStatus);
     nelk_process_guard::keepEventIn(report.event, sizeof report.event);
     struct sigaction action {};
@@ -125,4 +123,4 @@ bool takeHungStack(int child, child_report& report) {
     return report.hangCaught != 0;
 }
 
-}  // namespace nelk_validator
+}  // namespace nelk_host_tool

@@ -1,7 +1,8 @@
-// What a check's child process leaves for the validator, in memory the two share: a mapped file,
-// so that it outlives a component that closes descriptors or ends the process, and survives an
-// exec under valgrind. The child writes as it goes (the event it delivers, then the outcome or
-// what ended it); the parent reads it once the child has ended. POSIX only.
+// What a child process of nelk-host (a check of the validator, a scenario file of run) leaves for
+// its parent, in memory the two share: a mapped file, so that it outlives a component that
+// closes descriptors or ends the process, and survives an exec under valgrind. The child writes
+// as it goes (its progress, the statement and the event it is at, then its result or what ended
+// it); the parent watches the progress and reads the rest once the child has ended. POSIX only.
 #pragma once
 
 #include <cstddef>
@@ -9,13 +10,14 @@
 #include <memory>
 #include <string>
 
-namespace nelk_validator {
+namespace nelk_host_tool {
 
 struct child_report {
-    volatile int finished;  // 1 once status and reason are written
-    int status;             // check_status
-    char reason[4096];
+    volatile int finished;  // 1 once `result` is written
+    char result[16384];     // the child's result (child_result.h), one JSON text
     char event[1024];       // the event being delivered, kept up to date by the process guard
+    char where[512];        // the statement running, "file:line", for a child that runs statements
+    char line[1024];        // and its text
     volatile int ended;     // 1 when the process guard saw the component end the process
     char ending[1536];      // what ended it, whose code it was, and during which event
     char fault[512];        // what lay at the faulting address, when the guard knew
@@ -23,13 +25,12 @@ struct child_report {
     std::uint64_t pc;
     int frameCount;
     std::uint64_t frames[64];
-    std::uint64_t coverage[64];  // the protocol coverage counts of the check (protocol_coverage.h)
     int moduleCount;
     struct module {
         std::uint64_t bias;
         char path[256];
     } modules[64];
-    volatile std::uint64_t progress;  // calls into components so far: the watchdog's measure
+    volatile std::uint64_t progress;  // calls into components (or statements) so far: the watchdog's measure
     volatile int hostThread;          // the thread that calls the components (a Linux thread id)
     volatile int hangCaught;          // 1 once the host thread's stack was taken for a TIMEOUT
     volatile int exitProbe;           // 1: the check's verdict stands if exit() ends the process cleanly
@@ -58,15 +59,14 @@ private:
 };
 
 // Makes the process guard write what ends this process, and the event being delivered, into
-// `report`, and end it with `failingStatus`; called in the child before the check runs. From then
-// on the process watch (process_watch.h) counts into the report, and SIGUSR2 sent to the host thread
-// (hostThread, set by noteHostThread) takes its stack into the report's frames: how the parent
-// learns where a check hangs.
+// `report`, and end it with `failingStatus`; called in the child before its work. From then on
+// SIGUSR2 sent to the host thread (hostThread, set by noteHostThread) takes its stack into the
+// report's frames: how the parent learns where a child hangs.
 void reportEndingsTo(child_report& report, int failingStatus);
-// The calling thread is the one that calls the components; it takes the stack for a TIMEOUT.
+// The calling thread is the one that calls the components; it takes the stack for a hang.
 void noteHostThread(child_report& report);
 // The parent's side: asks the hung child's host thread for its stack and waits a moment for it;
 // true when the report holds it.
 bool takeHungStack(int child, child_report& report);
 
-}  // namespace nelk_validator
+}  // namespace nelk_host_tool

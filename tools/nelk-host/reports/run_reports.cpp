@@ -41,12 +41,12 @@ bool reportsAvailable(const report_options& options, std::string& problem) {
 void collectScenarioCase(transcript& output, junit_case& result) {
     result.className = "scenario";
     output.listen([&result](const nlohmann::ordered_json& event) {
-        const std::string kind = event.value("event", "");
-        if (kind == "error") {
+        const std::optional<transcript_event> kind = eventKind(event);
+        if (kind == transcript_event::error) {
             const std::string line = event.value("where", "") + ": error: " + event.value("text", "");
             if (result.message.empty()) result.message = line;
             result.details += line + "\n";
-        } else if (kind == "warning") {
+        } else if (kind == transcript_event::warning) {
             result.output += "warning: " + event.value("instance", "") + ": " + event.value("text", "") + "\n";
         }
     });

@@ -1,6 +1,7 @@
 #include "demo_scenario.h"
 
 #include "process/executable_path.h"
+#include "scenario_words.h"
 
 namespace nelk_host_tool {
 
@@ -13,7 +14,7 @@ command A "InfoDriverID=12"
 command A "Slot=7"
 command B "InfoDriverID=12"
 command B "Slot=7"
-expect A "PS '1' '{dir}/corvane.nelk_ui'" "IR 12 0 0" "IR 12 7 7"
+expect A {shown} "IR 12 0 0" "IR 12 7 7"
 # A is told a text: it writes the slot, and the host reports the slot to both panels.
 command A "text=Camera 1"
 expect A "IW 12 'Camera 1' 7 0" "TP 'text=Camera 1' '1' 'umdText'"
@@ -33,16 +34,13 @@ delete B
 expect A "TP 'text=Camera 2' '1' 'umdText'" "IU 12" "AS"
 )";
 
-// The demo names the library's directory in one expectation; quoted for the scenario text.
+// The demo expects the line that shows the layout from the library's directory, written as a
+// statement's word.
 std::string withDirectory(std::string text, const std::string& library) {
-    std::string directory;
-    for (const char byte : directoryOf(library)) {
-        if (byte == '\\' || byte == '"') directory += '\\';
-        directory += byte;
-    }
-    const std::string marker = "{dir}";
+    const std::string marker = "{shown}";
     const std::size_t at = text.find(marker);
-    if (at != std::string::npos) text.replace(at, marker.size(), directory);
+    const std::string shown = "PS '1' '" + directoryOf(library) + "/corvane.nelk_ui'";
+    if (at != std::string::npos) text.replace(at, marker.size(), nelk_test_kit::statementWord(shown));
     return text;
 }
 

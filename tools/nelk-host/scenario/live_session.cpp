@@ -21,9 +21,9 @@ const std::chrono::milliseconds quietPeriod(500);
 std::vector<std::string> buildingStatements(const std::vector<std::string>& statements, const std::string& name) {
     std::vector<std::string> building;
     for (const std::string& line : statements) {
-        std::vector<token> words;
+        std::vector<statement_word> words;
         std::string problem;
-        if (!tokenize(line, words, problem) || words.size() < 2 || words[1].text != name) continue;
+        if (!readStatementWords(line, words, problem) || words.size() < 2 || words[1].text != name) continue;
         const statement_form* form = formOf(words);
         if (form == nullptr) continue;
         if (form->role == statement_role::creates) building.clear();

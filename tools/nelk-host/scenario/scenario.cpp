@@ -9,95 +9,6 @@
 
 namespace nelk_host_tool {
 
-namespace {
-
-int hexDigit(char byte) {
-    if (byte >= '0' && byte <= '9') return byte - '0';
-    if (byte >= 'a' && byte <= 'f') return byte - 'a' + 10;
-    if (byte >= 'A' && byte <= 'F') return byte - 'A' + 10;
-    return -1;
-}
-
-bool isBlank(char byte) { return byte == ' ' || byte == '\t' || byte == '\r'; }
-
-}  // namespace
-
-bool tokenize(const std::string& line, std::vector<token>& tokens, std::string& problem) {
-    tokens.clear();
-    std::size_t position = 0;
-    while (position < line.size()) {
-        const char byte = line[position];
-        if (isBlank(byte)) {
-            ++position;
-            continue;
-        }
-        if (byte == '#') break;
-        token word;
-        if (byte != '"') {
-            while (position < line.size() && !isBlank(line[position])) {
-                if (line[position] == '\0') {
-                    problem = "a zero byte in a word: texts reach the component as C texts, which end at it";
-                    return false;
-                }
-                word.text += line[position++];
-            }
-            tokens.push_back(word);
-            continue;
-        }
-        word.quoted = true;
-        const std::size_t opening = position++;
-        bool closed = false;
-        while (position < line.size()) {
-            const char next = line[position++];
-            if (next == '"') {
-                closed = true;
-                break;
-            }
-            if (next == '\0') {
-                problem = "a zero byte inside a quoted text: texts reach the component as C texts, which end at it";
-                return false;
-            }
-            if (next != '\\') {
-                word.text += next;
-                continue;
-            }
-            if (position >= line.size()) break;
-            const char escape = line[position++];
-            switch (escape) {
-            case 'n': word.text += '\n'; break;
-            case 't': word.text += '\t'; break;
-            case 'r': word.text += '\r'; break;
-            case '\\': word.text += '\\'; break;
-            case '"': word.text += '"'; break;
-            case 'x': {
-                const int high = position < line.size() ? hexDigit(line[position]) : -1;
-                const int low = position + 1 < line.size() ? hexDigit(line[position + 1]) : -1;
-                if (high < 0 || low < 0) {
-                    problem = "\\x needs two hexadecimal digits";
-                    return false;
-                }
-                if (high == 0 && low == 0) {
-                    problem = "\\x00 cannot stand in a text: texts reach the component as C texts, which end at a zero byte";
-                    return false;
-                }
-                word.text += static_cast<char>(high * 16 + low);
-                position += 2;
-                break;
-            }
-            default:
-                problem = std::string("unknown escape \\") + nelk_test_kit::escaped(std::string(1, escape));
-                return false;
-            }
-        }
-        if (!closed) {
-            problem = "the quoted text opened at column " + std::to_string(opening + 1) + " is not closed";
-            return false;
-        }
-        tokens.push_back(word);
-    }
-    return true;
-}
-
 scenario_runner::scenario_runner(simulator& host, transcript& output, std::string defaultLibrary)
     : host_(host), output_(output), defaultLibrary_(resolvedLibraryPath("", defaultLibrary)) {}
 
@@ -152,9 +63,9 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
 }
 
 statement_result scenario_runner::runOne(const std::string& where, const std::string& line) {
-    std::vector<token> words;
+    std::vector<statement_word> words;
     std::string problem;
-    if (!tokenize(line, words, problem)) return fail(where, problem);
+    if (!readStatementWords(line, words, problem)) return fail(where, problem);
     nelk_process_guard::setWhere(where.c_str());
     nelk_process_guard::setEvent("");
     if (words.empty()) return statement_result::ok;

@@ -10,9 +10,7 @@
 
 namespace nelk_host_tool {
 
-// Splits one statement line into tokens; false with `problem` set on an unclosed quote or a
-// bad escape.
-bool tokenize(const std::string& line, std::vector<token>& tokens, std::string& problem);
+using nelk_test_kit::readStatementWords;
 
 class scenario_runner {
 public:

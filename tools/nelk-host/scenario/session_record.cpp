@@ -13,14 +13,18 @@ std::string answerWord(const nlohmann::ordered_json& answer) {
 }
 
 // The words of a statement written again, the first `count` of them (all: -1), with `replace`
-// standing for word `at`.
-std::string written(const std::vector<token>& words, int count, int at = -1, const std::string& replace = "") {
-    std::string text;
+// standing for word `at`; each word quoted where it must be (the writer's choice, not the typist's).
+std::string written(const std::vector<statement_word>& words, int count, int at = -1, const std::string& replace = "") {
+    std::vector<statement_word> kept;
     for (int i = 0; i < static_cast<int>(words.size()) && (count < 0 || i < count); ++i) {
-        const std::string word = i == at ? statementWord(replace) : words[i].isNull() ? "null" : statementWord(words[i].text);
-        text += (i == 0 ? "" : " ") + word;
+        if (i != at && words[i].isNull()) {
+            kept.push_back(words[i]);
+            continue;
+        }
+        const std::string& text = i == at ? replace : words[i].text;
+        kept.push_back({text, statementWord(text) != text});
     }
-    return text;
+    return writeStatement(kept);
 }
 
 }  // namespace
@@ -36,17 +40,17 @@ void session_record::statementBegins() {
 
 void session_record::observe(const nlohmann::ordered_json& event) {
     if (!inStatement_) return;
-    const std::string kind = event.value("event", "");
+    const std::optional<transcript_event> kind = eventKind(event);
     const std::string instance = event.value("instance", "");
-    if (kind == "send") {
+    if (kind == transcript_event::send) {
         if (sent_.empty() || sent_.back().first != instance) sent_.emplace_back(instance, std::vector<std::string>());
         sent_.back().second.push_back(event.value("line", ""));
-    } else if (kind == "answer") {
+    } else if (kind == transcript_event::answer) {
         answers_.emplace_back(instance, event["answer"]);
     }
 }
 
-void session_record::statementEnded(const std::string& line, const std::vector<token>& words, statement_result result,
+void session_record::statementEnded(const std::string& line, const std::vector<statement_word>& words, statement_result result,
                                     const std::string& directory) {
     inStatement_ = false;
     const statement_form* form = formOf(words);

@@ -23,7 +23,7 @@ public:
     void statementBegins();
     // directory: what the statement's relative library paths were taken from ("": the working
     // directory); they are written as absolute paths, so the saved file runs from anywhere.
-    void statementEnded(const std::string& line, const std::vector<token>& words, statement_result result,
+    void statementEnded(const std::string& line, const std::vector<statement_word>& words, statement_result result,
                         const std::string& directory);
     // Every transcript event of the session (see transcript::listen).
     void observe(const nlohmann::ordered_json& event);
@@ -43,7 +43,7 @@ private:
         std::vector<std::pair<std::string, std::vector<std::string>>> sent;  // instance -> lines, in order
         // A statement that names a library: its words, the library's place among them, and
         // the library made absolute; written out when the scenario is.
-        std::vector<token> words;
+        std::vector<statement_word> words;
         int libraryWord = 0;
         std::string library;
     };

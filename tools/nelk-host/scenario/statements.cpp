@@ -25,7 +25,7 @@ statement_result delivered(statement_context& context, bool taken, const std::st
     return fail(context, "no live instance \"" + escaped(name) + "\"");
 }
 
-bool readInt(const token& word, int& value) {
+bool readInt(const statement_word& word, int& value) {
     if (word.text.empty() || word.quoted) return false;
     char* end = nullptr;
     const long long number = std::strtoll(word.text.c_str(), &end, 10);
@@ -34,7 +34,7 @@ bool readInt(const token& word, int& value) {
     return true;
 }
 
-std::optional<std::string> textOrNull(const token& word) {
+std::optional<std::string> textOrNull(const statement_word& word) {
     if (word.isNull()) return std::nullopt;
     return word.text;
 }
@@ -45,12 +45,12 @@ std::string libraryPath(const statement_context& context, const std::string& pat
     return resolvedLibraryPath(context.directory, path);
 }
 
-statement_result library(statement_context& context, const std::vector<token>& words) {
+statement_result library(statement_context& context, const std::vector<statement_word>& words) {
     context.defaultLibrary = libraryPath(context, words[1].text);
     return statement_result::ok;
 }
 
-statement_result load(statement_context& context, const std::vector<token>& words) {
+statement_result load(statement_context& context, const std::vector<statement_word>& words) {
     const std::size_t count = words.size();
     const std::string library =
         count >= 3 && words[2].text != "default" ? libraryPath(context, words[2].text) : context.defaultLibrary;
@@ -64,7 +64,7 @@ statement_result load(statement_context& context, const std::vector<token>& word
                : statement_result::load_failed;
 }
 
-statement_result command(statement_context& context, const std::vector<token>& words) {
+statement_result command(statement_context& context, const std::vector<statement_word>& words) {
     const bool expectsAnswer = words.size() == 5;
     if (words.size() == 4 || (expectsAnswer && (words[3].text != "->" || words[3].quoted))) return statement_result::malformed;
     std::optional<std::string> answer;
@@ -76,12 +76,12 @@ statement_result command(statement_context& context, const std::vector<token>& w
     return fail(context, "expected the answer " + shown(wanted) + " but got " + shown(answer));
 }
 
-statement_result control(statement_context& context, const std::vector<token>& words) {
+statement_result control(statement_context& context, const std::vector<statement_word>& words) {
     const std::optional<std::string> commandText = words.size() == 4 ? textOrNull(words[3]) : std::nullopt;
     return delivered(context, context.host.control(words[1].text, textOrNull(words[2]), commandText), words[1].text);
 }
 
-statement_result slot(statement_context& context, const std::vector<token>& words) {
+statement_result slot(statement_context& context, const std::vector<statement_word>& words) {
     int driver = 0;
     int index = 0;
     if (!readInt(words[1], driver) || !readInt(words[2], index)) return statement_result::malformed;
@@ -89,7 +89,7 @@ statement_result slot(statement_context& context, const std::vector<token>& word
     return fail(context, noSuchSlot(driver, index));
 }
 
-statement_result notify(statement_context& context, const std::vector<token>& words) {
+statement_result notify(statement_context& context, const std::vector<statement_word>& words) {
     int driver = 0;
     int index = 0;
     if (!readInt(words[2], driver) || !readInt(words[3], index)) return statement_result::malformed;
@@ -98,7 +98,7 @@ statement_result notify(statement_context& context, const std::vector<token>& wo
 
 // A duration of the host's clock: a number and its unit, "250ms", "2s", "1.5s", "3min"; false for
 // anything else, or beyond a day.
-bool readDuration(const token& word, long long& milliseconds) {
+bool readDuration(const statement_word& word, long long& milliseconds) {
     if (word.quoted) return false;
     char* end = nullptr;
     const double amount = std::strtod(word.text.c_str(), &end);
@@ -110,7 +110,7 @@ bool readDuration(const token& word, long long& milliseconds) {
     return true;
 }
 
-statement_result timer(statement_context& context, const std::vector<token>& words) {
+statement_result timer(statement_context& context, const std::vector<statement_word>& words) {
     int id = 0;
     if (!readInt(words[2], id)) return statement_result::malformed;
     const std::string& name = words[1].text;
@@ -123,7 +123,7 @@ statement_result timer(statement_context& context, const std::vector<token>& wor
     return delivered(context, context.host.startTimer(name, id, interval, how == "every"), name);
 }
 
-statement_result advance(statement_context& context, const std::vector<token>& words) {
+statement_result advance(statement_context& context, const std::vector<statement_word>& words) {
     if (!words[1].quoted && words[1].text == "next") {
         if (!context.host.advanceToNext()) context.output.note("host", "no timer runs on the clock");
         return statement_result::ok;
@@ -134,7 +134,7 @@ statement_result advance(statement_context& context, const std::vector<token>& w
     return statement_result::ok;
 }
 
-statement_result clock(statement_context& context, const std::vector<token>& words) {
+statement_result clock(statement_context& context, const std::vector<statement_word>& words) {
     const std::string& how = words[1].text;
     if (how == "run" && words.size() == 2) {
         context.host.runClock(true);
@@ -151,18 +151,18 @@ statement_result clock(statement_context& context, const std::vector<token>& wor
     return statement_result::ok;
 }
 
-statement_result number(statement_context& context, const std::vector<token>& words) {
+statement_result number(statement_context& context, const std::vector<statement_word>& words) {
     int value = 0;
     if (!readInt(words[2], value)) return statement_result::malformed;
     return delivered(context, context.host.number(words[1].text, value), words[1].text);
 }
 
-statement_result data(statement_context& context, const std::vector<token>& words) {
+statement_result data(statement_context& context, const std::vector<statement_word>& words) {
     const std::optional<std::string> text = words.size() == 3 ? textOrNull(words[2]) : std::nullopt;
     return delivered(context, context.host.data(words[1].text, text), words[1].text);
 }
 
-statement_result raw(statement_context& context, const std::vector<token>& words) {
+statement_result raw(statement_context& context, const std::vector<statement_word>& words) {
     int kind = 0;
     if (!readInt(words[2], kind)) return statement_result::malformed;
     std::optional<long long> word;
@@ -178,7 +178,7 @@ statement_result raw(statement_context& context, const std::vector<token>& words
     return delivered(context, context.host.raw(words[1].text, kind, word), words[1].text);
 }
 
-statement_result remove(statement_context& context, const std::vector<token>& words) {
+statement_result remove(statement_context& context, const std::vector<statement_word>& words) {
     return delivered(context, context.host.remove(words[1].text), words[1].text);
 }
 
@@ -188,7 +188,7 @@ const instance* existing(statement_context& context, const std::string& name) {
     return target;
 }
 
-statement_result show(statement_context& context, const std::vector<token>& words) {
+statement_result show(statement_context& context, const std::vector<statement_word>& words) {
     const instance* target = existing(context, words[1].text);
     if (target == nullptr) return statement_result::failed;
     context.output.block(target->name, "panel 1 (" + (target->panel.file.empty() ? "no layout" : target->panel.file) + ")",
@@ -227,7 +227,7 @@ bool lineMatches(const std::string& sent, const expected_line& wanted, const ins
     return false;
 }
 
-statement_result expect(statement_context& context, const std::vector<token>& words) {
+statement_result expect(statement_context& context, const std::vector<statement_word>& words) {
     instance* target = context.host.find(words[1].text);
     if (target == nullptr) return fail(context, "no instance \"" + escaped(words[1].text) + "\"");
     const std::string name = escaped(target->name);
@@ -275,7 +275,7 @@ statement_result expect(statement_context& context, const std::vector<token>& wo
     return fail(context, failure + (differing > 1 ? " (and " + std::to_string(differing - 1) + " more of its lines differ)" : ""));
 }
 
-statement_result discard(statement_context& context, const std::vector<token>& words) {
+statement_result discard(statement_context& context, const std::vector<statement_word>& words) {
     const bool all = !words[1].quoted && words[1].text == "all";
     bool found = false;
     for (instance* each : context.host.model().inOrder()) {
@@ -287,7 +287,7 @@ statement_result discard(statement_context& context, const std::vector<token>& w
     return statement_result::ok;
 }
 
-statement_result check(statement_context& context, const std::vector<token>& words) {
+statement_result check(statement_context& context, const std::vector<statement_word>& words) {
     const instance* target = existing(context, words[1].text);
     if (target == nullptr) return statement_result::failed;
     const std::string& id = words[2].text;
@@ -305,7 +305,7 @@ statement_result check(statement_context& context, const std::vector<token>& wor
     return statement_result::ok;
 }
 
-statement_result delivery(statement_context& context, const std::vector<token>& words) {
+statement_result delivery(statement_context& context, const std::vector<statement_word>& words) {
     delivery_mode mode{};
     if (words[1].quoted || !deliveryFromName(words[1].text, mode)) return statement_result::malformed;
     context.host.setMode(mode);
@@ -314,7 +314,7 @@ statement_result delivery(statement_context& context, const std::vector<token>& 
 
 // The host's answer to a line an instance will send, in place of the model's: a real host's,
 // replayed. Only the lines whose answer the component reads ("PS", "TG", "XI") take one.
-statement_result answer(statement_context& context, const std::vector<token>& words) {
+statement_result answer(statement_context& context, const std::vector<statement_word>& words) {
     nelk_verb verb{};
     const std::string& line = words[2].text;
     if (!nelk_verbOf(line.c_str(), verb) || !(verb == nelk_verb::PS || nelk_answersWithText(verb)))
@@ -327,19 +327,19 @@ statement_result answer(statement_context& context, const std::vector<token>& wo
     return statement_result::ok;
 }
 
-statement_result save(statement_context& context, const std::vector<token>& words) {
+statement_result save(statement_context& context, const std::vector<statement_word>& words) {
     if (context.session == nullptr) return fail(context, "save works in a live session (repl, serve), not in a scenario");
     const bool overwrite = words[0].text == "save!";
     return context.session->save(context.where, words[1].text, overwrite) ? statement_result::ok : statement_result::failed;
 }
 
-statement_result reload(statement_context& context, const std::vector<token>& words) {
+statement_result reload(statement_context& context, const std::vector<statement_word>& words) {
     if (context.session == nullptr) return fail(context, "reload works in a live session (repl, serve), not in a scenario");
     return context.session->reload(context.where, words.size() == 2 ? words[1].text : "all") ? statement_result::ok
                                                                                             : statement_result::failed;
 }
 
-statement_result echo(statement_context& context, const std::vector<token>& words) {
+statement_result echo(statement_context& context, const std::vector<statement_word>& words) {
     std::string text;
     for (std::size_t i = 1; i < words.size(); ++i) text += (i > 1 ? " " : "") + words[i].text;
     context.output.note("", text);
@@ -412,7 +412,7 @@ const statement_form* findStatement(const std::string& name) {
     return nullptr;
 }
 
-const statement_form* formOf(const std::vector<token>& words) {
+const statement_form* formOf(const std::vector<statement_word>& words) {
     return words.empty() || words[0].quoted ? nullptr : findStatement(words[0].text);
 }
 

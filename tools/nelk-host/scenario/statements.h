@@ -5,6 +5,8 @@
 // its name. Host's thread only.
 #pragma once
 
+#include "scenario_words.h"
+
 #include <string>
 #include <vector>
 
@@ -15,11 +17,7 @@ namespace nelk_host_tool {
 
 // A word of a statement: a bare word, a "quoted text" (escapes \n \t \r \\ \" \xHH), or the bare
 // word null, which stands for a null pointer.
-struct token {
-    std::string text;
-    bool quoted = false;
-    bool isNull() const { return !quoted && text == "null"; }
-};
+using nelk_test_kit::statement_word;
 
 enum class statement_result {
     ok,
@@ -69,7 +67,7 @@ struct statement_form {
     int libraryWord;      // the word that names a library (written absolute when saved); 0: none
     bool answers;         // it checks a kind-3 answer after "->" (saved with the answer it got)
     // words: the whole statement, words[0] being the name, with a count within the bounds.
-    statement_result (*run)(statement_context& context, const std::vector<token>& words);
+    statement_result (*run)(statement_context& context, const std::vector<statement_word>& words);
 };
 
 // A library path as a statement names it, made absolute: a relative one is taken from
@@ -81,7 +79,7 @@ const std::vector<statement_form>& statementForms();
 // The statement of that name, or null.
 const statement_form* findStatement(const std::string& name);
 // The form of a statement's words (the first not quoted), or null.
-const statement_form* formOf(const std::vector<token>& words);
+const statement_form* formOf(const std::vector<statement_word>& words);
 // The usage lines of the scenario statements, one a line with its summary.
 std::string statementHelp();
 // The same for the session commands (role session).

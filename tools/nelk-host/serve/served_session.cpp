@@ -53,16 +53,17 @@ worker_link::exchange served_session::send(const request& asked, bool relay) {
                                                ? nlohmann::ordered_json{{"op", "file"}, {"path", asked.text}}
                                                : nlohmann::ordered_json{{"op", "run"}, {"origin", asked.origin}, {"text", asked.text}};
     const worker_link::exchange answer = worker_.ask(message, timeoutSeconds_, [&](const nlohmann::ordered_json& event) {
-        const std::string kind = event.value("event", "");
-        if (kind == "statement") statement_ = event;
-        if (kind == "deliver") delivery_ = event;
+        const std::optional<transcript_event> kind = eventKind(event);
+        if (kind == transcript_event::statement) statement_ = event;
+        if (kind == transcript_event::deliver) delivery_ = event;
         if (relay) output_.relay(event);
     });
+    noteClock(answer);
     return answer;
 }
 
 bool served_session::judged(const worker_link::exchange& answer, const request& asked) {
-    if (answer.how == worker_link::outcome::done) return answer.result.value("ok", false);
+    if (answer.how == worker_link::outcome::done) return answer.result.verdict == 1;
     if (answer.how != worker_link::outcome::stopped) failed(answer, asked);
     return false;
 }
@@ -140,12 +141,14 @@ bool served_session::rebuild(bool replay) {
 }
 
 bool served_session::runText(const std::string& origin, const std::string& text) {
+    tick();  // the clock catches up with real time first, as a host's would have
     const request asked{"run", origin, text};
     remember(asked);
     return judged(send(asked, true), asked);
 }
 
 bool served_session::runFile(const std::string& path) {
+    tick();
     const request asked{"file", path, path};
     remember(asked);
     return judged(send(asked, true), asked);
@@ -154,7 +157,7 @@ bool served_session::runFile(const std::string& path) {
 nlohmann::ordered_json served_session::state() {
     nlohmann::ordered_json state;
     const worker_link::exchange answer = worker_.ask({{"op", "state"}}, timeoutSeconds_, [](const nlohmann::ordered_json&) {});
-    if (answer.how == worker_link::outcome::done) state = answer.result["state"];
+    if (answer.how == worker_link::outcome::done) state = answer.result.detail.value("state", nlohmann::ordered_json());
     if (!state.is_object()) state = nlohmann::ordered_json::object();
     if (failure_)
         state["recovery"] = {{"message", failure_->message}, {"statement", failure_->statement}, {"where", failure_->where}};
@@ -163,22 +166,50 @@ nlohmann::ordered_json served_session::state() {
 
 std::string served_session::scenario() {
     const worker_link::exchange answer = worker_.ask({{"op", "scenario"}}, timeoutSeconds_, [](const nlohmann::ordered_json&) {});
-    return answer.how == worker_link::outcome::done ? answer.result.value("scenario", "") : std::string();
+    return answer.how == worker_link::outcome::done ? answer.result.detail.value("scenario", "") : std::string();
 }
 
 void served_session::watch() { idleRequest({{"op", "watch"}}, "watch"); }
 
-void served_session::tick(long long milliseconds) { idleRequest({{"op", "tick"}, {"ms", milliseconds}}, "the clock"); }
+bool served_session::clockDue(std::chrono::steady_clock::time_point now) const {
+    return clockRunning_ && timerDue_ && now >= dueAt_;
+}
 
-void served_session::idleRequest(const nlohmann::ordered_json& message, const std::string& origin) {
+void served_session::noteClock(const worker_link::exchange& answer) {
+    if (answer.how != worker_link::outcome::done) return;
+    clockRunning_ = answer.result.detail.value("running", false);
+    const long long due = answer.result.detail.value("due", -1LL);
+    timerDue_ = due >= 0;
+    if (timerDue_) dueAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(due);
+}
+
+void served_session::tick() {
+    const auto now = std::chrono::steady_clock::now();
+    const long long elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastTick_).count();
+    lastTick_ = now;
+    if (!clockRunning_ || elapsed <= 0) return;
+    const worker_link::exchange answer = idleRequest({{"op", "tick"}, {"ms", elapsed}}, "the clock");
+    // What the clock did is part of the session, as the statement the worker ran.
+    const long long advanced = answer.how == worker_link::outcome::done ? answer.result.detail.value("advanced", 0LL) : 0;
+    for (long long left = advanced; left > 0; left -= 86400000) {  // as the worker ran it: a day at most a statement
+        const long long step = left < 86400000 ? left : 86400000;
+        remember(request{"run", "clock", "advance " + std::to_string(step) + "ms"});
+    }
+}
+
+worker_link::exchange served_session::idleRequest(const nlohmann::ordered_json& message, const std::string& origin) {
     statement_ = nullptr;
     delivery_ = nullptr;
     const worker_link::exchange answer = worker_.ask(message, timeoutSeconds_, [&](const nlohmann::ordered_json& event) {
-        if (event.value("event", "") == "deliver") delivery_ = event;
+        const std::optional<transcript_event> kind = eventKind(event);
+        if (kind == transcript_event::statement) statement_ = event;
+        if (kind == transcript_event::deliver) delivery_ = event;
         output_.relay(event);
     });
+    noteClock(answer);
     if (answer.how != worker_link::outcome::done && answer.how != worker_link::outcome::stopped)
         failed(answer, request{"idle", origin, ""});
+    return answer;
 }
 
 void served_session::finish() {

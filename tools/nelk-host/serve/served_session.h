@@ -6,6 +6,7 @@
 // Host's thread; stop() any thread.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,8 +37,12 @@ public:
     std::string scenario();
     // Reloads the libraries whose files changed (--watch).
     void watch();
-    // `milliseconds` of real time passed: the host's clock follows, unless paused.
-    void tick(long long milliseconds);
+    // Whether the host's clock owes the worker real time now: it runs and a timer on it is due
+    // (the worker says when with every result). An idle server asks nothing before.
+    bool clockDue(std::chrono::steady_clock::time_point now) const;
+    // The real time since the last tick, handed to the host's clock (unless paused): the worker
+    // advances it as an `advance` statement, which the session keeps for replays and saving.
+    void tick();
     // The user's choice after a failure, which the session already came back from by replaying:
     // the session again from its requests up to before the fatal statement (`replay`), or from
     // nothing. Either way the failure is no longer shown.
@@ -73,7 +78,7 @@ private:
     void failed(const worker_link::exchange& answer, const request& asked);
     bool replayLog();
     // A request of the server's own (the watch, the clock), whose failure is reported as any.
-    void idleRequest(const nlohmann::ordered_json& message, const std::string& origin);
+    worker_link::exchange idleRequest(const nlohmann::ordered_json& message, const std::string& origin);
     // A new worker with the session replayed (`replay`) or empty; the failure stays shown.
     bool rebuild(bool replay);
 
@@ -88,6 +93,12 @@ private:
     std::optional<failure> failure_;    // the last failure, until the user chooses
     nlohmann::ordered_json statement_;  // the last statement event of the request in progress
     nlohmann::ordered_json delivery_;   // and its last delivery
+    // The clock as the worker last told it: running, and when its next timer falls due.
+    void noteClock(const worker_link::exchange& answer);
+    bool clockRunning_ = false;
+    bool timerDue_ = false;
+    std::chrono::steady_clock::time_point dueAt_;
+    std::chrono::steady_clock::time_point lastTick_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace nelk_host_tool

@@ -17,6 +17,7 @@
 #include "host_rules.h"
 #include "page_assets.h"
 #include "request_guard.h"
+#include "scenario_words.h"
 #include "scenario/demo_scenario.h"
 #include "served_session.h"
 
@@ -76,7 +77,8 @@ std::string tokenOf(const httplib::Request& request, const std::string& cookieNa
 }
 
 // An event as the page's log keeps it: a text longer than 16 KB is cut, with its size said, so
-// that a large statement does not fill the log (or the page) with its copies.
+// that a large statement does not fill the log (or the page) with its copies; and its readable
+// line, under "readable".
 nlohmann::ordered_json forThePage(const nlohmann::ordered_json& event) {
     const std::size_t longest = 16 * 1024;
     nlohmann::ordered_json kept = event;
@@ -86,6 +88,9 @@ nlohmann::ordered_json forThePage(const nlohmann::ordered_json& event) {
         if (text.size() > longest)
             item.value() = text.substr(0, longest) + "... (" + std::to_string(text.size()) + " bytes)";
     }
+    // The line as the transcript prints it, which the page shows as it stands.
+    const readable_line shown = readableLine(kept);
+    kept["readable"] = {{"tag", shown.tag}, {"who", shown.who}, {"text", shown.text}};
     return kept;
 }
 
@@ -191,6 +196,12 @@ bool readBody(const httplib::ContentReader& reader, httplib::Response& response,
     return !tooLarge;
 }
 
+// The panels as they are now, handed to the pages in the event stream, so that a page draws
+// them as they change without asking for them. The host's thread.
+void publishState(served_session& session, event_log& log) {
+    log.append(jsonText({{"event", "state"}, {"state", session.state()}}));
+}
+
 // What the statements of one request made, and the verdict.
 std::string runStatements(served_session& session, event_log& log, const std::string& body, int request) {
     const long long first = log.last();
@@ -198,6 +209,25 @@ std::string runStatements(served_session& session, event_log& log, const std::st
     std::string events;
     for (const auto& event : log.after(first, std::chrono::milliseconds(0))) events += (events.empty() ? "" : ",") + event.second;
     return std::string("{\"ok\":") + (ok ? "true" : "false") + ",\"events\":[" + events + "]}";
+}
+
+// A statement sent as its words ({"words": ["command", "A", "text=a \"b\""]}, as the page sends
+// them), written with the scenario language's own writer; false with `problem` for another body.
+bool statementFromWords(const std::string& body, std::string& statement, std::string& problem) {
+    const nlohmann::json document = nlohmann::json::parse(body, nullptr, false);
+    const auto words = document.is_object() ? document.find("words") : document.end();
+    if (!document.is_object() || words == document.end() || !words->is_array() || words->empty()) {
+        problem = "a JSON body is {\"words\": [the statement's words, as texts]}";
+        return false;
+    }
+    for (const nlohmann::json& word : *words) {
+        if (!word.is_string()) {
+            problem = "every word of \"words\" is a text";
+            return false;
+        }
+        statement += (statement.empty() ? "" : " ") + nelk_test_kit::statementWord(word.get<std::string>());
+    }
+    return true;
 }
 
 // The API (docs/serve.md). Every exchange with the worker is made on the host's thread.
@@ -208,13 +238,22 @@ void serveApi(httplib::Server& server, host_thread& host, served_session& sessio
         response.set_content(state, "application/json");
     });
     auto requests = std::make_shared<std::atomic<int>>(0);
-    server.Post("/api/statements", [&, requests](const httplib::Request&, httplib::Response& response,
+    server.Post("/api/statements", [&, requests](const httplib::Request& request, httplib::Response& response,
                                                   const httplib::ContentReader& reader) {
         std::string body;
         if (!readBody(reader, response, body)) return;
+        if (request.get_header_value("Content-Type").rfind("application/json", 0) == 0) {
+            std::string statement;
+            std::string problem;
+            if (!statementFromWords(body, statement, problem)) return refuse(response, 400, problem);
+            body = statement;
+        }
         const int number = ++*requests;
         std::string answer;
-        host.run([&] { answer = runStatements(session, log, body, number); });
+        host.run([&] {
+            answer = runStatements(session, log, body, number);
+            publishState(session, log);
+        });
         response.set_content(answer, "application/json");
     });
     server.Post("/api/recover", [&](const httplib::Request&, httplib::Response& response, const httplib::ContentReader& reader) {
@@ -222,7 +261,10 @@ void serveApi(httplib::Server& server, host_thread& host, served_session& sessio
         if (!readBody(reader, response, body)) return;
         const bool replay = body != "empty";
         bool ok = false;
-        host.run([&] { ok = session.recover(replay); });
+        host.run([&] {
+            ok = session.recover(replay);
+            publishState(session, log);
+        });
         response.set_content(std::string("{\"ok\":") + (ok ? "true" : "false") + "}", "application/json");
     });
     server.Get("/api/scenario", [&](const httplib::Request&, httplib::Response& response) {
@@ -319,13 +361,14 @@ int runServe(const serve_options& options) {
     std::printf("serving http://%s:%d/%s\n", urlHost(options.bind).c_str(), port,
                 token.empty() ? "" : ("?token=" + token).c_str());
     std::fflush(stdout);
-    auto lastTick = std::chrono::steady_clock::now();
     host.serve(
         [&] {
             if (options.watch) session.watch();
-            const auto now = std::chrono::steady_clock::now();
-            session.tick(std::chrono::duration_cast<std::chrono::milliseconds>(now - lastTick).count());
-            lastTick = now;
+            // The worker is asked nothing while idle but when a timer falls due.
+            if (session.clockDue(std::chrono::steady_clock::now())) {
+                session.tick();
+                publishState(session, log);
+            }
 #if defined(__GLIBC__)
             malloc_trim(0);  // what a large request took goes back to the system once it is answered
 #endif

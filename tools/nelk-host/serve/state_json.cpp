@@ -50,7 +50,7 @@ nlohmann::ordered_json stateJson(const simulator& host) {
         nlohmann::ordered_json controls = nlohmann::ordered_json::array();
         for (const panel_control& control : each->panel.controls()) controls.push_back(controlJson(control));
         nlohmann::ordered_json registrations = nlohmann::ordered_json::array();
-        for (const auto& driver : each->registrations) {
+        for (const auto& driver : each->registrations.byDriver()) {
             for (const auto& range : driver.second)
                 registrations.push_back({{"driver", driver.first}, {"first", range.first}, {"last", range.second}});
         }
@@ -65,7 +65,7 @@ nlohmann::ordered_json stateJson(const simulator& host) {
                              {"linesSent", each->lines.size()}});
     }
     nlohmann::ordered_json slots = nlohmann::ordered_json::array();
-    for (const auto& slot : host.model().allSlots()) slots.push_back({{"driver", slot.driver}, {"slot", slot.slot}, {"text", slot.text}});
+    for (const auto& slot : host.model().slots().all()) slots.push_back({{"driver", slot.driver}, {"slot", slot.slot}, {"text", slot.text}});
     return {{"instances", instances},
             {"slots", slots},
             {"protocolErrors", host.protocolErrors()},

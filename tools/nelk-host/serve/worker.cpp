@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
+#include "process/child_result.h"
 #include "process/process_guard.h"
 #include "scenario/live_session.h"
 #include "state_json.h"
@@ -17,9 +18,24 @@ namespace {
 
 // Where the worker's answers go.
 const int replies = 3;
+// The longest `advance` a statement takes (a day); a longer step of the clock is several.
+const long long longestAdvance = 86400000;
 
 void reply(const nlohmann::ordered_json& message) {
     nelk_process_guard::writeAll(replies, (jsonText(message) + "\n").c_str());
+}
+
+// A request's result (a child_result: verdict 1 for ok), with when the server must next hand
+// the clock real time: the real milliseconds until a timer falls due ("due", -1: none runs, or
+// the clock is paused), so that an idle server asks nothing until then.
+void done(live_session& session, bool ok, nlohmann::ordered_json detail = nlohmann::ordered_json::object(), std::string reason = "") {
+    detail["due"] = session.host().realMillisecondsToNextTimer();
+    detail["running"] = session.host().clockRunning();
+    child_result result;
+    result.verdict = ok ? 1 : 0;
+    result.reason = std::move(reason);
+    result.detail = std::move(detail);
+    nelk_process_guard::writeAll(replies, (result.text() + "\n").c_str());
 }
 
 // What ends the process, said to the server before it ends; runs in a signal handler.
@@ -49,30 +65,36 @@ int runServeWorker(const serve_worker_options& options) {
         const nlohmann::ordered_json request = nlohmann::ordered_json::parse(line, nullptr, false);
         const std::string op = request.is_object() ? request.value("op", "") : "";
         if (op == "run") {
-            const bool ok = session.runText(request.value("origin", "request"), request.value("text", "")) == statement_result::ok;
-            reply({{"done", true}, {"ok", ok}});
+            done(session, session.runText(request.value("origin", "request"), request.value("text", "")) == statement_result::ok);
         } else if (op == "file") {
-            reply({{"done", true}, {"ok", session.runFile(request.value("path", "")) == statement_result::ok}});
+            done(session, session.runFile(request.value("path", "")) == statement_result::ok);
         } else if (op == "state") {
-            reply({{"done", true}, {"state", stateJson(session.host())}});
+            done(session, true, {{"state", stateJson(session.host())}});
         } else if (op == "scenario") {
-            reply({{"done", true}, {"scenario", session.scenario()}});
+            done(session, true, {{"scenario", session.scenario()}});
         } else if (op == "watch") {
             session.reloadChanged("watch");
-            reply({{"done", true}, {"ok", true}});
+            done(session, true);
         } else if (op == "tick") {
-            session.host().tick(request.value("ms", 0LL));
-            reply({{"done", true}, {"ok", true}});
+            // Real time on the host's clock, as the statement a scenario would hold, so that the
+            // session saved replays the timers that fired.
+            const long long advanced = session.host().clockStepFor(request.value("ms", 0LL));
+            bool ok = true;
+            for (long long left = advanced; left > 0 && ok; left -= longestAdvance) {
+                const long long step = left < longestAdvance ? left : longestAdvance;
+                ok = session.runText("clock", "advance " + std::to_string(step) + "ms") == statement_result::ok;
+            }
+            done(session, ok, {{"advanced", advanced}});
         } else if (op == "quit") {
             break;
         } else {
-            reply({{"done", true}, {"ok", false}, {"error", "the worker does not know this request"}});
+            done(session, false, nlohmann::ordered_json::object(), "the worker does not know this request");
         }
     }
     // Asked to, or the server is gone: the instances are deleted as a host deletes them.
     output.note("", "stopping: the instances are deleted as a host does");
     session.host().removeAll();
-    reply({{"done", true}, {"ok", true}});
+    done(session, true);
     nelk_process_guard::arm(false);
     std::fflush(nullptr);
     _exit(0);  // nothing of the process is left to tidy

@@ -7,8 +7,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "host/transcript.h"
 
 namespace nelk_host_tool {
 
@@ -56,14 +57,7 @@ void worker_link::stop() {
 void worker_link::end() {
     closeQuietly(requests_);
     closeQuietly(replies_);
-    if (pid_ > 0) {
-        kill(-pid_, SIGKILL);  // the worker and whatever its components started
-        kill(pid_, SIGKILL);
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    pid_ = -1;
+    child_.end();  // the worker and whatever its components started
     buffered_.clear();
 }
 
@@ -81,28 +75,15 @@ bool worker_link::start(std::string& problem) {
         close(in[1]);
         return false;
     }
-    std::vector<char*> arguments;
-    for (std::string& word : command_) arguments.push_back(&word[0]);
-    arguments.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        // Only what is safe after fork in a process with threads, until exec.
-        setpgid(0, 0);  // the terminal's signals are the server's
-        dup2(in[0], 0);
-        dup2(out[1], 3);
-        execv(arguments[0], arguments.data());
-        _exit(127);
-    }
+    const bool started = child_.startProgram(command_, {{in[0], 0}, {out[1], 3}}, problem);
     close(in[0]);
     close(out[1]);
-    if (child < 0) {
-        problem = std::string("cannot start the worker: ") + std::strerror(errno);
+    if (!started) {
+        problem = "cannot start the worker: " + problem;
         close(in[1]);
         close(out[0]);
         return false;
     }
-    setpgid(child, child);
-    pid_ = child;
     requests_ = in[1];
     replies_ = out[0];
     return true;
@@ -139,7 +120,7 @@ bool worker_link::readLine(std::string& line, double seconds, bool& timedOut) {
 worker_link::exchange worker_link::ask(const nlohmann::ordered_json& request, double timeoutSeconds,
                                        const std::function<void(const nlohmann::ordered_json& event)>& onEvent) {
     exchange answer;
-    if (pid_ <= 0 || !writeAllTo(requests_, request.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n")) {
+    if (!child_.running() || !writeAllTo(requests_, request.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n")) {
         answer.how = outcome::gone;
     } else {
         // A statement may take `timeoutSeconds` from its start; events within it do not extend it.
@@ -160,14 +141,14 @@ worker_link::exchange worker_link::ask(const nlohmann::ordered_json& request, do
                 answer.ending = message.value("ended", "");
                 break;
             }
-            if (message.contains("done")) {
+            if (const std::optional<child_result> result = child_result::read(line)) {
                 answer.how = outcome::done;
-                answer.result = message;
+                answer.result = *result;
                 return answer;
             }
             if (message.contains("event")) {
                 const nlohmann::ordered_json& event = message["event"];
-                if (event.value("event", "") == "statement")
+                if (eventKind(event) == transcript_event::statement)
                     deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
                 onEvent(event);
             }
@@ -176,18 +157,8 @@ worker_link::exchange worker_link::ask(const nlohmann::ordered_json& request, do
     // Not done: the worker is ended, and how its process ended is kept.
     closeQuietly(requests_);
     closeQuietly(replies_);
-    if (pid_ > 0) {
-        kill(-pid_, SIGKILL);
-        kill(pid_, SIGKILL);
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        if (answer.how != outcome::hung && answer.how != outcome::stopped) {
-            answer.status = WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")"
-                                                : "status " + std::to_string(WEXITSTATUS(status));
-        }
-    }
-    pid_ = -1;
+    const child_ending ending = child_.end();
+    if (answer.how != outcome::hung && answer.how != outcome::stopped) answer.status = ending.status();
     buffered_.clear();
     return answer;
 }
@@ -196,7 +167,7 @@ void worker_link::finish(double graceSeconds, const std::function<void(const nlo
     char drained[64];
     while (stopRead_ >= 0 && read(stopRead_, drained, sizeof drained) > 0) {
     }  // a stop asked for is this finish
-    if (pid_ > 0) ask({{"op", "quit"}}, graceSeconds, onEvent);
+    if (child_.running()) ask({{"op", "quit"}}, graceSeconds, onEvent);
     end();
 }
 

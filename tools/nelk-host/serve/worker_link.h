@@ -9,7 +9,9 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
-#include <sys/types.h>
+
+#include "process/child_result.h"
+#include "process/supervised_child.h"
 
 namespace nelk_host_tool {
 
@@ -23,12 +25,12 @@ public:
 
     // Starts a worker (ending one that runs); false with `problem` when it cannot.
     bool start(std::string& problem);
-    bool running() const noexcept { return pid_ > 0; }
+    bool running() const noexcept { return child_.running(); }
 
     enum class outcome { done, ended, hung, gone, stopped };
     struct exchange {
         outcome how = outcome::gone;
-        nlohmann::ordered_json result;  // the worker's result, when done
+        child_result result;            // the worker's result, when done (verdict 1: ok)
         std::string ending;             // what the worker said ended it, when ended
         std::string status;             // how its process ended, when not done ("signal 9", "status 1")
     };
@@ -49,7 +51,7 @@ private:
     bool readLine(std::string& line, double seconds, bool& timedOut);
 
     std::vector<std::string> command_;
-    pid_t pid_ = -1;
+    supervised_child child_;
     int requests_ = -1;  // the worker's standard input
     int replies_ = -1;   // its descriptor 3
     int stopRead_ = -1;  // a pipe that stop() writes to

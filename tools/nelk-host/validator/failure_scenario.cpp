@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "process/child_command.h"
 #include "scenario_words.h"
 
 namespace nelk_validator {
@@ -106,45 +107,12 @@ std::string scenarioText(const std::string& header, const std::string& library, 
 
 // Runs nelk-host on the scenario at `path`; true when it fails and says `signature`.
 bool failsTheSameWay(const std::string& program, const std::string& path, double timeoutSeconds, const std::string& signature) {
-    std::FILE* capture = std::tmpfile();
-    if (capture == nullptr) return false;
     char timeout[32];
     std::snprintf(timeout, sizeof timeout, "%g", timeoutSeconds);
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) {
-        std::fclose(capture);
-        return false;
-    }
-    if (child == 0) {
-        setpgid(0, 0);
-        dup2(fileno(capture), 1);
-        dup2(fileno(capture), 2);
-        execl(program.c_str(), program.c_str(), "--no-colour", "--quiet", "run", "--timeout", timeout, path.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds * 4 + 10);
-    int status = 0;
-    bool ended = false;
-    while (!ended) {
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        ended = done == child || (done < 0 && errno != EINTR);
-        if (!ended && std::chrono::steady_clock::now() > deadline) {
-            kill(-child, SIGKILL);
-            waitpid(child, &status, 0);
-            std::fclose(capture);
-            return false;
-        }
-        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    kill(-child, SIGKILL);
-    std::rewind(capture);
-    std::string output;
-    char chunk[4096];
-    for (std::size_t count; (count = std::fread(chunk, 1, sizeof chunk, capture)) > 0;) output.append(chunk, count);
-    std::fclose(capture);
-    const bool failed = WIFEXITED(status) && WEXITSTATUS(status) != 0;
+    const nelk_host_tool::command_result result = nelk_host_tool::runCommand(
+        {program, "--no-colour", "--quiet", "run", "--timeout", timeout, path}, timeoutSeconds * 4 + 10);
+    const std::string output = result.output + result.errors;
+    const bool failed = result.started && !result.timedOut && result.signal == 0 && result.exitStatus != 0;
     return failed && output.find(signature) != std::string::npos && output.find("malformed statement") == std::string::npos;
 }
 

@@ -19,7 +19,9 @@
 #include <unistd.h>
 
 #include "call_record.h"
-#include "child_report.h"
+#include "process/child_report.h"
+#include "process/child_result.h"
+#include "process/supervised_child.h"
 #include "guarded_memory.h"
 #include "host_thread.h"
 #include "process_state.h"
@@ -31,6 +33,10 @@
 
 
 namespace nelk_validator {
+
+using nelk_host_tool::child_report;
+using nelk_host_tool::report_file;
+using nelk_host_tool::takeHungStack;
 
 namespace {
 
@@ -105,38 +111,6 @@ bool firstMemcheckError(const std::string& log, std::string& reason, std::string
     return true;
 }
 
-// Waits for the child while it makes progress: false when no call into a component returned for
-// `seconds` (or the whole check took `cap` seconds), after which the caller ends it. The check's
-// work may grow with what the component offers; a hang makes none.
-bool waitFor(pid_t child, double seconds, double cap, const volatile std::uint64_t& progress, int& status) {
-    using clock = std::chrono::steady_clock;
-    const auto started = clock::now();
-    auto lastProgress = started;
-    std::uint64_t seen = progress;
-    auto pause = std::chrono::microseconds(500);
-    for (;;) {
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done == child) return true;
-        if (done < 0 && errno != EINTR) return true;
-        const auto now = clock::now();
-        if (progress != seen) {
-            seen = progress;
-            lastProgress = now;
-        }
-        if (now - lastProgress >= std::chrono::duration<double>(seconds) || now - started >= std::chrono::duration<double>(cap))
-            return false;
-        std::this_thread::sleep_for(pause);
-        if (pause < std::chrono::milliseconds(10)) pause *= 2;
-    }
-}
-
-void killAndReap(pid_t child, int& status) {
-    kill(-child, SIGKILL);
-    kill(child, SIGKILL);
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
 }  // namespace
 
 bool memcheckAvailable() {
@@ -150,7 +124,8 @@ bool memcheckAvailable() {
 
 void runChild(const check& each, const check_settings& settings, child_report& report) {
     nelk_host_tool::processCoverage() = {};  // what this check exercises, not what the parent counted
-    reportEndingsTo(report, endedStatus);
+    nelk_host_tool::reportEndingsTo(report, endedStatus);
+    watchIn(&report.progress, &report.forkedReturns);
     nelk_process_guard::describeFaultsWith(describeFault);
     nelk_process_guard::setWhere(each.id);
     noteHostProcess();
@@ -166,7 +141,7 @@ void runChild(const check& each, const check_settings& settings, child_report& r
     check_outcome outcome{check_status::crashed, ""};
     onHostSizedThread([&] {
         nelk_process_guard::arm(true);
-        noteHostThread(report);
+        nelk_host_tool::noteHostThread(report);
         outcome = runHere(each, settings);
     });
     // A thread the component left running may still fail: it is given a moment to do so here, in
@@ -180,12 +155,11 @@ void runChild(const check& each, const check_settings& settings, child_report& r
                       after.st_dev == output.st_dev;
     if (outputKnown && !kept && (outcome.status == check_status::pass || outcome.status == check_status::warn))
         outcome = {check_status::fail, "the component closed or replaced the process's standard output or error"};
-    const auto& counts = nelk_host_tool::processCoverage().counts;
-    for (std::size_t i = 0; i < counts.size() && i < sizeof report.coverage / sizeof report.coverage[0]; ++i)
-        report.coverage[i] = counts[i];
-    report.status = static_cast<int>(outcome.status);
-    report.reason[0] = '\0';
-    nelk_process_guard::append(report.reason, sizeof report.reason, outcome.reason.c_str());
+    nelk_host_tool::child_result result;
+    result.verdict = static_cast<int>(outcome.status);
+    result.reason = outcome.reason;
+    result.coverage = nelk_host_tool::processCoverage().numbers();
+    result.writeInto(report);
     std::fflush(nullptr);
     if (outcome.endWithExit) {
         // The verdict stands if the C library's exit() ends the process cleanly: the exit
@@ -196,7 +170,6 @@ void runChild(const check& each, const check_settings& settings, child_report& r
         nelk_process_guard::exitOnPurpose();
         std::exit(0);
     }
-    report.finished = 1;
     _exit(0);
 }
 
@@ -226,12 +199,14 @@ namespace {
     _exit(127);
 }
 
-// The verdict from the child's report and how its process ended (`finished`: before the
-// watchdog's time, with `status` from waitpid).
-check_outcome verdictOf(const child_report& report, bool finished, int status, double seconds) {
+// The verdict from the child's report and how its process ended (`seconds`: the watchdog's time,
+// for a child that made no progress).
+check_outcome verdictOf(const child_report& report, const nelk_host_tool::child_ending& ending, double seconds) {
+    using way = nelk_host_tool::child_ending::way;
     const std::string event = report.event;
+    const std::optional<nelk_host_tool::child_result> result = nelk_host_tool::child_result::readFrom(report);
     check_outcome outcome{check_status::crashed, ""};
-    if (!finished) {
+    if (ending.how == way::hung) {
         char limit[32];
         std::snprintf(limit, sizeof limit, "%g", seconds);
         outcome = {check_status::timeout, std::string("no result after ") + limit + " s" +
@@ -240,24 +215,17 @@ check_outcome verdictOf(const child_report& report, bool finished, int status, d
     } else if (report.ended) {
         outcome.reason = report.ending;
         outcome.stack = symbolizedStack(report);
-    } else if (report.finished || (report.exitProbe && WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
-        outcome = {static_cast<check_status>(report.status), report.reason};
-        // What the check exercised adds to this process's count.
-        nelk_host_tool::coverage_counts counted;
-        for (std::size_t i = 0; i < counted.counts.size() && i < sizeof report.coverage / sizeof report.coverage[0]; ++i)
-            counted.counts[i] = report.coverage[i];
-        nelk_host_tool::processCoverage().merge(counted);
+    } else if (result && (!report.exitProbe || ending.cleanExit())) {
+        outcome = {static_cast<check_status>(result->verdict), result->reason};
+        nelk_host_tool::processCoverage().merge(nelk_host_tool::coverage_counts::fromNumbers(result->coverage));  // what the check exercised adds to this process's count
     } else if (report.exitProbe) {
-        outcome.reason = "the process's exit, after the library was closed, ended with " +
-                         (WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")"
-                                              : "status " + std::to_string(WEXITSTATUS(status))) +
+        outcome.reason = "the process's exit, after the library was closed, " + ending.sentence() +
                          ": an exit handler the library left behind ran after it was unloaded";
-    } else if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        outcome.reason = "signal " + std::to_string(signal) + " (" + strsignal(signal) + ")" + during(event);
+    } else if (ending.how == way::signalled) {
+        outcome.reason = "signal " + std::to_string(ending.signal) + " (" + strsignal(ending.signal) + ")" + during(event);
     } else {
-        outcome.reason = "the check's process ended with status " + std::to_string(WEXITSTATUS(status)) +
-                         " without its report" + during(event);
+        outcome.reason = "the check's process ended with status " + std::to_string(ending.exitStatus) + " without its report" +
+                         during(event);
     }
     if (report.forkedReturns > 0) {
         outcome = {check_status::fail, "a process the component forked came back into the host's code (a fork whose child "
@@ -296,23 +264,22 @@ check_outcome runIsolated(const check& each, const check_settings& settings, con
     if (!file) return {check_status::crashed, problem};
     std::FILE* capture = std::tmpfile();
     const std::string memcheckLog = options.memcheck ? file->path() + ".memcheck" : std::string();
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child < 0) {
+    nelk_host_tool::supervised_child child;
+    if (!child.startFunction([&] { becomeTheCheck(each, settings, options, *file, capture, memcheckLog); }, problem)) {
         if (capture != nullptr) std::fclose(capture);
-        return {check_status::crashed, "cannot start the check's process: " + std::string(std::strerror(errno))};
+        return {check_status::crashed, problem};
     }
-    if (child == 0) becomeTheCheck(each, settings, options, *file, capture, memcheckLog);
-    setpgid(child, child);  // as the child does, so that killing the group never misses it
     const double seconds = options.memcheck ? options.timeoutSeconds * 20 : options.timeoutSeconds;
-    int status = 0;
-    const bool finished = waitFor(child, seconds, seconds * 30, file->report().progress, status);
-    if (!finished) takeHungStack(child, file->report());
-    if (!finished) killAndReap(child, status);
-    kill(-child, SIGKILL);  // whatever the component started ends with its check
+    nelk_host_tool::child_ending ending = child.wait(seconds, seconds * 30, &file->report().progress);
+    if (ending.how == nelk_host_tool::child_ending::way::hung) {
+        takeHungStack(child.pid(), file->report());
+        child.end();
+    } else {
+        ending = child.end();  // whatever the component started ends with its check
+    }
     const std::string output = readAll(capture);
     if (capture != nullptr) std::fclose(capture);
-    check_outcome outcome = verdictOf(file->report(), finished, status, seconds);
+    check_outcome outcome = verdictOf(file->report(), ending, seconds);
     outcome.output = excerpt(output);
     if (options.memcheck) addMemcheckVerdict(memcheckLog, outcome);
     return outcome;

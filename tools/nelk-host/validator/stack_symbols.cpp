@@ -30,8 +30,8 @@ std::string demangled(const char* name) {
 #endif
 
 // The library a frame lies in: the one loaded nearest below it.
-const child_report::module* moduleOf(const child_report& report, std::uint64_t pc) {
-    const child_report::module* best = nullptr;
+const nelk_host_tool::child_report::module* moduleOf(const nelk_host_tool::child_report& report, std::uint64_t pc) {
+    const nelk_host_tool::child_report::module* best = nullptr;
     for (int i = 0; i < report.moduleCount; ++i) {
         const auto& each = report.modules[i];
         if (each.bias <= pc && (best == nullptr || each.bias > best->bias)) best = &each;
@@ -39,14 +39,14 @@ const child_report::module* moduleOf(const child_report& report, std::uint64_t p
     return best;
 }
 
-std::string moduleName(const child_report::module* module) {
+std::string moduleName(const nelk_host_tool::child_report::module* module) {
     if (module == nullptr) return "?";
     return module->path[0] != '\0' ? module->path : "the validator";
 }
 
 }  // namespace
 
-std::string symbolizedStack(const child_report& report, int frames) {
+std::string symbolizedStack(const nelk_host_tool::child_report& report, int frames) {
     if (report.frameCount <= 0) return "";
     // Frames before the faulting instruction are the crash handler's own.
     int first = 0;
@@ -74,7 +74,7 @@ std::string symbolizedStack(const child_report& report, int frames) {
     int shown = 0;
     for (int i = first; i < report.frameCount && shown < frames; ++i, ++shown) {
         const std::uint64_t pc = report.frames[i];
-        const child_report::module* module = moduleOf(report, pc);
+        const nelk_host_tool::child_report::module* module = moduleOf(report, pc);
         std::string line = "#" + std::to_string(shown) + " ";
         std::string where;
 #if defined(NELK_HAVE_LIBDW)

@@ -5,13 +5,13 @@
 
 #include <string>
 
-#include "child_report.h"
+#include "process/child_report.h"
 
 namespace nelk_validator {
 
 // The stack the child's report holds, innermost first, one frame a line ("#0 function at
 // file:line (library)"), from the faulting instruction on; at most `frames` lines. Empty when
 // the report holds none.
-std::string symbolizedStack(const child_report& report, int frames = 16);
+std::string symbolizedStack(const nelk_host_tool::child_report& report, int frames = 16);
 
 }  // namespace nelk_validator

@@ -6,6 +6,7 @@
 #include "call_record.h"
 #include "guarded_storage.h"
 #include "host/component_calls.h"
+#include "host/info_drivers.h"
 #include "host/protocol_coverage.h"
 
 namespace nelk_validator {
@@ -17,11 +18,6 @@ const std::size_t rememberedAtMost = 16;
 const std::size_t registrationsAtMost = 1024;
 // More slot events than one event of a host ever causes: past it, writes feed back.
 const std::size_t owedAtMost = 1000;
-
-bool slotExists(int driver, int slot) {
-    return driver >= nelk_range::firstDriver && driver <= nelk_range::lastDriver && slot >= nelk_range::firstSlot &&
-           slot <= nelk_range::lastSlot;
-}
 
 bool isNumber(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -53,24 +49,17 @@ void validating_host::judgeMeaning(const nelk_test_kit::command_line& line, cons
         meaning("a panel that is not a number: a host shows panels by number (line: " + nelk_test_kit::escaped(text) + ")");
     if (line.verb == nelk_verb::PS) layouts_.push_back(text);
     if (line.verb == nelk_verb::IR) {
-        const int driver = line.numbers[0];
-        if (!line.add) {
-            for (auto each = live_.begin(); each != live_.end();) each = std::get<0>(*each) == driver ? live_.erase(each) : std::next(each);
-        }
-        const int first = std::max(line.numbers[1], nelk_range::firstSlot);
-        const int last = std::min(line.numbers[2], nelk_range::lastSlot);
-        if (slotExists(driver, first) && first <= last) live_.insert({driver, first, last});
-        if (live_.size() > registrationsAtMost)
+        bool driverExists = false;
+        live_.registerRange(line.numbers[0], line.numbers[1], line.numbers[2], line.add, driverExists);
+        if (live_.count() > registrationsAtMost)
             meaning("more than " + std::to_string(registrationsAtMost) +
                     " registrations live at once: the component registers anew at events and never ends them");
     }
-    if (line.verb == nelk_verb::IU) {
-        for (auto each = live_.begin(); each != live_.end();) each = std::get<0>(*each) == line.numbers[0] ? live_.erase(each) : std::next(each);
-    }
+    if (line.verb == nelk_verb::IU) live_.unregister(line.numbers[0]);
     if (line.verb == nelk_verb::ET && fired_.count(line.numbers[0]) == 0)
         meaning("\"ET " + std::to_string(line.numbers[0]) + "\" stops a timer the host never fired to this component");
-    if (line.verb == nelk_verb::AS && !live_.empty()) {
-        const auto& first = *live_.begin();
+    if (line.verb == nelk_verb::AS && live_.count() > 0) {
+        const auto first = *live_.first();
         meaning("registrations were not ended with \"IU\" before \"AS\" (driver " + std::to_string(std::get<0>(first)) +
                 ", slots " + std::to_string(std::get<1>(first)) + " to " + std::to_string(std::get<2>(first)) +
                 "): the host keeps reporting to a component that is gone");
@@ -87,23 +76,15 @@ void validating_host::actOut(const nelk_test_kit::command_line& line) {
     };
     if (line.verb == nelk_verb::IR) {
         // The current text of every registered slot that has one, as a host reports it.
-        const int first = std::max(line.numbers[1], nelk_range::firstSlot);
-        const int last = std::min(line.numbers[2], nelk_range::lastSlot);
-        for (auto at = slots_.lower_bound({line.numbers[0], first}); at != slots_.end() && at->first.first == line.numbers[0] &&
-                                                                      at->first.second <= last; ++at)
-            owe(at->first.first, at->first.second, at->second);
+        const int driver = line.numbers[0];
+        for (const auto& stored : slots_.range(driver, line.numbers[1], line.numbers[2])) owe(driver, stored.first, stored.second);
     }
     if (line.verb == nelk_verb::IW) {
         const int driver = line.numbers[0];
         const int slot = line.numbers[1];
-        if (!slotExists(driver, slot)) return;
-        slots_[{driver, slot}] = line.texts[0];
-        for (const auto& each : live_) {
-            if (std::get<0>(each) == driver && std::get<1>(each) <= slot && slot <= std::get<2>(each)) {
-                owe(driver, slot, line.texts[0]);
-                break;
-            }
-        }
+        if (!nelk_host_tool::slotExists(driver, slot)) return;
+        slots_.store(driver, slot, line.texts[0]);
+        if (live_.covers(driver, slot)) owe(driver, slot, line.texts[0]);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/info_drivers.h"
 #include "host_rules.h"
 #include "nelk_host.h"
 
@@ -60,7 +61,7 @@ public:
     void stopNesting() { nested_ = nullptr; }
     void behave(const host_behaviour& behaviour) { behaviour_ = behaviour; }
     // A slot's text as the host holds it, for reportsSlots.
-    void storeSlot(int driver, int slot, const std::string& text) { slots_[{driver, slot}] = text; }
+    void storeSlot(int driver, int slot, const std::string& text) { slots_.store(driver, slot, text); }
     // The slot events owed since the last call, taken; the subject delivers them after the
     // outermost call returns. More than a host would ever owe for one event is a feedback loop:
     // the surplus is dropped and noted as a problem of meaning.
@@ -78,7 +79,7 @@ public:
     // registrations not ended before "AS", registrations that keep growing, writes that feed back.
     const std::vector<std::string>& meaningProblems() const noexcept { return meaning_; }
     // Registrations of existing slots made and not yet ended with "IU".
-    std::size_t liveRegistrations() const noexcept { return live_.size(); }
+    std::size_t liveRegistrations() const noexcept { return live_.count(); }
     // The lines of "PS" the component sent, for checks that look at the layouts they name.
     const std::vector<std::string>& shownLayouts() const noexcept { return layouts_; }
 
@@ -116,10 +117,10 @@ private:
     long long linesSent_ = 0;
     std::recursive_mutex lock_;
     host_behaviour behaviour_;
-    std::map<std::pair<int, int>, std::string> slots_;
+    nelk_host_tool::slot_store slots_;
     std::vector<owed_report> owed_;
     std::set<int> fired_;
-    std::set<std::tuple<int, int, int>> live_;  // registrations of slots that exist, until "IU"
+    nelk_host_tool::slot_registrations live_;  // registrations of slots that exist, until "IU"
     std::vector<std::string> meaning_;
     std::set<std::string> meaningSeen_;  // each problem once
     std::vector<std::string> layouts_;

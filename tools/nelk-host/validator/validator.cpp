@@ -25,7 +25,7 @@
 #include "process/scratch_folder.h"
 #if !defined(_WIN32)
 #include "process/child_command.h"
-#include "child_report.h"
+#include "process/child_report.h"
 #include "failure_scenario.h"
 #include "isolation.h"
 #endif
@@ -162,7 +162,7 @@ void runCheckChild(const validator_options& options, const std::string& id, cons
     std::fprintf(stderr, "nelk-host: checks run in-process on Windows\n");
     std::exit(2);
 #else
-    std::unique_ptr<report_file> file = report_file::open(reportPath);
+    std::unique_ptr<nelk_host_tool::report_file> file = nelk_host_tool::report_file::open(reportPath);
     const auto& checks = allChecks();
     const auto found = std::find_if(checks.begin(), checks.end(), [&](const check& each) { return id == each.id; });
     if (!file || found == checks.end() || options.libraries.empty()) {

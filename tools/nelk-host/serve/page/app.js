@@ -17,28 +17,14 @@ let following = true;          // the transcript keeps its newest line in view u
 const cards = new Map();       // instance name -> its card
 let refreshing = null;
 
-// A word of a statement: always quoted, with the escapes the scenario language reads.
-function word(text) {
-  let quoted = '"';
-  for (const character of String(text)) {
-    const code = character.codePointAt(0);
-    if (character === '\\') quoted += '\\\\';
-    else if (character === '"') quoted += '\\"';
-    else if (character === '\n') quoted += '\\n';
-    else if (character === '\t') quoted += '\\t';
-    else if (character === '\r') quoted += '\\r';
-    else if (code < 0x20 || code === 0x7f) quoted += '\\x' + code.toString(16).padStart(2, '0');
-    else quoted += character;
-  }
-  return quoted + '"';
-}
-
-// Runs statements as a scenario's lines; resolves to {ok, events}.
-async function run(text) {
+// Runs statements as a scenario's lines, typed (a text) or as words that the server writes
+// into a statement with the scenario language's own writer (an array); resolves to {ok, events}.
+async function run(statement) {
+  const words = Array.isArray(statement);
   const response = await fetch('/api/statements', {
     method: 'POST',
-    headers: { 'Content-Type': 'text/plain; charset=utf-8' },
-    body: text,
+    headers: { 'Content-Type': words ? 'application/json' : 'text/plain; charset=utf-8' },
+    body: words ? JSON.stringify({ words: statement.map(String) }) : statement,
   });
   const result = await response.json();
   if (!response.ok) throw new Error(result.error || response.statusText);
@@ -91,8 +77,8 @@ function controlElement(instance, control) {
     made = element('button', 'control button', shown || control.id);
     made.type = 'button';
     made.addEventListener('click', () => {
-      const command = control.command ? ' ' + word(control.command) : '';
-      run(`control ${word(instance.name)} ${word(control.id)}${command}`).catch(report);
+      const command = control.command ? [control.command] : [];
+      run(['control', instance.name, control.id, ...command]).catch(report);
     });
     const colour = colourOf(properties.colour);
     if (colour) made.style.background = colour;
@@ -108,7 +94,7 @@ function controlElement(instance, control) {
     input.setAttribute('aria-label', control.id);
     input.addEventListener('keydown', (event) => {
       if (event.key !== 'Enter') return;
-      run(`control ${word(instance.name)} ${word(control.id)} ${word('text=' + input.value)}`).catch(report);
+      run(['control', instance.name, control.id, 'text=' + input.value]).catch(report);
     });
     made.append(input);
   } else if (type === 'label') {
@@ -167,7 +153,7 @@ function cardFor(instance) {
   if (card) return card;
   card = instanceTemplate.content.firstElementChild.cloneNode(true);
   card.dataset.instance = instance.name;
-  const name = () => word(instance.name);
+  const name = () => instance.name;
   const on = (selector, handler) => card.querySelector(selector).addEventListener('submit', (event) => {
     event.preventDefault();
     handler(new FormData(event.target));
@@ -175,19 +161,19 @@ function cardFor(instance) {
   on('.command-form', async (form) => {
     const answerView = card.querySelector('.answer');
     try {
-      const result = await run(`command ${name()} ${word(form.get('text'))}`);
+      const result = await run(['command', name(), form.get('text')]);
       const answer = result.events.filter((event) => event.event === 'answer').pop();
       answerView.textContent = answer ? '→ ' + (answer.answer === null ? 'null' : JSON.stringify(answer.answer)) : '';
     } catch (failure) {
       report(failure);
     }
   });
-  on('.slot-form', (form) => run(`slot ${Number(form.get('driver'))} ${Number(form.get('slot'))} ${word(form.get('text'))}`).catch(report));
-  on('.timer-form', (form) => run(`timer ${name()} ${Number(form.get('id'))}`).catch(report));
-  on('.number-form', (form) => run(`number ${name()} ${Number(form.get('value'))}`).catch(report));
-  on('.data-form', (form) => run(`data ${name()} ${word(form.get('text'))}`).catch(report));
-  card.querySelector('.delete').addEventListener('click', () => run(`delete ${name()}`).catch(report));
-  card.querySelector('.reload').addEventListener('click', () => run(`reload ${name()}`).catch(report));
+  on('.slot-form', (form) => run(['slot', Number(form.get('driver')), Number(form.get('slot')), form.get('text')]).catch(report));
+  on('.timer-form', (form) => run(['timer', name(), Number(form.get('id'))]).catch(report));
+  on('.number-form', (form) => run(['number', name(), Number(form.get('value'))]).catch(report));
+  on('.data-form', (form) => run(['data', name(), form.get('text')]).catch(report));
+  card.querySelector('.delete').addEventListener('click', () => run(['delete', name()]).catch(report));
+  card.querySelector('.reload').addEventListener('click', () => run(['reload', name()]).catch(report));
   cards.set(instance.name, card);
   instancesView.append(card);
   return card;
@@ -254,26 +240,17 @@ function refreshSoon() {
   if (!refreshing) refreshing = setTimeout(() => refresh().catch(report), 15);
 }
 
-const tags = {
-  deliver: 'host>', send: '<comp', 'host-answer': 'host>', answer: '<answer', note: 'note',
-  warning: 'warning', error: 'error', statement: '>', show: 'panel',
-};
-
 function show(event) {
   if (event.event === 'statement') {
     statements.set(event.where, event.text);
     runningStatement = event.text;
   }
+  // The line as the transcript prints it, rendered by the server (readable).
+  const shown = event.readable || { tag: event.event, who: '', text: '' };
   const line = element('li', event.event);
-  line.append(element('span', 'tag', tags[event.event] || event.event));
-  line.append(element('span', 'who', event.instance || event.where || ''));
-  let what = '';
-  if (event.event === 'deliver') what = (event.kind !== undefined ? `[${event.kind}] ` : '') + event.what;
-  else if (event.event === 'send') what = event.line;
-  else if (event.event === 'host-answer') what = '-> ' + event.answer;
-  else if (event.event === 'answer') what = event.answer === null ? 'null' : JSON.stringify(event.answer);
-  else if (event.event === 'show') what = event.title + '\n' + event.body;
-  else what = event.text;
+  line.append(element('span', 'tag', shown.tag));
+  line.append(element('span', 'who', shown.who));
+  const what = shown.text;
   const text = element('span', 'what');
   text.append(breakable(what));
   // An error names the statement that caused it: its own, or the one running when it came.
@@ -315,11 +292,11 @@ document.getElementById('save').addEventListener('click', () => {
 
 // The host's clock: its timers fire as it runs; paused, a step moves it to the next timer.
 document.getElementById('clock-toggle').addEventListener('click', (event) => {
-  run(event.target.dataset.running === 'no' ? 'clock run' : 'clock pause').then(refreshSoon).catch(report);
+  run(event.target.dataset.running === 'no' ? 'clock run' : 'clock pause').catch(report);
 });
-document.getElementById('clock-step').addEventListener('click', () => run('advance next').then(refreshSoon).catch(report));
+document.getElementById('clock-step').addEventListener('click', () => run('advance next').catch(report));
 document.getElementById('clock-speed').addEventListener('change', (event) => {
-  run(`clock speed ${Number(event.target.value)}`).then(refreshSoon).catch(report);
+  run(`clock speed ${Number(event.target.value)}`).catch(report);
 });
 
 document.getElementById('recover-replay').addEventListener('click', () => recover('replay').catch(report));
@@ -330,10 +307,12 @@ function streamState(state) {
   statusView.dataset.state = state;
 }
 
+// The server hands the panels in the stream as they change ("state"); everything else is a
+// line of the transcript.
 function received(data) {
   const event = JSON.parse(data);
-  show(event);
-  if (event.event !== 'statement' && event.event !== 'note') refreshSoon();
+  if (event.event === 'state') draw(event.state);
+  else show(event);
 }
 
 // One stream for all the tabs of this browser (a shared worker), or one of its own where there is
