@@ -1,4 +1,4 @@
-// The info drivers' rules that the simulator and the validator's host share: which slots exist,
+// The info drivers' rules that the headless host and the validator's host share: which slots exist,
 // how a registration is clamped, replaced and added to, and what a slot store hands back.
 #include <gtest/gtest.h>
 

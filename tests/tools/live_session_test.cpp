@@ -150,7 +150,7 @@ TEST_F(LiveSessionTest, ReloadKeepsTheSlotsAsTheyAreAndTheSavedSessionReplays) {
     // Replayed on a fresh host, the saved session holds.
     std::FILE* sink2 = std::tmpfile();
     transcript replayOutput(sink2, transcript_style::quiet, false);
-    simulator replayHost(replayOutput, delivery_mode::queued);
+    headless_host replayHost(replayOutput, delivery_mode::queued);
     scenario_runner replay(replayHost, replayOutput, library);
     EXPECT_EQ(replay.runFile(saved), statement_result::ok);
     std::fclose(sink2);

@@ -8,7 +8,7 @@
 
 #include "host/panel_layout.h"
 #include "scenario/scenario.h"
-#include "host/simulator.h"
+#include "host/headless_host.h"
 #include "validator/checks.h"
 #include "validator/image_checks.h"
 #include "validator/validator.h"
@@ -97,7 +97,7 @@ TEST(StatementTableTest, BadStatementsFailWithTheirReason) {
         std::FILE* sink = std::tmpfile();
         {
             transcript output(sink, transcript_style::quiet, false);
-            simulator host(output, delivery_mode::queued);
+            headless_host host(output, delivery_mode::queued);
             scenario_runner runner(host, output, "");
             EXPECT_EQ(runner.runStatement("here:1", r.statement), statement_result::failed) << r.statement;
         }
@@ -149,7 +149,7 @@ TEST(ScenarioLanguageTest, TimersDeliveryAndTheWaysToExpectLines) {
         statement_result result = statement_result::ok;
         {
             transcript output(sink, transcript_style::quiet, false);
-            simulator host(output, delivery_mode::queued);
+            headless_host host(output, delivery_mode::queued);
             scenario_runner runner(host, output, NELK_CORVANE_LIBRARY);
             result = runner.runText("t", "load A\n" + each.statements);
         }
@@ -171,7 +171,7 @@ TEST(ScenarioLanguageTest, TimersDueTogetherFireInTheInstancesOrderThenById) {
         if (event.value("event", "") == "deliver" && event.value("kind", 0) == 4)
             fired.push_back(event.value("instance", "") + " " + event.value("what", ""));
     });
-    simulator host(output, delivery_mode::queued);
+    headless_host host(output, delivery_mode::queued);
     scenario_runner runner(host, output, NELK_CORVANE_LIBRARY);
     EXPECT_EQ(runner.runText("t", "load A\nload B\ntimer B 1 every 500ms\ntimer A 2 every 1s\ntimer A 1 every 1s\n"
                                   "advance 1s"),
@@ -310,7 +310,7 @@ protected:
     }
     std::FILE* sink_ = nullptr;
     transcript output;
-    simulator host;
+    headless_host host;
 };
 
 TEST_F(SimulatorTest, AlarmBroadcastRunsAgainstThePanel) {

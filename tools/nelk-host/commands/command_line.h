@@ -10,7 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "host_options.h"
+#include "runner/host_options.h"
 #include "reports/run_reports.h"
 
 namespace nelk_host_tool {

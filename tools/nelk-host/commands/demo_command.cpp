@@ -1,8 +1,8 @@
 // nelk-host without a subcommand: the built-in demo, two Corvane panels on one slot.
 #include <cstdio>
 
-#include "host_options.h"
-#include "guarded_host.h"
+#include "runner/host_options.h"
+#include "runner/scenario_host.h"
 #include "scenario/demo_scenario.h"
 
 namespace nelk_host_tool {
@@ -11,7 +11,7 @@ int runDemo(host_options& host) {
     if (!prepared(host)) return 2;
     if (!loadable(host.library)) return 2;
     const guarded_run guard(host);
-    host_session session(host);
+    scenario_host session(host);
     const int status = exitStatus(session.runner.runText("demo", demoScenario(host.library)));
     if (status == 0 && host.style() == transcript_style::readable)
         std::printf("demo finished: both panels showed the slot's text\n");

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "command_line.h"
-#include "package/deployment.h"
+#include "ship/deployment.h"
 #include "process/executable_path.h"
 #include "process/scratch_folder.h"
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "command_line.h"
-#include "package/packing.h"
+#include "ship/packing.h"
 #include "process/scratch_folder.h"
 
 namespace nelk_host_tool {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "command_line.h"
-#include "guarded_host.h"
+#include "runner/scenario_host.h"
 #include "process/executable_path.h"
 #include "scenario/live_session.h"
 

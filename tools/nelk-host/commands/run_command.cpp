@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "command_line.h"
-#include "guarded_host.h"
-#include "isolated_file.h"
-#include "scenario_file.h"
+#include "runner/scenario_host.h"
+#include "runner/isolated_file.h"
+#include "runner/scenario_file.h"
 #include "process/process_guard.h"
 
 #include <atomic>

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "command_line.h"
-#include "guarded_host.h"
+#include "runner/scenario_host.h"
 #include "process/executable_path.h"
 #include "serve/server.h"
 #if defined(NELK_HAVE_SERVE)

@@ -1,6 +1,6 @@
 // What the headless host keeps: the component instances with their panels, registrations and
 // timers, the info drivers' slot texts (info_drivers.h), and the libraries they were loaded from. Plain state; the
-// simulator changes it, the verb handlers carry lines out on it. Host's thread only.
+// headless host changes it, the verb handlers carry lines out on it. Host's thread only.
 #pragma once
 
 #include <deque>
@@ -22,7 +22,7 @@ namespace nelk_host_tool {
 
 enum class instance_phase { creating, live, deleting, gone };
 
-class simulator;
+class headless_host;
 struct instance;
 
 // A timer the host runs for an instance: started by the panel's layout or a statement, fired
@@ -38,11 +38,11 @@ struct host_timer {
 // long as its instance.
 class instance_host : public nelk_host {
 public:
-    instance_host(simulator& owner, instance& source) : owner_(owner), source_(source) {}
+    instance_host(headless_host& owner, instance& source) : owner_(owner), source_(source) {}
     void* hostSend(const char* text, int kind) override;
 
 private:
-    simulator& owner_;
+    headless_host& owner_;
     instance& source_;
 };
 

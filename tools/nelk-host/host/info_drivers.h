@@ -1,5 +1,5 @@
 // The info drivers a panel host keeps, and what each component registered with them: the rules
-// of "IR", "IU" and "IW" in one place for every host nelk-host plays (the simulator and the
+// of "IR", "IU" and "IW" in one place for every host nelk-host plays (the headless host and the
 // validator's host). Drivers are 1 to 999 and slots 1 to 4096 (nelk_range); a registration is
 // clamped to the slots that exist. Plain state; the host's thread.
 #pragma once

@@ -123,4 +123,13 @@ std::string fileStamp(const std::string& path) {
     return std::to_string(size) + "@" + std::to_string(time.time_since_epoch().count());
 }
 
+std::string resolvedLibraryPath(const std::string& directory, const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code error;
+    const std::filesystem::path given(path);
+    const std::filesystem::path placed = given.is_absolute() || directory.empty() ? given : std::filesystem::path(directory) / given;
+    const std::filesystem::path absolute = std::filesystem::absolute(placed, error);
+    return error ? placed.string() : absolute.lexically_normal().string();
+}
+
 }  // namespace nelk_host_tool

@@ -21,6 +21,10 @@ bool libraryComplete(const std::string& path, std::string& problem);
 // opens `path` itself). The library's errors name `path`.
 std::shared_ptr<nelk_test_kit::component_library> openPrivateCopy(const std::string& path);
 
+// A library path as a statement or an option names it, made absolute: a relative one is taken
+// from `directory` (a scenario file's folder), or from the working directory when that is empty.
+std::string resolvedLibraryPath(const std::string& directory, const std::string& path);
+
 // The file's size and modification time, as one text ("" when it cannot be read): what changes
 // when the file is written.
 std::string fileStamp(const std::string& path);

@@ -1,7 +1,7 @@
 // What a run exercised of the protocol: the notification kinds delivered, the verbs received, the
 // answers given both ways, and the edge classes met (null records and texts, nested calls,
 // give-backs, "AS" in deletion, values a component ignored): protocol coverage, not code
-// coverage. Counted by the simulator and the validator's subjects into one table per process;
+// coverage. Counted by the headless host and the validator's subjects into one table per process;
 // `--protocol-coverage` prints it. Counting is on the
 // host's thread; the table is plain data.
 #pragma once
@@ -44,7 +44,7 @@ struct coverage_counts {
     static coverage_counts fromNumbers(const std::vector<std::uint64_t>& numbers) noexcept;
 };
 
-// The process's counts, which the simulator and the validator's subjects add to.
+// The process's counts, which the headless host and the validator's subjects add to.
 coverage_counts& processCoverage() noexcept;
 inline void cover(coverage_item item) noexcept { processCoverage().add(item); }
 // The kind delivered, as its item (kinds outside 1 to 7: kindOther).

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "scenario.h"
-#include "session_record.h"
-#include "host/simulator.h"
+#include "scenario_recorder.h"
+#include "host/headless_host.h"
 
 namespace nelk_host_tool {
 
@@ -49,16 +49,16 @@ public:
     // leaves the instances on the library they have, and says why.
     void reloadChanged(const std::string& where);
 
-    simulator& host() noexcept { return host_; }
-    const simulator& host() const noexcept { return host_; }
+    headless_host& host() noexcept { return host_; }
+    const headless_host& host() const noexcept { return host_; }
 private:
     void noteLibraryTimes();
     bool reloadLibrary(const std::string& where, const std::string& library);
 
     transcript& output_;
-    simulator host_;
+    headless_host host_;
     scenario_runner runner_;
-    session_record record_;
+    scenario_recorder record_;
     std::map<std::string, std::string> libraryStamps_;  // library file -> its size and time when loaded
     struct change {
         std::string stamp;                            // as last seen

@@ -9,7 +9,7 @@
 
 namespace nelk_host_tool {
 
-scenario_runner::scenario_runner(simulator& host, transcript& output, std::string defaultLibrary)
+scenario_runner::scenario_runner(headless_host& host, transcript& output, std::string defaultLibrary)
     : host_(host), output_(output), defaultLibrary_(resolvedLibraryPath("", defaultLibrary)) {}
 
 statement_result scenario_runner::fail(const std::string& where, const std::string& text) {

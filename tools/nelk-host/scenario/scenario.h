@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "session_record.h"
+#include "scenario_recorder.h"
 #include "statements.h"
 
 namespace nelk_host_tool {
@@ -16,7 +16,7 @@ class scenario_runner {
 public:
     // host, output: kept by reference, must outlive the runner. defaultLibrary: the library
     // that "load NAME" uses when it names none.
-    scenario_runner(simulator& host, transcript& output, std::string defaultLibrary);
+    scenario_runner(headless_host& host, transcript& output, std::string defaultLibrary);
 
     // Runs every statement of the file, going on after a failed expectation; deletes the
     // instances left at the end unless `keepInstances`. Library paths in it are relative to its
@@ -28,7 +28,7 @@ public:
     // reported at `where` and fails it.
     statement_result runStatement(const std::string& where, const std::string& line);
     // Tells `record` (which must outlive the runner, or be null) of every statement run.
-    void recordInto(session_record* record) noexcept { record_ = record; }
+    void recordInto(scenario_recorder* record) noexcept { record_ = record; }
     // What the session commands (save, reload) act on: must outlive the runner, or be null (a
     // scenario, where they fail).
     void serveSession(session_commands* session) noexcept { session_ = session; }
@@ -41,11 +41,11 @@ private:
     statement_result runOne(const std::string& where, const std::string& line);
     statement_result fail(const std::string& where, const std::string& text);
 
-    simulator& host_;
+    headless_host& host_;
     transcript& output_;
     std::string defaultLibrary_;
     std::string directory_;  // of the file being run
-    session_record* record_ = nullptr;
+    scenario_recorder* record_ = nullptr;
     session_commands* session_ = nullptr;
     bool strict_ = false;
 };

@@ -1,5 +1,6 @@
 #include "statements.h"
 
+
 #include <climits>
 #include <filesystem>
 #include <regex>
@@ -347,15 +348,6 @@ statement_result echo(statement_context& context, const std::vector<statement_wo
 }
 
 }  // namespace
-
-std::string resolvedLibraryPath(const std::string& directory, const std::string& path) {
-    if (path.empty()) return path;
-    std::error_code error;
-    const std::filesystem::path given(path);
-    const std::filesystem::path placed = given.is_absolute() || directory.empty() ? given : std::filesystem::path(directory) / given;
-    const std::filesystem::path absolute = std::filesystem::absolute(placed, error);
-    return error ? placed.string() : absolute.lexically_normal().string();
-}
 
 const std::vector<statement_form>& statementForms() {
     using role = statement_role;

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "host/simulator.h"
+#include "host/headless_host.h"
+#include "host/library_files.h"
 #include "host/transcript.h"
 
 namespace nelk_host_tool {
@@ -49,7 +50,7 @@ public:
 
 // What a statement runs against; references valid for the statement's run only.
 struct statement_context {
-    simulator& host;
+    headless_host& host;
     transcript& output;
     std::string& defaultLibrary;   // what "load" uses when it names no library
     const std::string& where;      // "origin:line", for messages
@@ -69,10 +70,6 @@ struct statement_form {
     // words: the whole statement, words[0] being the name, with a count within the bounds.
     statement_result (*run)(statement_context& context, const std::vector<statement_word>& words);
 };
-
-// A library path as a statement names it, made absolute: a relative one is taken from
-// `directory` (a scenario file's folder), or from the working directory when that is empty.
-std::string resolvedLibraryPath(const std::string& directory, const std::string& path);
 
 // Every statement, in the order help lists them; static.
 const std::vector<statement_form>& statementForms();

@@ -44,7 +44,7 @@ nlohmann::ordered_json timersJson(const instance& target) {
 
 }  // namespace
 
-nlohmann::ordered_json stateJson(const simulator& host) {
+nlohmann::ordered_json stateJson(const headless_host& host) {
     nlohmann::ordered_json instances = nlohmann::ordered_json::array();
     for (const instance* each : host.model().inOrder()) {
         nlohmann::ordered_json controls = nlohmann::ordered_json::array();

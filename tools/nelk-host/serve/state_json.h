@@ -5,10 +5,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/simulator.h"
+#include "host/headless_host.h"
 
 namespace nelk_host_tool {
 
-nlohmann::ordered_json stateJson(const simulator& host);
+nlohmann::ordered_json stateJson(const headless_host& host);
 
 }  // namespace nelk_host_tool

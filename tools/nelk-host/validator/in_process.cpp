@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "guarded_memory.h"
-#include "host_thread.h"
+#include "host_sized_thread.h"
 #include "process/process_guard.h"
 #include "process_state.h"
 #include "process_watch.h"

@@ -23,7 +23,7 @@
 #include "process/child_result.h"
 #include "process/supervised_child.h"
 #include "guarded_memory.h"
-#include "host_thread.h"
+#include "host_sized_thread.h"
 #include "process_state.h"
 #include "process_watch.h"
 #include "process/process_guard.h"

@@ -1,8 +1,8 @@
-#include "scenario_file.h"
+#include "runner/scenario_file.h"
 
 #include <chrono>
 
-#include "guarded_host.h"
+#include "runner/scenario_host.h"
 #include "reports/run_reports.h"
 
 namespace nelk_host_tool {
@@ -10,7 +10,7 @@ namespace nelk_host_tool {
 file_outcome runScenarioFile(const host_options& host, const std::string& file, bool strict,
                              const std::function<void(const std::string& where, const std::string& line)>& onStatement) {
     processCoverage() = {};
-    host_session session(host);
+    scenario_host session(host);
     session.runner.setStrict(strict);
     session.output.listen([&](const nlohmann::ordered_json& event) {
         if (eventKind(event) == transcript_event::statement) onStatement(event.value("where", file), event.value("text", ""));

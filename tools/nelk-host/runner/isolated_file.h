@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "scenario_file.h"
+#include "runner/scenario_file.h"
 
 namespace nelk_host_tool {
 

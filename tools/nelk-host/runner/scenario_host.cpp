@@ -1,4 +1,4 @@
-#include "guarded_host.h"
+#include "runner/scenario_host.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "deployment.h"
+#include "ship/deployment.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -7,9 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "kit_parts.h"
-#include "package_archive.h"
-#include "package_manifest.h"
+#include "package/kit_parts.h"
+#include "package/package_archive.h"
+#include "package/package_manifest.h"
 #include "validator/image_checks.h"
 
 namespace nelk_package {

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "host_options.h"
+#include "runner/host_options.h"
 #include "process/process_guard.h"
-#include "host/simulator.h"
+#include "host/headless_host.h"
 #include "scenario/scenario.h"
 
 namespace nelk_host_tool {
@@ -34,11 +34,11 @@ int exitStatus(statement_result result);
 
 // A host with its transcript on standard output and its scenario runner, as the demo and each
 // scenario file use one. Lives on the host's thread.
-struct host_session {
+struct scenario_host {
     transcript output;
-    simulator host;
+    headless_host host;
     scenario_runner runner;
-    explicit host_session(const host_options& options)
+    explicit scenario_host(const host_options& options)
         : output(stdout, options.style(), options.colour()),
           host(output, options.mode()),
           runner(host, output, options.library) {}

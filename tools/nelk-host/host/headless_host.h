@@ -18,14 +18,14 @@
 
 namespace nelk_host_tool {
 
-class simulator {
+class headless_host {
 public:
-    // output: where every event is shown; kept by reference and must outlive the simulator.
-    simulator(transcript& output, delivery_mode mode);
+    // output: where every event is shown; kept by reference and must outlive the headless host.
+    headless_host(transcript& output, delivery_mode mode);
     // Deletes the instances still alive, as a host does when it closes.
-    ~simulator();
-    simulator(const simulator&) = delete;
-    simulator& operator=(const simulator&) = delete;
+    ~headless_host();
+    headless_host(const headless_host&) = delete;
+    headless_host& operator=(const headless_host&) = delete;
 
     // Opens `library` (once per path) and creates an instance with the load text (nullopt: a
     // null pointer). False with `error` set when the library or its entry cannot be had, the

@@ -1,4 +1,4 @@
-#include "simulator.h"
+#include "headless_host.h"
 
 #include <cstdint>
 
@@ -21,16 +21,16 @@ std::string quotedOrNull(const std::optional<std::string>& text) {
 
 void* instance_host::hostSend(const char* text, int kind) { return owner_.receive(source_, text, kind); }
 
-simulator::simulator(transcript& output, delivery_mode mode)
+headless_host::headless_host(transcript& output, delivery_mode mode)
     : output_(output),
       queue_(mode, [this](const slot_event& event) { deliverSlot(event); }),
       verbs_(model_, output, [this](instance& target, int driver, int slot, const std::string& text) {
           report(target, driver, slot, text);
       }) {}
 
-simulator::~simulator() { removeAll(); }
+headless_host::~headless_host() { removeAll(); }
 
-instance* simulator::live(const std::string& name, const char* action) {
+instance* headless_host::live(const std::string& name, const char* action) {
     instance* target = model_.find(name);
     if (target == nullptr || target->phase != instance_phase::live) {
         output_.warning(name, std::string("no live instance \"") + name + "\" to " + action);
@@ -39,12 +39,12 @@ instance* simulator::live(const std::string& name, const char* action) {
     return target;
 }
 
-void simulator::protocolError(const instance& source, const std::string& text) {
+void headless_host::protocolError(const instance& source, const std::string& text) {
     ++protocolErrors_;
     output_.error("instance " + nelk_test_kit::escaped(source.name), text);
 }
 
-void simulator::reportBreaches(instance& source) {
+void headless_host::reportBreaches(instance& source) {
     const auto& breaches = source.rules.breaches();
     for (; source.breachesReported < breaches.size(); ++source.breachesReported)
         protocolError(source, nelk_test_kit::describe(breaches[source.breachesReported]));
@@ -53,7 +53,7 @@ void simulator::reportBreaches(instance& source) {
 // Every call into a component goes through here: the instance's rules see the call begin and
 // end (texts still out when its outermost call returns are breaches), and the queue delivers
 // what waited once no call is in progress.
-const char* simulator::deliver(instance& target, void* data, int kind, const std::string& what) {
+const char* headless_host::deliver(instance& target, void* data, int kind, const std::string& what) {
     output_.delivered(target.name, kind, what);
     queue_.enter();
     const char* result = callComponent(*target.component, target.rules, data, kind,
@@ -65,12 +65,12 @@ const char* simulator::deliver(instance& target, void* data, int kind, const std
     return result;
 }
 
-void simulator::releaseLibrary(instance& target) {
+void headless_host::releaseLibrary(instance& target) {
     const nelk_process_guard::component_code library;  // its static destructors are the component's code
     target.library.reset();
 }
 
-void simulator::deliverSlot(const slot_event& event) {
+void headless_host::deliverSlot(const slot_event& event) {
     instance* target = model_.find(event.target);
     if (target == nullptr || target->phase != instance_phase::live || target->component == nullptr) return;
     nelk_test_kit::slot_notification notification(event.driver, event.slot, event.text);
@@ -78,24 +78,24 @@ void simulator::deliverSlot(const slot_event& event) {
             "slot " + std::to_string(event.driver) + " " + std::to_string(event.slot) + " " + quotedOrNull(event.text));
 }
 
-void simulator::report(instance& target, int driver, int slot, const std::string& text) {
+void headless_host::report(instance& target, int driver, int slot, const std::string& text) {
     queue_.report(slot_event{target.name, driver, slot, text}, target.phase == instance_phase::live);
 }
 
-bool simulator::load(const std::string& name, const std::string& library, const std::optional<std::string>& loadText,
+bool headless_host::load(const std::string& name, const std::string& library, const std::optional<std::string>& loadText,
                      std::string& error) {
     if (nameTaken(name, error)) return false;
     return load(name, library, model_.open(library), loadText, error);
 }
 
-bool simulator::nameTaken(const std::string& name, std::string& error) const {
+bool headless_host::nameTaken(const std::string& name, std::string& error) const {
     const instance* existing = model_.find(name);
     if (existing == nullptr || existing->phase == instance_phase::gone) return false;
     error = "an instance named \"" + nelk_test_kit::escaped(name) + "\" already exists";
     return true;
 }
 
-bool simulator::load(const std::string& name, const std::string& library,
+bool headless_host::load(const std::string& name, const std::string& library,
                      const std::shared_ptr<nelk_test_kit::component_library>& opened,
                      const std::optional<std::string>& loadText, std::string& error) {
     if (nameTaken(name, error)) return false;
@@ -125,7 +125,7 @@ bool simulator::load(const std::string& name, const std::string& library,
     return true;
 }
 
-bool simulator::command(const std::string& name, const std::optional<std::string>& text,
+bool headless_host::command(const std::string& name, const std::optional<std::string>& text,
                         std::optional<std::string>* answer) {
     instance* target = live(name, "send a command to");
     if (target == nullptr) return false;
@@ -151,7 +151,7 @@ bool simulator::command(const std::string& name, const std::optional<std::string
     return true;
 }
 
-bool simulator::control(const std::string& name, const std::optional<std::string>& controlId,
+bool headless_host::control(const std::string& name, const std::optional<std::string>& controlId,
                         const std::optional<std::string>& commandText) {
     instance* target = live(name, "send a control event to");
     if (target == nullptr) return false;
@@ -162,7 +162,7 @@ bool simulator::control(const std::string& name, const std::optional<std::string
     return true;
 }
 
-bool simulator::timer(const std::string& name, int id) {
+bool headless_host::timer(const std::string& name, int id) {
     instance* target = live(name, "fire a timer on");
     if (target == nullptr) return false;
     target->timers.emplace(id, host_timer{});  // running until the component stops it
@@ -173,7 +173,7 @@ bool simulator::timer(const std::string& name, int id) {
     return true;
 }
 
-bool simulator::startTimer(const std::string& name, int id, long long interval, bool repeat) {
+bool headless_host::startTimer(const std::string& name, int id, long long interval, bool repeat) {
     instance* target = live(name, "start a timer for");
     if (target == nullptr) return false;
     target->timers[id] = host_timer{interval, repeat, model_.clock() + interval};
@@ -182,14 +182,14 @@ bool simulator::startTimer(const std::string& name, int id, long long interval, 
     return true;
 }
 
-bool simulator::stopTimer(const std::string& name, int id) {
+bool headless_host::stopTimer(const std::string& name, int id) {
     instance* target = live(name, "stop a timer of");
     if (target == nullptr) return false;
     if (target->timers.erase(id) == 0) output_.note(name, "timer " + std::to_string(id) + " was not running");
     return true;
 }
 
-int simulator::advance(long long milliseconds) {
+int headless_host::advance(long long milliseconds) {
     const long long until = model_.clock() + milliseconds;
     const int mostFired = 100000;  // a 1 ms timer advanced by hours would never end
     int fired = 0;
@@ -233,7 +233,7 @@ int simulator::advance(long long milliseconds) {
     return fired;
 }
 
-bool simulator::advanceToNext() {
+bool headless_host::advanceToNext() {
     long long due = -1;
     for (const instance* each : model_.inOrder()) {
         if (each->phase != instance_phase::live) continue;
@@ -246,7 +246,7 @@ bool simulator::advanceToNext() {
     return true;
 }
 
-long long simulator::clockStepFor(long long realMilliseconds) {
+long long headless_host::clockStepFor(long long realMilliseconds) {
     if (!clockRunning_ || realMilliseconds <= 0) return 0;
     tickRest_ += static_cast<double>(realMilliseconds) * clockSpeed_;
     const long long whole = static_cast<long long>(tickRest_);
@@ -254,7 +254,7 @@ long long simulator::clockStepFor(long long realMilliseconds) {
     return whole;
 }
 
-long long simulator::realMillisecondsToNextTimer() const {
+long long headless_host::realMillisecondsToNextTimer() const {
     if (!clockRunning_ || clockSpeed_ <= 0) return -1;
     long long due = -1;
     for (const instance* each : model_.inOrder()) {
@@ -268,14 +268,14 @@ long long simulator::realMillisecondsToNextTimer() const {
     return static_cast<long long>(static_cast<double>(left) / clockSpeed_ + 0.999);
 }
 
-bool simulator::number(const std::string& name, int value) {
+bool headless_host::number(const std::string& name, int value) {
     instance* target = live(name, "send a number to");
     if (target == nullptr) return false;
     deliver(*target, word(value), nelk_kind::numberValue, "number " + std::to_string(value));
     return true;
 }
 
-bool simulator::data(const std::string& name, const std::optional<std::string>& text) {
+bool headless_host::data(const std::string& name, const std::optional<std::string>& text) {
     instance* target = live(name, "send data to");
     if (target == nullptr) return false;
     std::string copy = text.value_or("");
@@ -283,7 +283,7 @@ bool simulator::data(const std::string& name, const std::optional<std::string>& 
     return true;
 }
 
-bool simulator::notify(const std::string& name, int driver, int slot, const std::optional<std::string>& text) {
+bool headless_host::notify(const std::string& name, int driver, int slot, const std::optional<std::string>& text) {
     instance* target = live(name, "notify");
     if (target == nullptr) return false;
     if (!text) cover(coverage_item::nullText);
@@ -293,7 +293,7 @@ bool simulator::notify(const std::string& name, int driver, int slot, const std:
     return true;
 }
 
-bool simulator::changeSlot(int driver, int slot, const std::string& text) {
+bool headless_host::changeSlot(int driver, int slot, const std::string& text) {
     if (!slotExists(driver, slot)) {
         output_.warning("host", noSuchSlot(driver, slot));
         return false;
@@ -304,7 +304,7 @@ bool simulator::changeSlot(int driver, int slot, const std::string& text) {
     return true;
 }
 
-bool simulator::raw(const std::string& name, int kind, const std::optional<long long>& word) {
+bool headless_host::raw(const std::string& name, int kind, const std::optional<long long>& word) {
     instance* target = live(name, "deliver to");
     if (target == nullptr) return false;
     void* data = word ? reinterpret_cast<void*>(static_cast<std::intptr_t>(*word)) : nullptr;
@@ -312,7 +312,7 @@ bool simulator::raw(const std::string& name, int kind, const std::optional<long 
     return true;
 }
 
-bool simulator::remove(const std::string& name) {
+bool headless_host::remove(const std::string& name) {
     instance* target = live(name, "delete");
     if (target == nullptr) return false;
     target->phase = instance_phase::deleting;
@@ -329,14 +329,14 @@ bool simulator::remove(const std::string& name) {
     return true;
 }
 
-void simulator::removeAll() {
+void headless_host::removeAll() {
     std::vector<instance*> all = model_.inOrder();
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         if ((*it)->phase == instance_phase::live) remove((*it)->name);
     }
 }
 
-void simulator::rebuilding(const std::string& name, bool rebuilt) {
+void headless_host::rebuilding(const std::string& name, bool rebuilt) {
     if (rebuilt) {
         rebuilding_.insert(name);
     } else {
@@ -344,7 +344,7 @@ void simulator::rebuilding(const std::string& name, bool rebuilt) {
     }
 }
 
-void simulator::reportForeignLines() {
+void headless_host::reportForeignLines() {
     std::vector<foreign_line> lines;
     {
         std::lock_guard<std::mutex> hold(foreignLock_);
@@ -357,7 +357,7 @@ void simulator::reportForeignLines() {
     }
 }
 
-void* simulator::receive(instance& source, const char* text, int kind) {
+void* headless_host::receive(instance& source, const char* text, int kind) {
     if (std::this_thread::get_id() != hostThread_) {
         // Nothing of the host is touched from here: the line waits for the host's thread to say so.
         std::lock_guard<std::mutex> hold(foreignLock_);

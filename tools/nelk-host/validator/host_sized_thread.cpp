@@ -1,4 +1,4 @@
-#include "host_thread.h"
+#include "host_sized_thread.h"
 
 #include "process/process_guard.h"
 #include "sanitizer_build.h"

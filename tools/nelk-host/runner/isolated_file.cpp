@@ -1,11 +1,11 @@
-#include "isolated_file.h"
+#include "runner/isolated_file.h"
 
 #include <chrono>
 #include <cstdio>
 
 #include <unistd.h>
 
-#include "guarded_host.h"
+#include "runner/scenario_host.h"
 #include "host_rules.h"
 #include "process/child_report.h"
 #include "process/child_result.h"

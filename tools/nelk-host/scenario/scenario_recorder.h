@@ -14,10 +14,10 @@
 
 namespace nelk_host_tool {
 
-class session_record {
+class scenario_recorder {
 public:
     // defaultLibrary: what "load NAME" used at the start; mode: the delivery at the start.
-    session_record(std::string defaultLibrary, delivery_mode mode);
+    scenario_recorder(std::string defaultLibrary, delivery_mode mode);
 
     // The runner's hooks around each statement; `line` as typed, `words` as read.
     void statementBegins();
@@ -32,7 +32,7 @@ public:
     // that it travels: library paths are written relative to the folder of `savedAt` (the file
     // it goes into; empty: absolute), and each instance's load text in the lines it sent as
     // ${load-text}.
-    std::string scenario(const simulator& host, const std::string& savedAt = "") const;
+    std::string scenario(const headless_host& host, const std::string& savedAt = "") const;
     // The statements that ran and changed something, as typed, in order (for reload).
     std::vector<std::string> statements() const;
 

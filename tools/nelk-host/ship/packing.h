@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "package_manifest.h"
+#include "package/package_manifest.h"
 
 namespace nelk_package {
 

@@ -1,4 +1,4 @@
-#include "host_options.h"
+#include "runner/host_options.h"
 
 #include <cstdio>
 #include <cstdlib>

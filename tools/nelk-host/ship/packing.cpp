@@ -1,4 +1,4 @@
-#include "packing.h"
+#include "ship/packing.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -9,7 +9,7 @@
 
 #include "image/named_layouts.h"
 #include "image/pe_image.h"
-#include "package_archive.h"
+#include "package/package_archive.h"
 #include "validator/image_checks.h"
 
 #ifndef NELK_KIT_VERSION

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "host_options.h"
+#include "runner/host_options.h"
 #include "host/protocol_coverage.h"
 #include "reports/junit_report.h"
 #include "scenario/statements.h"

@@ -1,4 +1,4 @@
-#include "session_record.h"
+#include "scenario_recorder.h"
 
 #include <filesystem>
 
@@ -29,16 +29,16 @@ std::string written(const std::vector<statement_word>& words, int count, int at 
 
 }  // namespace
 
-session_record::session_record(std::string defaultLibrary, delivery_mode mode)
+scenario_recorder::scenario_recorder(std::string defaultLibrary, delivery_mode mode)
     : defaultLibrary_(resolvedLibraryPath("", defaultLibrary)), mode_(mode) {}
 
-void session_record::statementBegins() {
+void scenario_recorder::statementBegins() {
     inStatement_ = true;
     sent_.clear();
     answers_.clear();
 }
 
-void session_record::observe(const nlohmann::ordered_json& event) {
+void scenario_recorder::observe(const nlohmann::ordered_json& event) {
     if (!inStatement_) return;
     const std::optional<transcript_event> kind = eventKind(event);
     const std::string instance = event.value("instance", "");
@@ -50,7 +50,7 @@ void session_record::observe(const nlohmann::ordered_json& event) {
     }
 }
 
-void session_record::statementEnded(const std::string& line, const std::vector<statement_word>& words, statement_result result,
+void scenario_recorder::statementEnded(const std::string& line, const std::vector<statement_word>& words, statement_result result,
                                     const std::string& directory) {
     inStatement_ = false;
     const statement_form* form = formOf(words);
@@ -79,7 +79,7 @@ void session_record::statementEnded(const std::string& line, const std::vector<s
     steps_.push_back(std::move(done));
 }
 
-std::vector<std::string> session_record::statements() const {
+std::vector<std::string> scenario_recorder::statements() const {
     std::vector<std::string> all;
     for (const step& each : steps_) {
         if (each.holds) all.push_back(each.text);
@@ -87,7 +87,7 @@ std::vector<std::string> session_record::statements() const {
     return all;
 }
 
-std::string session_record::scenario(const simulator& host, const std::string& savedAt) const {
+std::string scenario_recorder::scenario(const headless_host& host, const std::string& savedAt) const {
     // A library as the saved file names it: relative to the file's folder, when there is a file.
     const auto libraryAsSaved = [&](const std::string& library) {
         if (savedAt.empty()) return library;
