@@ -78,17 +78,32 @@ benchmark_smoke() {
     build/bin/nelk_bench --benchmark_min_time=0.002 | tail -n 32
 }
 
-# Unit and end-to-end tests, the demo and the Corvane scenarios under memcheck. The test programs
-# count allocations with their own operator new, which memcheck must leave in place.
+# The programs of the tests a build lists with LABEL, each once, one a line.
+labelled_programs() {
+    ctest --test-dir "$1" -N -L "$2" --show-only=json-v1 |
+        python3 -c 'import json, sys
+seen = []
+for test in json.load(sys.stdin)["tests"]:
+    program = test.get("command", [""])[0]
+    if program and program not in seen:
+        seen.append(program)
+print("\n".join(seen))'
+}
+
+# The test programs labelled memcheck (nelk_add_test MEMCHECK), the demo and the Corvane scenarios
+# under memcheck. The test programs count allocations with their own operator new, which memcheck
+# must leave in place.
 memcheck() {
     local valgrind=(valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect,possible
                     --error-exitcode=1 --soname-synonyms=somalloc=nouserintercepts)
-    local program status=0
+    local program programs status=0
+    programs=$(labelled_programs build memcheck) || return 1
+    [ -n "$programs" ] || { echo "build/ lists no test labelled memcheck"; return 1; }
     # ProcessGuardTest's children crash on purpose, one with a thread still running: memcheck
     # would list that thread's start-up blocks for each of them.
-    for program in string_tests kit_tests framework_tests corvane_tests nelk_host_tests; do
-        echo "-- memcheck $program"
-        "${valgrind[@]}" "build/bin/$program" --gtest_brief=1 --gtest_filter=-*ScaleTest*:Huge*:ProcessGuardTest* || status=1
+    for program in $programs; do
+        echo "-- memcheck ${program##*/}"
+        "${valgrind[@]}" "$program" --gtest_brief=1 --gtest_filter=-*ScaleTest*:Huge*:ProcessGuardTest* || status=1
     done
     echo "-- memcheck nelk-host demo"
     "${valgrind[@]}" build/bin/nelk-host --quiet || status=1
@@ -207,37 +222,15 @@ packages() {
     WINEPREFIX="$PWD/build-win64/wine-prefix" WINEDEBUG=-all bash tests/package/kit_packages_test.sh dist build-package/kit-test tgz deb
 }
 
-# Each fuzzer for a bounded time on a scratch copy of its committed seeds, two at a time.
-# A crash, a leak or a broken invariant fails the stage and leaves the input in the log.
-fuzz_one() {
-    local name=$1 work=build-fuzz/work/$1
-    rm -rf "$work" && mkdir -p "$work/corpus" && cp fuzz/corpus/"$name"/* "$work/corpus/"
-    if (cd "$work" && "../../bin/${name}_fuzz" -max_total_time="$fuzz_seconds" -print_final_stats=1 corpus > log 2>&1); then
-        echo "-- fuzz $name: $(grep -h 'stat::number_of_executed_units' "$work/log" | awk '{print $2}') runs, no finding"
-        return 0
-    fi
-    echo "-- fuzz $name: FINDING"
-    tail -n 60 "$work/log"
-    local artifact
-    for artifact in "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*; do
-        [ -f "$artifact" ] && echo "input $(basename "$artifact") (hex):" && od -A x -t x1z -v "$artifact" | head -n 40
-    done
-    return 1
-}
-
+# Each fuzzer (label fuzz) for a bounded time on a scratch copy of its committed seeds, two at a
+# time. A crash, a leak or a broken invariant fails the stage and leaves the input in the log.
 fuzzers() {
     CC=clang CXX=clang++ configure_and_build build-fuzz -DNELK_BUILD_FUZZERS=ON -DNELK_BUILD_TESTS=OFF \
         -DNELK_BUILD_TOOLS=OFF -DNELK_INSTALL=OFF || return 1
-    local status=0
-    fuzz_one parsed_command & local first=$!
-    fuzz_one string & local second=$!
-    wait $first || status=1
-    wait $second || status=1
-    fuzz_one alarm_broadcast & first=$!
-    fuzz_one corvane_dispatcher & second=$!
-    wait $first || status=1
-    wait $second || status=1
-    return $status
+    require_tests build-fuzz 1 "the fuzzers are missing" -L fuzz || return 1
+    NELK_FUZZ_SECONDS=$fuzz_seconds ctest --test-dir build-fuzz -L fuzz -j"$jobs" --output-on-failure -V |
+        grep -E "^[0-9]+: -- fuzz|FINDING|Passed|Failed|tests passed"
+    return "${PIPESTATUS[0]}"
 }
 
 stage "build and test (g++)" main_build
