@@ -106,6 +106,12 @@ function(_nelk_describe_component name layouts)
 ")
 endfunction()
 
+# A test that says why it cannot run here and is reported skipped, never passed.
+function(_nelk_skipped_test name reason)
+    add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E echo "SKIPPED: ${reason}")
+    set_tests_properties(${name} PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED:")
+endfunction()
+
 # The emulator a cross build's test runs under, or nothing natively; a cross build without one
 # gets a test that says so and is skipped. Sets `prefix` in the caller to what goes before the
 # command, and returns false (`runnable`) when the test was made a skipped one.
@@ -116,9 +122,7 @@ function(_nelk_test_runner test runnable)
     elseif(CMAKE_CROSSCOMPILING_EMULATOR)
         set(prefix ${CMAKE_CROSSCOMPILING_EMULATOR} PARENT_SCOPE)
     else()
-        add_test(NAME ${test} COMMAND ${CMAKE_COMMAND} -E echo
-            "SKIPPED: nothing on this machine runs ${CMAKE_SYSTEM_NAME} ${CMAKE_SYSTEM_PROCESSOR} programs (no CMAKE_CROSSCOMPILING_EMULATOR; for 64-bit Windows install wine64)")
-        set_tests_properties(${test} PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED:")
+        _nelk_skipped_test(${test} "nothing on this machine runs ${CMAKE_SYSTEM_NAME} ${CMAKE_SYSTEM_PROCESSOR} programs (no CMAKE_CROSSCOMPILING_EMULATOR; for 64-bit Windows install wine64)")
         set(${runnable} FALSE PARENT_SCOPE)
     endif()
 endfunction()
@@ -150,9 +154,7 @@ function(nelk_add_unit_test name component)
     nelk_find_gtest()
     if(NOT TARGET GTest::gtest_main)
         message(STATUS "${name}: no GoogleTest (neither installed nor its sources in ${NELK_GTEST_SOURCE}): the test is skipped")
-        add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E echo
-            "SKIPPED: no GoogleTest to build ${name} with (Debian: apt-get install libgtest-dev googletest)")
-        set_tests_properties(${name} PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED:")
+        _nelk_skipped_test(${name} "no GoogleTest to build ${name} with (Debian: apt-get install libgtest-dev googletest)")
         return()
     endif()
     add_executable(${name} ${ARGN})

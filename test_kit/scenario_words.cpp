@@ -29,6 +29,80 @@ int hexDigit(char byte) {
 
 bool isBlank(char byte) { return byte == ' ' || byte == '\t' || byte == '\r'; }
 
+// A bare word, from `position` up to the next blank or the line's end; false with `problem` at a zero byte.
+bool readBareWord(const std::string& line, std::size_t& position, statement_word& word, std::string& problem) {
+    while (position < line.size() && !isBlank(line[position])) {
+        if (line[position] == '\0') {
+            problem = "a zero byte in a word: texts reach the component as C texts, which end at it";
+            return false;
+        }
+        word.text += line[position++];
+    }
+    return true;
+}
+
+// The escape whose letter is at `position` (a backslash went before it), added to `text` and passed;
+// false with `problem` for one the writer never makes.
+bool readEscape(const std::string& line, std::size_t& position, std::string& text, std::string& problem) {
+    const char escape = line[position++];
+    switch (escape) {
+    case 'n': text += '\n'; break;
+    case 't': text += '\t'; break;
+    case 'r': text += '\r'; break;
+    case '\\': text += '\\'; break;
+    case '"': text += '"'; break;
+    case 'x': {
+        const int high = position < line.size() ? hexDigit(line[position]) : -1;
+        const int low = position + 1 < line.size() ? hexDigit(line[position + 1]) : -1;
+        if (high < 0 || low < 0) {
+            problem = "\\x needs two hexadecimal digits";
+            return false;
+        }
+        if (high == 0 && low == 0) {
+            problem = "\\x00 cannot stand in a text: texts reach the component as C texts, which end at a zero byte";
+            return false;
+        }
+        text += static_cast<char>(high * 16 + low);
+        position += 2;
+        break;
+    }
+    default:
+        problem = std::string("unknown escape \\") + escaped(std::string(1, escape));
+        return false;
+    }
+    return true;
+}
+
+// A quoted word whose opening quote is at `position`, read up to and past its closing quote; false
+// with `problem` for a zero byte, a bad escape or no closing quote.
+bool readQuotedWord(const std::string& line, std::size_t& position, statement_word& word, std::string& problem) {
+    word.quoted = true;
+    const std::size_t opening = position++;
+    bool closed = false;
+    while (position < line.size()) {
+        const char next = line[position++];
+        if (next == '"') {
+            closed = true;
+            break;
+        }
+        if (next == '\0') {
+            problem = "a zero byte inside a quoted text: texts reach the component as C texts, which end at it";
+            return false;
+        }
+        if (next != '\\') {
+            word.text += next;
+            continue;
+        }
+        if (position >= line.size()) break;
+        if (!readEscape(line, position, word.text, problem)) return false;
+    }
+    if (!closed) {
+        problem = "the quoted text opened at column " + std::to_string(opening + 1) + " is not closed";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string escaped(const std::string& text, bool controlsOnly) {
@@ -89,66 +163,8 @@ bool readStatementWords(const std::string& line, std::vector<statement_word>& to
         }
         if (byte == '#') break;
         statement_word word;
-        if (byte != '"') {
-            while (position < line.size() && !isBlank(line[position])) {
-                if (line[position] == '\0') {
-                    problem = "a zero byte in a word: texts reach the component as C texts, which end at it";
-                    return false;
-                }
-                word.text += line[position++];
-            }
-            tokens.push_back(word);
-            continue;
-        }
-        word.quoted = true;
-        const std::size_t opening = position++;
-        bool closed = false;
-        while (position < line.size()) {
-            const char next = line[position++];
-            if (next == '"') {
-                closed = true;
-                break;
-            }
-            if (next == '\0') {
-                problem = "a zero byte inside a quoted text: texts reach the component as C texts, which end at it";
-                return false;
-            }
-            if (next != '\\') {
-                word.text += next;
-                continue;
-            }
-            if (position >= line.size()) break;
-            const char escape = line[position++];
-            switch (escape) {
-            case 'n': word.text += '\n'; break;
-            case 't': word.text += '\t'; break;
-            case 'r': word.text += '\r'; break;
-            case '\\': word.text += '\\'; break;
-            case '"': word.text += '"'; break;
-            case 'x': {
-                const int high = position < line.size() ? hexDigit(line[position]) : -1;
-                const int low = position + 1 < line.size() ? hexDigit(line[position + 1]) : -1;
-                if (high < 0 || low < 0) {
-                    problem = "\\x needs two hexadecimal digits";
-                    return false;
-                }
-                if (high == 0 && low == 0) {
-                    problem = "\\x00 cannot stand in a text: texts reach the component as C texts, which end at a zero byte";
-                    return false;
-                }
-                word.text += static_cast<char>(high * 16 + low);
-                position += 2;
-                break;
-            }
-            default:
-                problem = std::string("unknown escape \\") + escaped(std::string(1, escape));
-                return false;
-            }
-        }
-        if (!closed) {
-            problem = "the quoted text opened at column " + std::to_string(opening + 1) + " is not closed";
-            return false;
-        }
+        const bool read = byte != '"' ? readBareWord(line, position, word, problem) : readQuotedWord(line, position, word, problem);
+        if (!read) return false;
         tokens.push_back(word);
     }
     return true;

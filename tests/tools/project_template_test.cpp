@@ -90,7 +90,7 @@ TEST(ProjectTemplateTest, EveryFileCarriesTheNameAndNoMarkerIsLeft) {
     }
     const std::vector<std::string> expected = {".github/workflows/ci.yml", ".gitignore", "CMakeLists.txt", "CMakePresets.json",
                                                "ci/build.sh", "cmake/nelk_kit.cmake", "cmake/windows-x64.cmake",
-                                               "cmake/windows-x86.cmake", "layouts/studiotally.nelk_ui",
+                                               "cmake/windows-x86.cmake", "cmake/windows.cmake", "layouts/studiotally.nelk_ui",
                                                "scenarios/studiotally.nelk", "src/StudioTally.cpp", "src/StudioTally.h",
                                                "src/load_entry.cpp", "tests/studiotally_test.cpp"};
     std::sort(paths.begin(), paths.end());

@@ -66,6 +66,36 @@ bool readNumbers(validate_options& options, std::string& problem) {
     return options.timeout.empty() || readSeconds("--timeout", options.timeout, checks.timeoutSeconds, problem);
 }
 
+// The options checked and their paths made absolute, before any component runs; false with
+// `problem` (exit status 2) when they cannot be used.
+bool settledOptions(validate_options& options, std::string& problem) {
+    nelk_validator::validator_options& checks = options.checks;
+    if (checks.libraries.empty()) problem = "validate needs at least one library";
+    if (problem.empty()) nelk_validator::knownIds(checks, problem);
+    if (problem.empty()) reportsAvailable(options.reports, problem);
+#if !defined(_WIN32)
+    if (problem.empty() && checks.memcheck && !nelk_validator::memcheckAvailable())
+        problem = "--memcheck needs valgrind (Debian: apt-get install valgrind)";
+#endif
+    if (!problem.empty()) return false;
+    // Where the user asked, whatever directory a component's code moves the process to.
+    std::error_code ignored;
+    if (!options.reports.junitFile.empty())
+        options.reports.junitFile = std::filesystem::absolute(options.reports.junitFile, ignored).string();
+    if (checks.saveFailures.empty()) return true;
+#if defined(_WIN32)
+    problem = "--save-failures needs checks in processes of their own, which Windows has not";
+    return false;
+#else
+    if (checks.inProcess) {
+        problem = "--save-failures needs checks in processes of their own: leave out --in-process";
+        return false;
+    }
+    checks.saveFailures = std::filesystem::absolute(checks.saveFailures, ignored).string();
+    return true;
+#endif
+}
+
 int runValidation(validate_options& options, const host_options& host, const char* program) {
     nelk_validator::validator_options& checks = options.checks;
     std::string problem;
@@ -84,32 +114,9 @@ int runValidation(validate_options& options, const host_options& host, const cha
         std::printf("%s", nelk_validator::checkList().c_str());
         return 0;
     }
-    if (checks.libraries.empty()) problem = "validate needs at least one library";
-    if (problem.empty()) nelk_validator::knownIds(checks, problem);
-    if (problem.empty()) reportsAvailable(options.reports, problem);
-#if !defined(_WIN32)
-    if (problem.empty() && checks.memcheck && !nelk_validator::memcheckAvailable())
-        problem = "--memcheck needs valgrind (Debian: apt-get install valgrind)";
-#endif
-    if (!problem.empty()) {
+    if (!settledOptions(options, problem)) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
-    }
-    // Where the user asked, whatever directory a component's code moves the process to.
-    std::error_code ignored;
-    if (!options.reports.junitFile.empty())
-        options.reports.junitFile = std::filesystem::absolute(options.reports.junitFile, ignored).string();
-    if (!checks.saveFailures.empty()) {
-#if defined(_WIN32)
-        std::fprintf(stderr, "nelk-host: --save-failures needs checks in processes of their own, which Windows has not\n");
-        return 2;
-#else
-        if (checks.inProcess) {
-            std::fprintf(stderr, "nelk-host: --save-failures needs checks in processes of their own: leave out --in-process\n");
-            return 2;
-        }
-        checks.saveFailures = std::filesystem::absolute(checks.saveFailures, ignored).string();
-#endif
     }
     // The libraries are not opened here: what they do when opened is the first check's matter,
     // in a process of its own.

@@ -75,6 +75,44 @@ std::optional<int> whole(const nlohmann::ordered_json& entry, const char* key) {
     return static_cast<int>(value);
 }
 
+// The layout's "timers" list into `layout`; a timer without a whole id and interval is left out, said in `problem`.
+void readTimers(const nlohmann::ordered_json& document, const std::string& path, panel_layout& layout, std::string& problem) {
+    if (!document.contains("timers") || !document["timers"].is_array()) return;
+    for (const nlohmann::ordered_json& entry : document["timers"]) {
+        const auto id = entry.is_object() ? whole(entry, "id") : std::nullopt;
+        const auto interval = entry.is_object() ? whole(entry, "interval") : std::nullopt;
+        if (!id || !interval || *interval < 1) {
+            problem = "layout file \"" + path + "\" has a timer without a whole \"id\" and an \"interval\" of 1 ms or more; it is left out";
+            continue;
+        }
+        const bool repeat = !entry.contains("repeat") || !entry["repeat"].is_boolean() || entry["repeat"].get<bool>();
+        layout.timers.push_back(panel_timer{*id, *interval, repeat});
+    }
+}
+
+// The layout's "controls" list into `layout`; one without a text id, or declared twice, is left out, said in `problem`.
+void readControls(const nlohmann::ordered_json& document, const std::string& path, panel_layout& layout, std::string& problem) {
+    for (const nlohmann::ordered_json& entry : document["controls"]) {
+        if (!entry.is_object() || !entry.contains("id") || !entry["id"].is_string()) {
+            problem = "layout file \"" + path + "\" has a control without a text \"id\"; it is left out";
+            continue;
+        }
+        panel_control declared;
+        declared.id = entry["id"].get<std::string>();
+        declared.type = entry.contains("type") ? asText(entry["type"]) : "";
+        declared.command = entry.contains("command") ? asText(entry["command"]) : "";
+        const auto x = whole(entry, "x");
+        const auto y = whole(entry, "y");
+        if (x && y) declared.geometry = control_geometry{*x, *y, whole(entry, "width").value_or(0), whole(entry, "height").value_or(0)};
+        if (entry.contains("properties") && entry["properties"].is_object()) {
+            for (const auto& property : entry["properties"].items()) declared.set(property.key(), asText(property.value()));
+        }
+        const std::string id = declared.id;
+        if (!layout.add(std::move(declared)))
+            problem = "layout file \"" + path + "\" declares control \"" + id + "\" twice; the first one counts";
+    }
+}
+
 }  // namespace
 
 panel_layout loadLayout(const std::string& path, std::string& problem) {
@@ -110,37 +148,8 @@ panel_layout loadLayout(const std::string& path, std::string& problem) {
     if (document.contains("panel")) layout.title = asText(document["panel"]);
     layout.width = whole(document, "width").value_or(0);
     layout.height = whole(document, "height").value_or(0);
-    if (document.contains("timers") && document["timers"].is_array()) {
-        for (const nlohmann::ordered_json& entry : document["timers"]) {
-            const auto id = entry.is_object() ? whole(entry, "id") : std::nullopt;
-            const auto interval = entry.is_object() ? whole(entry, "interval") : std::nullopt;
-            if (!id || !interval || *interval < 1) {
-                problem = "layout file \"" + path + "\" has a timer without a whole \"id\" and an \"interval\" of 1 ms or more; it is left out";
-                continue;
-            }
-            const bool repeat = !entry.contains("repeat") || !entry["repeat"].is_boolean() || entry["repeat"].get<bool>();
-            layout.timers.push_back(panel_timer{*id, *interval, repeat});
-        }
-    }
-    for (const nlohmann::ordered_json& entry : document["controls"]) {
-        if (!entry.is_object() || !entry.contains("id") || !entry["id"].is_string()) {
-            problem = "layout file \"" + path + "\" has a control without a text \"id\"; it is left out";
-            continue;
-        }
-        panel_control declared;
-        declared.id = entry["id"].get<std::string>();
-        declared.type = entry.contains("type") ? asText(entry["type"]) : "";
-        declared.command = entry.contains("command") ? asText(entry["command"]) : "";
-        const auto x = whole(entry, "x");
-        const auto y = whole(entry, "y");
-        if (x && y) declared.geometry = control_geometry{*x, *y, whole(entry, "width").value_or(0), whole(entry, "height").value_or(0)};
-        if (entry.contains("properties") && entry["properties"].is_object()) {
-            for (const auto& property : entry["properties"].items()) declared.set(property.key(), asText(property.value()));
-        }
-        const std::string id = declared.id;
-        if (!layout.add(std::move(declared)))
-            problem = "layout file \"" + path + "\" declares control \"" + id + "\" twice; the first one counts";
-    }
+    readTimers(document, path, layout, problem);
+    readControls(document, path, layout, problem);
     return layout;
 }
 

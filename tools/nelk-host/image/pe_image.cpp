@@ -74,6 +74,32 @@ std::optional<pe_image> pe_image::read(const std::string& path, std::string& pro
     return image;
 }
 
+bool pe_image::readSections(std::uint64_t table, std::uint16_t count, std::string& problem) {
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const std::uint64_t header = table + 40ULL * i;
+        const auto size = number<std::uint32_t>(bytes_, header + 8);
+        const auto address = number<std::uint32_t>(bytes_, header + 12);
+        const auto fileSize = number<std::uint32_t>(bytes_, header + 16);
+        const auto fileAt = number<std::uint32_t>(bytes_, header + 20);
+        if (!size || !address || !fileSize || !fileAt) {
+            problem = "the section table runs past the end of the file";
+            return false;
+        }
+        sections_.push_back({*address, std::max(*size, *fileSize), *fileAt, *fileSize});
+    }
+    return true;
+}
+
+void pe_image::readDelayImports(std::uint32_t table) {
+    // Delay-loaded DLLs are needed at run time as much as the others.
+    for (std::uint32_t entry = table; entry != 0; entry += 32) {
+        const std::optional<std::uint64_t> at = fileOffset(entry);
+        const auto name = at ? number<std::uint32_t>(bytes_, *at + 4) : std::nullopt;
+        if (!name || *name == 0) break;
+        imports_.push_back(nameAt(*name));
+    }
+}
+
 bool pe_image::parse(std::string& problem) {
     const std::optional<std::uint32_t> signature = signatureOffset(bytes_);
     if (!signature) {
@@ -111,29 +137,9 @@ bool pe_image::parse(std::string& problem) {
         if (static_cast<std::uint32_t>(index) >= *directoryCount || directories + 8 * (index + 1) > optional + *optionalSize) return 0;
         return number<std::uint32_t>(bytes_, directories + 8 * index).value_or(0);
     };
-    const std::uint64_t sectionTable = optional + *optionalSize;
-    for (std::uint16_t i = 0; i < *sectionCount; ++i) {
-        const std::uint64_t header = sectionTable + 40ULL * i;
-        const auto size = number<std::uint32_t>(bytes_, header + 8);
-        const auto address = number<std::uint32_t>(bytes_, header + 12);
-        const auto fileSize = number<std::uint32_t>(bytes_, header + 16);
-        const auto fileAt = number<std::uint32_t>(bytes_, header + 20);
-        if (!size || !address || !fileSize || !fileAt) {
-            problem = "the section table runs past the end of the file";
-            return false;
-        }
-        sections_.push_back({*address, std::max(*size, *fileSize), *fileAt, *fileSize});
-    }
+    if (!readSections(optional + *optionalSize, *sectionCount, problem)) return false;
     if (!readExports(directory(directoryExport), problem) || !readImports(directory(directoryImport), problem)) return false;
-    // Delay-loaded DLLs are needed at run time as much as the others.
-    if (const std::uint32_t delayed = directory(directoryDelayImport)) {
-        for (std::uint32_t entry = delayed;; entry += 32) {
-            const std::optional<std::uint64_t> at = fileOffset(entry);
-            const auto name = at ? number<std::uint32_t>(bytes_, *at + 4) : std::nullopt;
-            if (!name || *name == 0) break;
-            imports_.push_back(nameAt(*name));
-        }
-    }
+    readDelayImports(directory(directoryDelayImport));
     readSymbols(*symbolTable, *symbolCount);
     return true;
 }

@@ -61,6 +61,10 @@ private:
     std::string nameAt(std::uint32_t address) const;
     bool readExports(std::uint32_t address, std::string& problem);
     bool readImports(std::uint32_t address, std::string& problem);
+    // The `count` section headers at file offset `table`; false with `problem` when they run past the end.
+    bool readSections(std::uint64_t table, std::uint16_t count, std::string& problem);
+    // The names of the delay-loaded DLLs listed at address `table` (0: none) added to the imports.
+    void readDelayImports(std::uint32_t table);
     void readSymbols(std::uint32_t tableOffset, std::uint32_t count);
 
     std::string bytes_;

@@ -37,6 +37,25 @@ struct archive_closer {
     void operator()(zip_t* archive) const { zip_discard(archive); }
 };
 
+// Writes entry `index` of `archive`, which says it holds `size` bytes, to `target`; false when it
+// cannot be read or written or holds another size.
+bool unpackEntry(zip_t* archive, zip_uint64_t index, zip_uint64_t size, const std::filesystem::path& target) {
+    std::error_code ignored;
+    std::filesystem::create_directories(target.parent_path(), ignored);
+    zip_file_t* file = zip_fopen_index(archive, index, 0);
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    bool written = file != nullptr && static_cast<bool>(out);
+    char buffer[65536];
+    zip_uint64_t copied = 0;
+    for (zip_int64_t got; written && (got = zip_fread(file, buffer, sizeof buffer)) != 0;) {
+        copied += static_cast<zip_uint64_t>(got);
+        written = got > 0 && copied <= size && static_cast<bool>(out.write(buffer, got));
+    }
+    if (file != nullptr) zip_fclose(file);
+    out.close();
+    return written && out && copied == size;
+}
+
 }  // namespace
 
 bool writeArchive(const std::string& path, const std::vector<archive_entry>& entries, std::string& problem) {
@@ -126,21 +145,7 @@ bool unpackArchive(const std::string& path, const std::string& folder, std::vect
             problem = path + " unpacks to more than " + std::to_string(maxUnpackedBytes >> 20) + " MB";
             return false;
         }
-        const std::filesystem::path target = std::filesystem::path(folder) / name;
-        std::error_code ignored;
-        std::filesystem::create_directories(target.parent_path(), ignored);
-        zip_file_t* file = zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(index), 0);
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        bool written = file != nullptr && static_cast<bool>(out);
-        char buffer[65536];
-        zip_uint64_t copied = 0;
-        for (zip_int64_t got; written && (got = zip_fread(file, buffer, sizeof buffer)) != 0;) {
-            copied += static_cast<zip_uint64_t>(got);
-            written = got > 0 && copied <= stat.size && static_cast<bool>(out.write(buffer, got));
-        }
-        if (file != nullptr) zip_fclose(file);
-        out.close();
-        if (!written || !out || copied != stat.size) {
+        if (!unpackEntry(archive.get(), static_cast<zip_uint64_t>(index), stat.size, std::filesystem::path(folder) / name)) {
             problem = "cannot unpack " + name + " from " + path;
             return false;
         }

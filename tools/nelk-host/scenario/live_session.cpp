@@ -42,6 +42,28 @@ panel_state stateOf(const instance& target) {
     return state;
 }
 
+// Notes on `output` what a reload of `name` from `library` changed on its panel, property by property,
+// and how many differences there were.
+void notePanelChanges(transcript& output, const std::string& name, const std::string& library, const panel_state& before,
+                      const panel_state& after) {
+    int differences = 0;
+    for (const auto& entry : before) {
+        auto found = after.find(entry.first);
+        if (found != after.end() && found->second == entry.second) continue;
+        ++differences;
+        output.note(name, entry.first + " was \"" + nelk_test_kit::escaped(entry.second) + "\", is now " +
+                              (found != after.end() ? "\"" + nelk_test_kit::escaped(found->second) + "\"" : "unset"));
+    }
+    for (const auto& entry : after) {
+        if (before.count(entry.first) != 0) continue;
+        ++differences;
+        output.note(name, entry.first + " is new: \"" + nelk_test_kit::escaped(entry.second) + "\"");
+    }
+    output.note(name, "reloaded from " + library +
+                          (differences == 0 ? "; its panel is as before"
+                                            : "; " + std::to_string(differences) + (differences == 1 ? " difference" : " differences")));
+}
+
 }  // namespace
 
 live_session::live_session(transcript& output, std::string defaultLibrary, delivery_mode mode)
@@ -203,23 +225,7 @@ bool live_session::reloadLibrary(const std::string& where, const std::string& li
         host_.rebuilding(each.name, false);
         const instance* now = host_.find(each.name);
         const panel_state after = now != nullptr ? stateOf(*now) : panel_state();
-        int differences = 0;
-        for (const auto& entry : each.before) {
-            auto found = after.find(entry.first);
-            if (found != after.end() && found->second == entry.second) continue;
-            ++differences;
-            output_.note(each.name, entry.first + " was \"" + nelk_test_kit::escaped(entry.second) + "\", is now " +
-                                        (found != after.end() ? "\"" + nelk_test_kit::escaped(found->second) + "\"" : "unset"));
-        }
-        for (const auto& entry : after) {
-            if (each.before.count(entry.first) != 0) continue;
-            ++differences;
-            output_.note(each.name, entry.first + " is new: \"" + nelk_test_kit::escaped(entry.second) + "\"");
-        }
-        output_.note(each.name, "reloaded from " + library +
-                                    (differences == 0 ? "; its panel is as before"
-                                                      : "; " + std::to_string(differences) +
-                                                            (differences == 1 ? " difference" : " differences")));
+        notePanelChanges(output_, each.name, library, each.before, after);
     }
     runner_.recordInto(&record_);
     return reloaded;

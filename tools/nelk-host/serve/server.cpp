@@ -230,6 +230,40 @@ bool statementFromWords(const std::string& body, std::string& statement, std::st
     return true;
 }
 
+// The event stream at /api/events: what the log keeps, then what it gets, to at most `mostStreams`
+// pages at once.
+void serveEvents(httplib::Server& server, event_log& log) {
+    auto streams = std::make_shared<std::atomic<int>>(0);
+    server.Get("/api/events", [&log, streams](const httplib::Request& request, httplib::Response& response) {
+        if (++*streams > mostStreams) {
+            --*streams;
+            refuse(response, 503, "too many event streams are open; the page shares one among its tabs");
+            return;
+        }
+        // A reconnecting page says what it saw last; a new one gets what is kept.
+        long long seen = 0;
+        const std::string last = request.get_header_value("Last-Event-ID");
+        if (!last.empty()) seen = std::atoll(last.c_str());
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [&log, seen](std::size_t, httplib::DataSink& sink) mutable {
+                const auto events = log.after(seen, std::chrono::milliseconds(1000));
+                if (log.closed()) {
+                    sink.done();
+                    return false;
+                }
+                if (events.empty()) return sink.write(": still here\n\n", 14);  // keeps proxies and the page patient
+                std::string chunk;
+                for (const auto& event : events) {
+                    chunk += "id: " + std::to_string(event.first) + "\ndata: " + event.second + "\n\n";
+                    seen = event.first;
+                }
+                return sink.write(chunk.data(), chunk.size());
+            },
+            [streams](bool) { --*streams; });
+    });
+}
+
 // The API (docs/serve.md). Every exchange with the worker is made on the host's thread.
 void serveApi(httplib::Server& server, host_thread& host, served_session& session, event_log& log) {
     server.Get("/api/state", [&](const httplib::Request&, httplib::Response& response) {
@@ -273,35 +307,36 @@ void serveApi(httplib::Server& server, host_thread& host, served_session& sessio
         response.set_header("Content-Disposition", "attachment; filename=\"session.nelk\"");
         response.set_content(text, "text/plain; charset=utf-8");
     });
-    auto streams = std::make_shared<std::atomic<int>>(0);
-    server.Get("/api/events", [&log, streams](const httplib::Request& request, httplib::Response& response) {
-        if (++*streams > mostStreams) {
-            --*streams;
-            refuse(response, 503, "too many event streams are open; the page shares one among its tabs");
-            return;
-        }
-        // A reconnecting page says what it saw last; a new one gets what is kept.
-        long long seen = 0;
-        const std::string last = request.get_header_value("Last-Event-ID");
-        if (!last.empty()) seen = std::atoll(last.c_str());
-        response.set_chunked_content_provider(
-            "text/event-stream",
-            [&log, seen](std::size_t, httplib::DataSink& sink) mutable {
-                const auto events = log.after(seen, std::chrono::milliseconds(1000));
-                if (log.closed()) {
-                    sink.done();
-                    return false;
-                }
-                if (events.empty()) return sink.write(": still here\n\n", 14);  // keeps proxies and the page patient
-                std::string chunk;
-                for (const auto& event : events) {
-                    chunk += "id: " + std::to_string(event.first) + "\ndata: " + event.second + "\n\n";
-                    seen = event.first;
-                }
-                return sink.write(chunk.data(), chunk.size());
-            },
-            [streams](bool) { --*streams; });
+    serveEvents(server, log);
+}
+
+// A thread that waits for SIGINT or SIGTERM and then stops the session and the host's thread.
+void watchStopSignals(host_thread& host, served_session& session, sigset_t stopping) {
+    std::thread watcher([&host, &session, stopping] {
+        int signal = 0;
+        sigwait(&stopping, &signal);
+        session.stop();  // a wait for a hanging component ends at once
+        host.stop();
     });
+    watcher.detach();  // it ends with the process when no signal comes
+}
+
+// The host's thread, until it is stopped: between requests it watches the files if asked and
+// lets the timers that fall due fire.
+void serveUntilStopped(host_thread& host, served_session& session, event_log& log, bool watch) {
+    host.serve(
+        [&] {
+            if (watch) session.watch();
+            // The worker is asked nothing while idle but when a timer falls due.
+            if (session.clockDue(std::chrono::steady_clock::now())) {
+                session.tick();
+                publishState(session, log);
+            }
+#if defined(__GLIBC__)
+            malloc_trim(0);  // what a large request took goes back to the system once it is answered
+#endif
+        },
+        std::chrono::milliseconds(250));
 }
 
 }  // namespace
@@ -351,29 +386,11 @@ int runServe(const serve_options& options) {
         std::fprintf(stderr, "nelk-host: serve could not listen on port %d\n", port);
         return 2;
     }
-    std::thread watcher([&host, &session, stopping] {
-        int signal = 0;
-        sigwait(&stopping, &signal);
-        session.stop();  // a wait for a hanging component ends at once
-        host.stop();
-    });
-    watcher.detach();  // it ends with the process when no signal comes
+    watchStopSignals(host, session, stopping);
     std::printf("serving http://%s:%d/%s\n", urlHost(options.bind).c_str(), port,
                 token.empty() ? "" : ("?token=" + token).c_str());
     std::fflush(stdout);
-    host.serve(
-        [&] {
-            if (options.watch) session.watch();
-            // The worker is asked nothing while idle but when a timer falls due.
-            if (session.clockDue(std::chrono::steady_clock::now())) {
-                session.tick();
-                publishState(session, log);
-            }
-#if defined(__GLIBC__)
-            malloc_trim(0);  // what a large request took goes back to the system once it is answered
-#endif
-        },
-        std::chrono::milliseconds(250));
+    serveUntilStopped(host, session, log, options.watch);
 
     // Shutdown: the event streams end, the server stops, and the instances go as a host deletes them.
     log.close();

@@ -117,6 +117,66 @@ std::string realName(const std::string& library) {
 
 }  // namespace
 
+namespace {
+
+// Every file of the package that goes where in the host's folder `into`, decided before anything
+// is written; false with `problem` when the tap is missing or a string library there would be replaced.
+bool plannedFiles(const deploy_request& request, const manifest& contents, const fs::path& unpacked, const fs::path& into,
+                  std::vector<std::pair<fs::path, fs::path>>& files, std::string& problem) {
+    const fs::path target = into / contents.name;
+    if (request.withTap) {
+        const std::string tap = tapLibrary(contents.platform, contents.architecture, problem);
+        if (tap.empty()) return false;
+        files.emplace_back(tap, target / contents.library);
+        files.emplace_back(unpacked / contents.library, target / realName(contents.library));
+    } else {
+        files.emplace_back(unpacked / contents.library, target / contents.library);
+    }
+    for (const std::string& layout : contents.layouts) files.emplace_back(unpacked / layout, target / layout);
+    if (contents.stringLibrary.empty()) return true;
+    std::error_code error;
+    const fs::path existing = into.parent_path() / contents.stringLibrary;
+    if (fs::exists(existing, error) && !sameFile(existing, unpacked / contents.stringLibrary) && !request.force) {
+        problem = existing.string() + " is there already, and may be the host's own string library, which its other "
+                  "components are built against: deploy a package packed without it, or give --force to replace it "
+                  "(the one there is kept in the backup)";
+        return false;
+    }
+    files.emplace_back(unpacked / contents.stringLibrary, existing);
+    return true;
+}
+
+// Puts `from` at `to`, keeping what was at `to` in the record's backup the first time this deployment
+// touches it; false with `problem` (the record saved as far as it got).
+bool placeRecorded(const fs::path& from, const fs::path& to, deploy_record& record, deploy_result& result) {
+    std::error_code error;
+    const std::string path = to.string();
+    if (!record.knows(path)) {
+        if (fs::exists(fs::symlink_status(to, error))) {
+            const std::string backup = std::to_string(record.replaced.size()) + "-" + to.filename().string();
+            fs::copy(to, record.folder / "backup" / backup, fs::copy_options::copy_symlinks, error);
+            if (error) {
+                result.problem = "cannot keep " + path + " in the backup: " + error.message();
+                record.save(result.problem);
+                return false;
+            }
+            record.replaced.emplace_back(path, backup);
+            result.kept.push_back(path);
+        } else {
+            record.created.push_back(path);
+        }
+    }
+    if (!place(from, to, result.problem)) {
+        std::string ignored;
+        record.save(ignored);
+        return false;
+    }
+    result.placed.push_back(path);
+    return true;
+}
+
+}  // namespace
+
 deploy_result deploy(const deploy_request& request, const std::string& scratch) {
     deploy_result result;
     manifest contents;
@@ -130,28 +190,8 @@ deploy_result deploy(const deploy_request& request, const std::string& scratch) 
     }
     const fs::path into = fs::absolute(request.into, error);
     const fs::path target = into / contents.name;
-    // Every file that goes where, decided before anything is written.
     std::vector<std::pair<fs::path, fs::path>> files;
-    if (request.withTap) {
-        const std::string tap = tapLibrary(contents.platform, contents.architecture, result.problem);
-        if (tap.empty()) return result;
-        files.emplace_back(tap, target / contents.library);
-        files.emplace_back(unpacked / contents.library, target / realName(contents.library));
-    } else {
-        files.emplace_back(unpacked / contents.library, target / contents.library);
-    }
-    for (const std::string& layout : contents.layouts) files.emplace_back(unpacked / layout, target / layout);
-    if (!contents.stringLibrary.empty()) {
-        const fs::path hostFolder = into.parent_path();
-        const fs::path existing = hostFolder / contents.stringLibrary;
-        if (fs::exists(existing, error) && !sameFile(existing, unpacked / contents.stringLibrary) && !request.force) {
-            result.problem = existing.string() + " is there already, and may be the host's own string library, which its other "
-                             "components are built against: deploy a package packed without it, or give --force to replace it "
-                             "(the one there is kept in the backup)";
-            return result;
-        }
-        files.emplace_back(unpacked / contents.stringLibrary, existing);
-    }
+    if (!plannedFiles(request, contents, unpacked, into, files, result.problem)) return result;
     deploy_record record;
     record.folder = into / ".nelk-deploy" / contents.name;
     if (!record.load(result.problem)) return result;
@@ -161,30 +201,8 @@ deploy_result deploy(const deploy_request& request, const std::string& scratch) 
         result.problem = "cannot make " + target.string() + ": " + error.message();
         return result;
     }
-    for (const auto& [from, to] : files) {
-        const std::string path = to.string();
-        if (!record.knows(path)) {
-            if (fs::exists(fs::symlink_status(to, error))) {
-                const std::string backup = std::to_string(record.replaced.size()) + "-" + to.filename().string();
-                fs::copy(to, record.folder / "backup" / backup, fs::copy_options::copy_symlinks, error);
-                if (error) {
-                    result.problem = "cannot keep " + path + " in the backup: " + error.message();
-                    record.save(result.problem);
-                    return result;
-                }
-                record.replaced.emplace_back(path, backup);
-                result.kept.push_back(path);
-            } else {
-                record.created.push_back(path);
-            }
-        }
-        if (!place(from, to, result.problem)) {
-            std::string ignored;
-            record.save(ignored);
-            return result;
-        }
-        result.placed.push_back(path);
-    }
+    for (const auto& [from, to] : files)
+        if (!placeRecorded(from, to, record, result)) return result;
     result.done = record.save(result.problem);
     return result;
 }

@@ -123,6 +123,40 @@ std::string fileStem(const std::string& path) {
     return name;
 }
 
+// The comment lines a saved scenario opens with: the check it fails, the reason, the seed and the record's notes.
+std::string scenarioHeader(const check& each, const check_settings& settings, const check_outcome& outcome,
+                           const std::vector<std::string>& notes) {
+    std::string header = "# " + nelk_test_kit::escaped(fileStem(settings.library)) + " fails the validator's check " + each.id +
+                         ": " + nelk_test_kit::escaped(outcome.reason) + "\n" +
+                         "# The fewest statements nelk-host validate --save-failures found (seed " + std::to_string(settings.seed) +
+                         ") that still fail the same way in a replay: nelk-host run FILE\n";
+    for (const std::string& note : notes) header += "# " + nelk_test_kit::escaped(note) + "\n";
+    return header;
+}
+
+// Delta debugging by complements: drop one of n parts of `kept` while `fails` still holds; finer parts
+// when none can go. Stops with the smallest found so far once `spent` says the budget is used up.
+template <typename Fails, typename Spent>
+void shrinkKept(std::vector<std::size_t>& kept, const Fails& fails, const Spent& spent) {
+    std::size_t parts = 2;
+    while (kept.size() >= 2 && !spent()) {
+        const std::size_t size = (kept.size() + parts - 1) / parts;
+        bool reduced = false;
+        for (std::size_t start = 0; start < kept.size() && !reduced && !spent(); start += size) {
+            std::vector<std::size_t> complement(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(start));
+            complement.insert(complement.end(), kept.begin() + static_cast<std::ptrdiff_t>(std::min(start + size, kept.size())),
+                              kept.end());
+            if (complement.empty() || !fails(complement)) continue;
+            kept = complement;
+            parts = parts > 2 ? parts - 1 : 2;
+            reduced = true;
+        }
+        if (reduced) continue;
+        if (parts >= kept.size()) break;
+        parts = std::min(parts * 2, kept.size());
+    }
+}
+
 }  // namespace
 
 saved_scenario saveFailure(const check& each, const check_settings& settings, const check_outcome& outcome,
@@ -155,11 +189,7 @@ saved_scenario saveFailure(const check& each, const check_settings& settings, co
         saved.problem = "no scenario: the check made no calls when it ran again";
         return saved;
     }
-    std::string header = "# " + nelk_test_kit::escaped(fileStem(settings.library)) + " fails the validator's check " + each.id +
-                         ": " + nelk_test_kit::escaped(outcome.reason) + "\n" +
-                         "# The fewest statements nelk-host validate --save-failures found (seed " + std::to_string(settings.seed) +
-                         ") that still fail the same way in a replay: nelk-host run FILE\n";
-    for (const std::string& note : notes) header += "# " + nelk_test_kit::escaped(note) + "\n";
+    const std::string header = scenarioHeader(each, settings, outcome, notes);
 
     std::vector<std::size_t> kept;
     for (std::size_t index = 0; index < units.size(); ++index) kept.push_back(index);
@@ -179,25 +209,7 @@ saved_scenario saveFailure(const check& each, const check_settings& settings, co
                         "\"); the failure depends on what a replay does not repeat (nesting, threads, timing)";
         return saved;
     }
-    // Delta debugging by complements: drop one of n parts while the failure stays; finer parts
-    // when none can go.
-    std::size_t parts = 2;
-    while (kept.size() >= 2 && !spent()) {
-        const std::size_t size = (kept.size() + parts - 1) / parts;
-        bool reduced = false;
-        for (std::size_t start = 0; start < kept.size() && !reduced && !spent(); start += size) {
-            std::vector<std::size_t> complement(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(start));
-            complement.insert(complement.end(), kept.begin() + static_cast<std::ptrdiff_t>(std::min(start + size, kept.size())),
-                              kept.end());
-            if (complement.empty() || !fails(complement)) continue;
-            kept = complement;
-            parts = parts > 2 ? parts - 1 : 2;
-            reduced = true;
-        }
-        if (reduced) continue;
-        if (parts >= kept.size()) break;
-        parts = std::min(parts * 2, kept.size());
-    }
+    shrinkKept(kept, fails, spent);
     fs::remove(tryPath, error);
     saved.path = base + ".nelk";
     std::ofstream(saved.path, std::ios::binary) << scenarioText(header, library, units, kept);

@@ -176,6 +176,22 @@ std::string firstDifference(const std::vector<std::string>& expected, const std:
     return "";
 }
 
+// Many live at once: no fixed table of instances. 100 made, set apart, and deleted newest first.
+check_outcome manyAtOnce(const nelk_test_kit::component_library& library, const component_profile& profile) {
+    std::vector<std::unique_ptr<subject>> many;
+    for (int i = 0; i < 100; ++i) {
+        many.push_back(std::make_unique<subject>(library, ""));
+        if (!many.back()->created()) return fail("the entry returned null for instance " + std::to_string(i + 1) + " of 100");
+        many.back()->command("return=all");
+        for (const std::string& name : profile.commands) many.back()->command(name + "=" + std::to_string(i % 13 + 1));
+    }
+    for (auto each = many.rbegin(); each != many.rend(); ++each) (*each)->destroy();
+    std::vector<const subject*> all;
+    for (auto& each : many) all.push_back(each.get());
+    return judge(violationsOf(all), "instances deleted and made again, side by side, called from inside each other and "
+                                    "100 at once behave alike and share nothing");
+}
+
 check_outcome instancesIndependent(const check_settings& settings) {
     const opened_library opened(settings.library);
     if (!opened.loaded()) return fail(opened.error());
@@ -222,19 +238,7 @@ check_outcome instancesIndependent(const check_settings& settings) {
         inner.destroy();
         const auto crossedViolations = violationsOf({&again, &beside, &other, &inner});
         if (!crossedViolations.empty()) return judge(crossedViolations, "");
-        // Many live at once: no fixed table of instances.
-        std::vector<std::unique_ptr<subject>> many;
-        for (int i = 0; i < 100; ++i) {
-            many.push_back(std::make_unique<subject>(library, ""));
-            if (!many.back()->created()) return fail("the entry returned null for instance " + std::to_string(i + 1) + " of 100");
-            many.back()->command("return=all");
-            for (const std::string& name : profile.commands) many.back()->command(name + "=" + std::to_string(i % 13 + 1));
-        }
-        for (auto each = many.rbegin(); each != many.rend(); ++each) (*each)->destroy();
-        std::vector<const subject*> all;
-        for (auto& each : many) all.push_back(each.get());
-        return judge(violationsOf(all), "instances deleted and made again, side by side, called from inside each other and "
-                                        "100 at once behave alike and share nothing");
+        return manyAtOnce(library, profile);
     }
 }
 

@@ -190,6 +190,46 @@ std::vector<std::string> process_state::changesIn(const process_state& now) cons
     return changes;
 }
 
+namespace {
+
+// The environment as `wanted` (sorted "NAME=value"): what was added goes, what was there comes back as it was.
+void restoreEnvironment(const std::vector<std::string>& wanted) {
+    std::vector<std::string> now;
+    for (char** entry = environmentList(); entry != nullptr && *entry != nullptr; ++entry) now.emplace_back(*entry);
+    for (const std::string& entry : now) {
+        if (!std::binary_search(wanted.begin(), wanted.end(), entry)) {
+#if defined(_WIN32)
+            _putenv((nameOf(entry) + "=").c_str());
+#else
+            unsetenv(nameOf(entry).c_str());
+#endif
+        }
+    }
+    for (const std::string& entry : wanted) {
+        const std::size_t equals = entry.find('=');
+        if (equals == std::string::npos || equals == 0) continue;
+        const char* value = std::getenv(entry.substr(0, equals).c_str());
+        if (value != nullptr && entry.compare(equals + 1, std::string::npos, value) == 0) continue;
+#if defined(_WIN32)
+        _putenv(entry.c_str());
+#else
+        setenv(entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, 1);
+#endif
+    }
+}
+
+// The C++ global locale as the one named `name`, or the classic one when that cannot be made.
+void restoreGlobalLocale(const std::string& name) {
+    if (std::locale().name() == name) return;
+    try {
+        std::locale::global(std::locale(name.c_str()));
+    } catch (const std::exception&) {
+        std::locale::global(std::locale::classic());
+    }
+}
+
+}  // namespace
+
 void process_state::restore() const {
     if (currentDirectory() != directory_) {
 #if defined(_WIN32)
@@ -203,13 +243,7 @@ void process_state::restore() const {
 #else
     umask(static_cast<mode_t>(mask_));
 #endif
-    if (std::locale().name() != globalLocale_) {
-        try {
-            std::locale::global(std::locale(globalLocale_.c_str()));
-        } catch (const std::exception&) {
-            std::locale::global(std::locale::classic());
-        }
-    }
+    restoreGlobalLocale(globalLocale_);
     const char* locale = std::setlocale(LC_ALL, nullptr);
     if (locale == nullptr || locale_ != locale) std::setlocale(LC_ALL, locale_.c_str());
 #if !defined(_WIN32)
@@ -220,29 +254,7 @@ void process_state::restore() const {
     if (traps_ != 0) feenableexcept(traps_);
 #endif
     std::fesetround(rounding_);
-    // The environment: what was added goes, what was there comes back as it was.
-    std::vector<std::string> now;
-    for (char** entry = environmentList(); entry != nullptr && *entry != nullptr; ++entry) now.emplace_back(*entry);
-    for (const std::string& entry : now) {
-        if (!std::binary_search(environment_.begin(), environment_.end(), entry)) {
-#if defined(_WIN32)
-            _putenv((nameOf(entry) + "=").c_str());
-#else
-            unsetenv(nameOf(entry).c_str());
-#endif
-        }
-    }
-    for (const std::string& entry : environment_) {
-        const std::size_t equals = entry.find('=');
-        if (equals == std::string::npos || equals == 0) continue;
-        const char* value = std::getenv(entry.substr(0, equals).c_str());
-        if (value != nullptr && entry.compare(equals + 1, std::string::npos, value) == 0) continue;
-#if defined(_WIN32)
-        _putenv(entry.c_str());
-#else
-        setenv(entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, 1);
-#endif
-    }
+    restoreEnvironment(environment_);
     std::srand(knownSeed);
     for (std::size_t index = 0; index < streams_.size(); ++index) {
         std::ios& each = *streamNumber(static_cast<int>(index));
