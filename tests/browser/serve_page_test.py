@@ -94,6 +94,9 @@ def main():
         wait_for(driver, 'both panels with "Camera 1"',
                  lambda d: text_of(d, "A", "umdText") == "Camera 1" and text_of(d, "B", "umdText") == "Camera 1")
         wait_for(driver, "the live stream", lambda d: d.find_element(By.ID, "status").get_attribute("data-state") == "live")
+        # Ready: the first state drawn and the stream caught up with it; the demo's last line is in.
+        wait_for(driver, "the page's ready mark", lambda d: d.find_element(By.TAG_NAME, "html").get_attribute("data-ready") == "true")
+        assert "umdText.text shows" in driver.find_element(By.ID, "transcript").text
         driver.save_screenshot(os.path.join(SHOTS, "demo.png"))
 
         # A command typed into A's command box: A writes the slot, both panels follow.

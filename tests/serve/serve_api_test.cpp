@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "serve/request_guard.h"
+#include "served_process.h"
 
 namespace {
 
@@ -48,61 +49,22 @@ TEST(RequestGuardTest, OnlyThisServersAddressesAndPage) {
 class ServeApiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        std::signal(SIGPIPE, SIG_IGN);  // the server may close a connection while a body is still being sent
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        server = fork();
-        ASSERT_GE(server, 0);
-        if (server == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            execl(NELK_HOST_PROGRAM, NELK_HOST_PROGRAM, "--quiet", "--library", NELK_CORVANE_LIBRARY, "serve", "--port", "0",
-                  "--timeout", "1", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]);
-        std::FILE* lines = fdopen(out[0], "r");
-        char line[256] = "";
-        ASSERT_NE(std::fgets(line, sizeof line, lines), nullptr);
-        const std::string first(line);
-        const std::string prefix = "serving http://127.0.0.1:";
-        ASSERT_EQ(first.rfind(prefix, 0), 0u) << first;
-        port = std::stoi(first.substr(prefix.size()));
-        const std::size_t token_at = first.find("?token=");
-        ASSERT_NE(token_at, std::string::npos) << first;
-        token = first.substr(token_at + 7, 32);
-        output = lines;
+        served.start({"--quiet", "--library", NELK_CORVANE_LIBRARY, "serve", "--timeout", "1"});
+        server = served.pid;
+        port = served.port;
+        token = served.token;
+        output = served.output;
     }
     static void TearDownTestSuite() {
-        const auto asked = std::chrono::steady_clock::now();
-        kill(server, SIGTERM);
-        int status = 0;
-        // Bounded generously, to report a server that never ends rather than hang the suite.
-        bool ended = false;
-        for (int waited = 0; waited < 3000 && !ended; ++waited) {
-            ended = waitpid(server, &status, WNOHANG) == server;
-            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (!ended) {
-            kill(server, SIGKILL);
-            waitpid(server, &status, 0);
-            ADD_FAILURE() << "the server did not end within 30 s of SIGTERM";
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+        double seconds = 0;
+        const int status = served.stop(seconds);
         // Stopped by SIGTERM, the server deletes the instances as a host does and exits 0, promptly
         // (the bound only catches a server that hangs; what it took is printed).
         std::printf("the server ended %.3f s after SIGTERM\n", seconds);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
         EXPECT_LT(seconds, 30.0);
-        std::fclose(output);
     }
-    // A client that carries the token, as the page's requests do.
-    static httplib::Client client() {
-        httplib::Client made("127.0.0.1", port);
-        made.set_read_timeout(10, 0);
-        made.set_default_headers({{"X-Nelk-Token", token}});
-        return made;
-    }
+    static httplib::Client client() { return served.client(); }
     static httplib::Client withoutToken() {
         httplib::Client made("127.0.0.1", port);
         made.set_read_timeout(10, 0);
@@ -123,11 +85,13 @@ protected:
         return nlohmann::json::parse(answer->body);
     }
 
+    static nelk_tests::served_process served;
     static pid_t server;
     static int port;
     static std::string token;
     static std::FILE* output;
 };
+nelk_tests::served_process ServeApiTest::served;
 pid_t ServeApiTest::server = 0;
 int ServeApiTest::port = 0;
 std::string ServeApiTest::token;

@@ -1,6 +1,7 @@
 // nelk-host serve [FILE...]: the panels of a live session in a browser (serve/server.h), and its
 // worker process (serve-worker, hidden: the server starts it).
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "command_line.h"
@@ -18,14 +19,32 @@ namespace {
 struct serve_command_options {
     serve_options served;
     std::string timeout;  // as typed
+    std::string window;   // WIDTHxHEIGHT, as typed
 };
+
+// "1280x900" into its two numbers, each from 200 to 8000; false with `problem`.
+bool readWindow(const std::string& text, int& width, int& height, std::string& problem) {
+    const std::size_t x = text.find('x');
+    char* end = nullptr;
+    const long w = x == std::string::npos ? 0 : std::strtol(text.c_str(), &end, 10);
+    const bool first = x != std::string::npos && end == text.c_str() + x;
+    const long h = first ? std::strtol(text.c_str() + x + 1, &end, 10) : 0;
+    if (!first || *end != '\0' || w < 200 || w > 8000 || h < 200 || h > 8000) {
+        problem = "--window takes WIDTHxHEIGHT in pixels, each from 200 to 8000 (1280x900), not \"" + text + "\"";
+        return false;
+    }
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
 
 int serveFiles(host_options& host, serve_command_options& options) {
     if (!prepared(host)) return 2;
 #if defined(NELK_HAVE_SERVE)
     serve_options& served = options.served;
     std::string problem;
-    if (!options.timeout.empty() && !readSeconds("--timeout", options.timeout, served.timeoutSeconds, problem)) {
+    if ((!options.timeout.empty() && !readSeconds("--timeout", options.timeout, served.timeoutSeconds, problem)) ||
+        (!options.window.empty() && !readWindow(options.window, served.windowWidth, served.windowHeight, problem))) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
@@ -66,6 +85,9 @@ subcommand addServeCommand(CLI::App& app, host_options& host) {
                       std::string("seconds a statement may take before its component counts as hung (default ") + timeout + ")");
     serve->add_option("--token", served.token, "the token the API asks for (default: a random one, printed in the address)");
     serve->add_flag("--no-token", served.noToken, "an API without a token; only with a loopback --bind");
+    serve->add_option("--screenshot", served.screenshot,
+                      "take a PNG of the page once the files ran (with headless Chromium), and end");
+    serve->add_option("--window", options->window, "the picture's size, WIDTHxHEIGHT (default 1280x900)");
     serve->footer(statementFooter() + "Session commands:\n" + sessionCommandHelp());
     return {serve, [&host, options] { return serveFiles(host, *options); }};
 }

@@ -16,12 +16,15 @@ void host_thread::run(std::function<void()> task) {
     done.get();
 }
 
-void host_thread::serve(const std::function<void()>& idle, std::chrono::milliseconds tick) {
+void host_thread::serve(const std::function<std::chrono::milliseconds()>& idle, std::chrono::milliseconds first) {
+    // The idle work is due at a time, whether tasks come or not: requests that keep coming (a
+    // page that polls) must not stop the host's clock.
+    auto idleAt = std::chrono::steady_clock::now() + first;
     for (;;) {
         std::packaged_task<void()> task;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait_for(lock, tick, [this] { return stopped_ || !tasks_.empty(); });
+            wake_.wait_until(lock, idleAt, [this] { return stopped_ || !tasks_.empty(); });
             if (stopped_) {
                 tasks_.clear();  // whoever still waits learns, by a broken promise, that its task will not run
                 return;
@@ -31,11 +34,8 @@ void host_thread::serve(const std::function<void()>& idle, std::chrono::millisec
                 tasks_.pop_front();
             }
         }
-        if (task.valid()) {
-            task();
-        } else {
-            idle();
-        }
+        if (task.valid()) task();
+        if (std::chrono::steady_clock::now() >= idleAt) idleAt = std::chrono::steady_clock::now() + idle();
     }
 }
 

@@ -18,9 +18,10 @@ public:
     // thrown here. Any thread but the host's own. After stop(), runs nothing and throws.
     void run(std::function<void()> task);
 
-    // The host's thread: runs the tasks handed over until stop(), calling `idle` at least every
-    // `tick` while there are none.
-    void serve(const std::function<void()>& idle, std::chrono::milliseconds tick);
+    // The host's thread: runs the tasks handed over until stop(), and `idle` between them when it
+    // is due: as long after its last call as that call asked (its result; `first` at the start),
+    // however many tasks come meanwhile.
+    void serve(const std::function<std::chrono::milliseconds()>& idle, std::chrono::milliseconds first);
     // Ends serve(); any thread, also a signal's watcher.
     void stop();
 

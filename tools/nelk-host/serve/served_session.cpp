@@ -1,5 +1,7 @@
 #include "served_session.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -173,6 +175,13 @@ void served_session::watch() { idleRequest({{"op", "watch"}}, "watch"); }
 
 bool served_session::clockDue(std::chrono::steady_clock::time_point now) const {
     return clockRunning_ && timerDue_ && now >= dueAt_;
+}
+
+std::chrono::milliseconds served_session::untilDue(std::chrono::steady_clock::time_point now,
+                                                  std::chrono::milliseconds longest) const {
+    if (!clockRunning_ || !timerDue_) return longest;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(dueAt_ - now) + std::chrono::milliseconds(1);
+    return std::clamp(left, std::chrono::milliseconds(1), longest);
 }
 
 void served_session::noteClock(const worker_link::exchange& answer) {

@@ -40,6 +40,8 @@ public:
     // Whether the host's clock owes the worker real time now: it runs and a timer on it is due
     // (the worker says when with every result). An idle server asks nothing before.
     bool clockDue(std::chrono::steady_clock::time_point now) const;
+    // How long from `now` until then, within `longest` (and `longest` when no timer is due).
+    std::chrono::milliseconds untilDue(std::chrono::steady_clock::time_point now, std::chrono::milliseconds longest) const;
     // The real time since the last tick, handed to the host's clock (unless paused): the worker
     // advances it as an `advance` statement, which the session keeps for replays and saving.
     void tick();

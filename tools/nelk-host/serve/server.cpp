@@ -1,5 +1,7 @@
 #include "server.h"
 
+#include "page_screenshot.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -127,8 +129,10 @@ int bindServer(httplib::Server& server, const serve_options& options) {
 }
 
 // Every request: its Host must be the served address (or localhost), its Origin, if any, the
-// same, and every /api/ request must carry the token. Nothing may frame the page.
-void guardRequests(httplib::Server& server, const std::string& bound, int port, const std::string& token) {
+// same, and every /api/ request must carry the token, but for the reads of the still view made
+// with `viewToken` (empty: none). Nothing may frame the page.
+void guardRequests(httplib::Server& server, const std::string& bound, int port, const std::string& token,
+                   const std::string& viewToken) {
     server.set_payload_max_length(largestBody);
     server.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };
     server.set_read_timeout(idleSeconds, 0);
@@ -151,7 +155,11 @@ void guardRequests(httplib::Server& server, const std::string& bound, int port, 
             return httplib::Server::HandlerResponse::Handled;
         }
         const bool api = request.path.compare(0, 5, "/api/") == 0;
-        if (api && !token.empty() && !sameText(tokenOf(request, cookie), token)) {
+        // The still view's token reads the state and the transcript, and nothing else.
+        const bool viewing = !viewToken.empty() && request.method == "GET" &&
+                             (request.path == "/api/state" || request.path == "/api/transcript") &&
+                             request.has_param("view") && sameText(request.get_param_value("view"), viewToken);
+        if (api && !viewing && !token.empty() && !sameText(tokenOf(request, cookie), token)) {
             refuse(response, 403,
                    "this API needs the session's token: open the address nelk-host printed, or send X-Nelk-Token");
             return httplib::Server::HandlerResponse::Handled;
@@ -268,8 +276,18 @@ void serveEvents(httplib::Server& server, event_log& log) {
 void serveApi(httplib::Server& server, host_thread& host, served_session& session, event_log& log) {
     server.Get("/api/state", [&](const httplib::Request&, httplib::Response& response) {
         std::string state;
-        host.run([&] { state = jsonText(session.state()); });
+        host.run([&] {
+            nlohmann::ordered_json shown = session.state();
+            shown["events"] = log.last();  // the page is ready once its stream has brought it this far
+            state = jsonText(shown);
+        });
         response.set_content(state, "application/json");
+    });
+    // The kept events at once, oldest first: the page's still picture (?still) reads them with the state.
+    server.Get("/api/transcript", [&log](const httplib::Request&, httplib::Response& response) {
+        std::string list = "[";
+        for (const auto& event : log.after(0, std::chrono::milliseconds(0))) list += (list.size() > 1 ? "," : "") + event.second;
+        response.set_content(list + "]", "application/json");
     });
     auto requests = std::make_shared<std::atomic<int>>(0);
     server.Post("/api/statements", [&, requests](const httplib::Request& request, httplib::Response& response,
@@ -324,10 +342,11 @@ void watchStopSignals(host_thread& host, served_session& session, sigset_t stopp
 // The host's thread, until it is stopped: between requests it watches the files if asked and
 // lets the timers that fall due fire.
 void serveUntilStopped(host_thread& host, served_session& session, event_log& log, bool watch) {
+    constexpr std::chrono::milliseconds longest(250);
     host.serve(
         [&] {
             if (watch) session.watch();
-            // The worker is asked nothing while idle but when a timer falls due.
+            // The worker is asked nothing while idle but when a timer falls due, and then at once.
             if (session.clockDue(std::chrono::steady_clock::now())) {
                 session.tick();
                 publishState(session, log);
@@ -335,8 +354,9 @@ void serveUntilStopped(host_thread& host, served_session& session, event_log& lo
 #if defined(__GLIBC__)
             malloc_trim(0);  // what a large request took goes back to the system once it is answered
 #endif
+            return session.untilDue(std::chrono::steady_clock::now(), longest);
         },
-        std::chrono::milliseconds(250));
+        longest);
 }
 
 }  // namespace
@@ -368,7 +388,8 @@ int runServe(const serve_options& options) {
     httplib::Server server;
     const int port = bindServer(server, options);
     if (port < 0) return 2;
-    guardRequests(server, options.bind, port, token);
+    const std::string viewToken = options.screenshot.empty() ? std::string() : randomToken();
+    guardRequests(server, options.bind, port, token, viewToken);
     servePage(server);
     host_thread host;
     serveApi(server, host, session, log);
@@ -390,13 +411,34 @@ int runServe(const serve_options& options) {
     std::printf("serving http://%s:%d/%s\n", urlHost(options.bind).c_str(), port,
                 token.empty() ? "" : ("?token=" + token).c_str());
     std::fflush(stdout);
+    // A picture asked for: taken while the host's thread answers the page, and then the end.
+    std::string pictureProblem;
+    std::thread photographer;
+    if (!options.screenshot.empty()) {
+        screenshot_request picture;
+        picture.url = "http://" + urlHost(options.bind) + ":" + std::to_string(port) + "/?still&view=" + viewToken;
+        picture.file = options.screenshot;
+        picture.width = options.windowWidth;
+        picture.height = options.windowHeight;
+        photographer = std::thread([picture, &pictureProblem, &host] {
+            takeScreenshot(picture, pictureProblem);
+            host.stop();
+        });
+    }
     serveUntilStopped(host, session, log, options.watch);
+    if (photographer.joinable()) photographer.join();
 
     // Shutdown: the event streams end, the server stops, and the instances go as a host deletes them.
     log.close();
     server.stop();
     listener.join();
     session.finish();
+    if (options.screenshot.empty()) return 0;
+    if (!pictureProblem.empty()) {
+        std::fprintf(stderr, "nelk-host: %s\n", pictureProblem.c_str());
+        return 1;
+    }
+    std::printf("the page as it was: %s\n", options.screenshot.c_str());
     return 0;
 }
 

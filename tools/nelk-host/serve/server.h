@@ -27,9 +27,13 @@ struct serve_options {
     bool colour = false;
     delivery_mode mode = delivery_mode::queued;
     std::vector<std::string> workerCommand;  // this program and the arguments that make it a worker
+    std::string screenshot;          // a PNG of the page to take once the files ran, then end
+    int windowWidth = 1280;          // the picture's size
+    int windowHeight = 900;
 };
 
-// Returns 0 after a signal ended it, 2 when it cannot listen or start its worker.
+// Returns 0 after a signal ended it (or the picture was taken), 1 when the picture could not be
+// taken, 2 when it cannot listen or start its worker.
 int runServe(const serve_options& options);
 
 }  // namespace nelk_host_tool

@@ -47,7 +47,8 @@ void validating_host::judgeMeaning(const nelk_test_kit::command_line& line, cons
     const bool panelFirst = line.verb == nelk_verb::PS || line.verb == nelk_verb::TG || line.verb == nelk_verb::XI;
     if ((panelFirst && !isNumber(line.texts.at(0))) || (line.verb == nelk_verb::TP && !isNumber(line.texts.at(1))))
         meaning("a panel that is not a number: a host shows panels by number (line: " + nelk_test_kit::escaped(text) + ")");
-    if (line.verb == nelk_verb::PS) layouts_.push_back(text);
+    // Each layout once: a component that shows its panel again (to restart its timers) shows no new one.
+    if (line.verb == nelk_verb::PS && std::find(layouts_.begin(), layouts_.end(), text) == layouts_.end()) layouts_.push_back(text);
     if (line.verb == nelk_verb::IR) {
         bool driverExists = false;
         live_.registerRange(line.numbers[0], line.numbers[1], line.numbers[2], line.add, driverExists);

@@ -81,7 +81,7 @@ public:
     // Registrations of existing slots made and not yet ended with "IU".
     std::size_t liveRegistrations() const noexcept { return live_.count(); }
     // The lines of "PS" the component sent, for checks that look at the layouts they name.
-    const std::vector<std::string>& shownLayouts() const noexcept { return layouts_; }
+    const std::vector<std::string>& shownLayouts() const noexcept { return layouts_; }  // each once, first shown first
 
     // The rules, for the subject that reports calls and deletion to them.
     nelk_test_kit::host_rules& rules() noexcept { return rules_; }

@@ -16,6 +16,12 @@ let runningStatement = null;   // the statement whose events come in now
 let following = true;          // the transcript keeps its newest line in view until scrolled up
 const cards = new Map();       // instance name -> its card
 let refreshing = null;
+// Ready (the page's data-ready="true", which a screenshot tool or a test waits for): the first
+// state is drawn and the stream has brought every event the server had when it gave that state.
+let eventsWanted = null;       // the server's newest event when the first state came
+let eventsSeen = 0;            // the newest event received
+let streamLive = false;
+const still = new URLSearchParams(location.search).has('still');  // a still picture: no stream
 
 // Runs statements as a scenario's lines, typed (a text) or as words that the server writes
 // into a statement with the scenario language's own writer (an array); resolves to {ok, events}.
@@ -225,6 +231,10 @@ function draw(state) {
   drawRecovery(state.recovery);
 }
 
+function markReady() {
+  if (eventsWanted !== null && eventsSeen >= eventsWanted && streamLive) document.documentElement.dataset.ready = 'true';
+}
+
 async function refresh() {
   refreshing = null;
   const response = await fetch('/api/state');
@@ -233,7 +243,31 @@ async function refresh() {
     statusView.dataset.state = 'lost';
     return;
   }
-  draw(await response.json());
+  const state = await response.json();
+  draw(state);
+  if (eventsWanted === null) eventsWanted = state.events || 0;
+  markReady();
+}
+
+// The still picture: the state and the kept transcript read before the page has loaded (so that
+// a screenshot taken at its load shows them), drawn once, and no stream.
+function drawStill() {
+  const view = new URLSearchParams(location.search).get('view');
+  const read = (path) => {
+    const request = new XMLHttpRequest();
+    request.open('GET', view ? `${path}?view=${encodeURIComponent(view)}` : path, false);
+    request.send();
+    if (request.status !== 200) throw new Error(`${path}: ${request.status} ${request.statusText}`);
+    return JSON.parse(request.responseText);
+  };
+  read('/api/transcript').forEach((event) => received(JSON.stringify(event)));
+  draw(read('/api/state'));
+  statusView.textContent = 'still';
+  statusView.dataset.state = 'still';
+  document.getElementById('transcript-mode').textContent = 'still';
+  // Scrolled once, after the panels are drawn and the layout is final: its newest lines in view.
+  transcriptView.scrollTop = transcriptView.scrollHeight;
+  document.documentElement.dataset.ready = 'true';
 }
 
 function refreshSoon() {
@@ -305,24 +339,34 @@ document.getElementById('recover-empty').addEventListener('click', () => recover
 function streamState(state) {
   statusView.textContent = state === 'live' ? 'live' : state === 'lost' ? 'reconnecting…' : 'connecting…';
   statusView.dataset.state = state;
+  streamLive = state === 'live';
+  markReady();
 }
 
 // The server hands the panels in the stream as they change ("state"); everything else is a
-// line of the transcript.
-function received(data) {
+// line of the transcript. `id`: the event's number in the stream.
+function received(data, id) {
   const event = JSON.parse(data);
   if (event.event === 'state') draw(event.state);
   else show(event);
+  if (id > eventsSeen) eventsSeen = id;
 }
 
 // One stream for all the tabs of this browser (a shared worker), or one of its own where there is
 // no shared worker.
-if (window.SharedWorker) {
+if (still) {
+  try {
+    drawStill();
+  } catch (failure) {
+    report(failure);
+  }
+} else if (window.SharedWorker) {
   const worker = new SharedWorker('/events_worker.js');
   worker.port.onmessage = (message) => {
-    if (message.data.history) message.data.history.forEach(received);
+    if (message.data.history) message.data.history.forEach((each) => received(each.data, each.id));
+    if (message.data.data) received(message.data.data, message.data.id);
     if (message.data.state) streamState(message.data.state);
-    if (message.data.data) received(message.data.data);
+    markReady();
   };
   worker.port.start();
   window.addEventListener('pagehide', () => worker.port.postMessage('closing'));
@@ -330,7 +374,10 @@ if (window.SharedWorker) {
   const stream = new EventSource('/api/events');
   stream.onopen = () => streamState('live');
   stream.onerror = () => streamState('lost');
-  stream.onmessage = (message) => received(message.data);
+  stream.onmessage = (message) => {
+    received(message.data, Number(message.lastEventId));
+    markReady();
+  };
 }
 
-refresh().catch(report);
+if (!still) refresh().catch(report);

@@ -22,9 +22,10 @@ stream.onerror = () => {
   tell({ state });
 };
 stream.onmessage = (message) => {
-  kept.push(message.data);
+  const event = { data: message.data, id: Number(message.lastEventId) };
+  kept.push(event);
   if (kept.length > keepAtMost) kept.shift();
-  tell({ data: message.data });
+  tell(event);
 };
 
 onconnect = (connection) => {
