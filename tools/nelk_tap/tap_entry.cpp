@@ -43,7 +43,7 @@ NELK_COMPONENT_ENTRY nelk_client_callback* load_nelk_client_script(nelk_host* ho
     const std::shared_ptr<nelk_test_kit::component_library>& library = state.library;
     const std::string name = trace.newInstance();
     auto standIn = std::make_unique<nelk_tap::tap_host>(host, trace, name);
-    trace.begin(name, nelk_test_kit::loadStatement(name, text));
+    trace.begin(name, trace.loadStatement(name, text));
     nelk_client_callback* real = library->create(host != nullptr ? standIn.get() : nullptr, text);
     trace.end();
     if (real == nullptr) {

@@ -32,9 +32,10 @@ void* tap_host::hostSend(const char* text, int kind) {
     void* answer = real_ != nullptr ? real_->hostSend(text, kind) : nullptr;
     nelk_verb verb{};
     if (nelk_verbOf(line.c_str(), verb) && (verb == nelk_verb::PS || nelk_answersWithText(verb))) {
-        const std::string word = verb == nelk_verb::PS ? std::to_string(reinterpret_cast<std::intptr_t>(answer))
-                                                       : answerWord(static_cast<const char*>(answer));
-        trace_.answered(instance_, line, word);
+        if (verb == nelk_verb::PS)
+            trace_.answeredPanel(instance_, line, reinterpret_cast<std::intptr_t>(answer));
+        else
+            trace_.answeredText(instance_, line, static_cast<const char*>(answer));
     }
     return answer;
 }

@@ -1,5 +1,7 @@
 #include "tap_trace.h"
 
+#include <cstdint>
+
 #include "scenario_words.h"
 
 namespace nelk_tap {
@@ -19,7 +21,7 @@ std::string relativeTo(const std::string& from, const std::string& path) {
 
 }  // namespace
 
-trace_writer::trace_writer(const std::string& path, const std::string& library) {
+trace_writer::trace_writer(const std::string& path, const std::string& library) : library_(library) {
     file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) return;
     line("# What a host did to the component in " + escaped(library) + " and what it did back, as");
@@ -50,6 +52,27 @@ std::string trace_writer::newInstance() {
     return "T" + std::to_string(++instances_);
 }
 
+std::string trace_writer::loadStatement(const std::string& instance, const char* text) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (text == nullptr) return nelk_test_kit::loadStatement(instance, text);
+    const std::string given(text);
+    // Shorter texts ("", "/", "C:") would stand for too much of the lines they occur in.
+    if (given.size() >= 3) loadTexts_[instance] = given;
+    const std::size_t slash = library_.find_last_of("/\\");
+    if (slash != std::string::npos && given == library_.substr(0, slash)) return "load " + instance + " default";
+    return nelk_test_kit::loadStatement(instance, text);
+}
+
+std::string trace_writer::portable(const std::string& instance, std::string text) const {
+    const auto found = loadTexts_.find(instance);
+    if (found == loadTexts_.end()) return text;
+    const std::string& loadText = found->second;
+    static const std::string placeholder = "${load-text}";
+    for (std::size_t at = 0; (at = text.find(loadText, at)) != std::string::npos; at += placeholder.size())
+        text.replace(at, loadText.size(), placeholder);
+    return text;
+}
+
 void trace_writer::begin(const std::string& instance, const std::string& statement) {
     std::lock_guard<std::mutex> hold(lock_);
     line("# " + std::to_string(milliseconds()) + " ms > " + statement);
@@ -68,10 +91,23 @@ void trace_writer::sent(const std::string& instance, const std::string& text) {
     current.sent.back().second.push_back(text);
 }
 
-void trace_writer::answered(const std::string& instance, const std::string& text, const std::string& answer) {
+void trace_writer::answeredPanel(const std::string& instance, const std::string& line, std::intptr_t answer) {
     std::lock_guard<std::mutex> hold(lock_);
-    line("#   " + instance + " -> " + answer);
-    if (!open_.empty()) open_.back().answers.push_back(nelk_test_kit::answerStatement(instance, text, answer));
+    this->line("#   " + instance + " -> " + std::to_string(answer));
+    // A replay answers with a 32-bit number; a host's pointer beyond that is replayed as 1, which
+    // is as much as a component may read from it (shown or not).
+    const bool fits = answer >= INT32_MIN && answer <= INT32_MAX;
+    if (!fits) this->line("#   (a pointer beyond 32 bits: the replay answers 1)");
+    if (!open_.empty())
+        open_.back().answers.push_back(
+            nelk_test_kit::answerStatement(instance, portable(instance, line), fits ? std::to_string(answer) : "1"));
+}
+
+void trace_writer::answeredText(const std::string& instance, const std::string& line, const char* answer) {
+    std::lock_guard<std::mutex> hold(lock_);
+    const std::string word = answer == nullptr ? "null" : statementWord(portable(instance, answer));
+    this->line("#   " + instance + " -> " + nelk_test_kit::answerWord(answer));
+    if (!open_.empty()) open_.back().answers.push_back(nelk_test_kit::answerStatement(instance, portable(instance, line), word));
 }
 
 void trace_writer::note(const std::string& text) {
@@ -86,7 +122,7 @@ void trace_writer::write(const event& done) {
     block += done.statement + "\n";
     for (const auto& sent : done.sent) {
         block += "expect " + sent.first;
-        for (const std::string& text : sent.second) block += " " + statementWord(text);
+        for (const std::string& text : sent.second) block += " " + statementWord(portable(sent.first, text));
         block += "\n";
     }
     block.pop_back();

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -32,13 +34,20 @@ public:
     // The name of a new instance: T1, T2, ...
     std::string newInstance();
 
+    // The statement that replays the creation of `instance` with the load text `text` (null
+    // allowed): "load T1 default" when the text is the real library's folder, as hosts give it,
+    // so that the trace replays wherever that folder is. From then on the load text in the
+    // instance's lines and answers is written as ${load-text}.
+    std::string loadStatement(const std::string& instance, const char* text);
     // An event begins, which `statement` replays; `instance` names its instance.
     void begin(const std::string& instance, const std::string& statement);
     // A line the instance sends, as the host gets it (before its answer, which may make calls of
-    // its own), then what the host answered, as the word an "answer" statement takes ("1", a
-    // quoted text, "null"); the answers of lines the host only carries out are not asked for.
+    // its own), then what the host answered: for "PS" the number (a pointer-sized value), for
+    // "TG" and "XI" the text (null allowed); the answers of lines the host only carries out are
+    // not asked for. Texts are read during the call only.
     void sent(const std::string& instance, const std::string& line);
-    void answered(const std::string& instance, const std::string& line, const std::string& answer);
+    void answeredPanel(const std::string& instance, const std::string& line, std::intptr_t answer);
+    void answeredText(const std::string& instance, const std::string& line, const char* answer);
     // Anything else worth knowing, as a comment: give-backs, what the tap cannot replay.
     void note(const std::string& text);
     // The event ends; `suffix` is added to its statement (" -> \"answer\"" for a command).
@@ -53,12 +62,16 @@ private:
     };
     void line(const std::string& text);
     void write(const event& done);
+    // `text` with the load text of `instance` written as ${load-text}.
+    std::string portable(const std::string& instance, std::string text) const;
     long long milliseconds() const;
 
     std::mutex lock_;
     std::FILE* file_ = nullptr;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     int instances_ = 0;
+    std::string library_;                          // the real library, as configured
+    std::map<std::string, std::string> loadTexts_;  // instance -> its load text, where it has one worth replacing
     std::vector<event> open_;     // the events in progress, outermost first
     std::vector<event> nested_;   // finished inside an outer one: written after it
 };

@@ -7,6 +7,7 @@
 #include "runner/scenario_host.h"
 #include "runner/isolated_file.h"
 #include "runner/scenario_file.h"
+#include "runner/drift_report.h"
 #include "process/process_guard.h"
 
 #include <atomic>
@@ -23,6 +24,7 @@ struct run_options {
     double timeoutSeconds = 10;  // a statement that has not finished by then ends its file
     std::string timeout;         // as typed
     bool inProcess = false;      // every file in this process (for a debugger; on Windows always)
+    std::string drift;           // a tap trace to compare with the model, in place of the files
     report_options reports;
 };
 
@@ -72,6 +74,17 @@ int runFiles(host_options& host, run_options& run) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
+    if (!run.drift.empty()) {
+        if (!run.files.empty()) {
+            std::fprintf(stderr, "nelk-host: --drift replays one trace: give no scenario files with it\n");
+            return 2;
+        }
+        return reportDrift(host, run.drift);
+    }
+    if (run.files.empty()) {
+        std::fprintf(stderr, "nelk-host: run needs scenario files (or --drift TRACE)\n");
+        return 2;
+    }
     int status = 0;
     junit_suite suite{"nelk-host run", {}};
     coverage_counts covered;
@@ -99,7 +112,11 @@ subcommand addRunCommand(CLI::App& app, host_options& host) {
     auto options = std::make_shared<run_options>();
     CLI::App* run = app.add_subcommand("run", "run scenario files (docs/nelk-host.md)");
     addHostOptions(*run, host);
-    run->add_option("files", options->files, "scenario files")->required()->check(CLI::ExistingFile);
+    run->add_option("files", options->files, "scenario files")->check(CLI::ExistingFile);
+    run->add_option("--drift", options->drift,
+                    "replay a tap trace with nelk-host's own answers, slot events and timers in place of the recorded "
+                    "host's, and list where they differ (status 1 when they do)")
+        ->check(CLI::ExistingFile);
     run->add_flag("--strict", options->strict, "a statement during which the host warned (layout, created control...) fails");
     run->add_flag("--in-process", options->inProcess,
                   "run the files in this process, for a debugger (a crash or a hang then ends the run)");

@@ -50,11 +50,29 @@ void headless_host::reportBreaches(instance& source) {
         protocolError(source, nelk_test_kit::describe(breaches[source.breachesReported]));
 }
 
+namespace {
+
+// What a slot event or a timer carries, as fields of its deliver event.
+nlohmann::ordered_json callDetail(const void* data, int kind) {
+    nlohmann::ordered_json detail = nlohmann::ordered_json::object();
+    if (kind == nelk_kind::slotValue && data != nullptr) {
+        const slotNotify& record = *static_cast<const slotNotify*>(data);
+        detail["driver"] = record.device;
+        detail["slot"] = record.index;
+        detail["slotText"] = record.slotText != nullptr ? nlohmann::ordered_json(record.slotText) : nlohmann::ordered_json();
+    } else if (kind == nelk_kind::timerFired) {
+        detail["timer"] = static_cast<int>(reinterpret_cast<std::intptr_t>(data));
+    }
+    return detail;
+}
+
+}  // namespace
+
 // Every call into a component goes through here: the instance's rules see the call begin and
 // end (texts still out when its outermost call returns are breaches), and the queue delivers
 // what waited once no call is in progress.
 const char* headless_host::deliver(instance& target, void* data, int kind, const std::string& what) {
-    output_.delivered(target.name, kind, what);
+    output_.delivered(target.name, kind, what, callDetail(data, kind));
     queue_.enter();
     const char* result = callComponent(*target.component, target.rules, data, kind,
                                        "kind " + std::to_string(kind) + " " + nelk_test_kit::escaped(what) + " to " +

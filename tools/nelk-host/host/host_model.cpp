@@ -62,17 +62,34 @@ std::string host_model::describePanel(const instance& target) {
     return text;
 }
 
-void host_model::scriptAnswer(const std::string& name, const std::string& line, std::optional<std::string> answer) {
-    scripted_[{name, line}].push_back(std::move(answer));
+void host_model::scriptAnswer(const std::string& name, const std::string& line, std::optional<std::string> answer,
+                              const std::string& where) {
+    scripted_.push_back(scripted_answer{name, line, std::move(answer), where});
 }
 
-bool host_model::takeScriptedAnswer(const std::string& name, const std::string& line, std::optional<std::string>& answer) {
-    const auto found = scripted_.find({name, line});
-    if (found == scripted_.end()) return false;
-    answer = std::move(found->second.front());
-    found->second.pop_front();
-    if (found->second.empty()) scripted_.erase(found);
-    return true;
+bool host_model::takeScriptedAnswer(const instance& target, const std::string& line, std::optional<std::string>& answer) {
+    for (auto each = scripted_.begin(); each != scripted_.end(); ++each) {
+        if (each->name != target.name || withLoadText(each->line, target.loadText) != line) continue;
+        answer = each->answer ? std::optional<std::string>(withLoadText(*each->answer, target.loadText)) : std::nullopt;
+        scripted_.erase(each);
+        return true;
+    }
+    return false;
+}
+
+std::vector<host_model::unused_answer> host_model::takeUnusedAnswers() {
+    std::vector<unused_answer> unused;
+    for (const scripted_answer& each : scripted_) unused.push_back({each.where, each.name, each.line});
+    scripted_.clear();
+    return unused;
+}
+
+std::string withLoadText(std::string text, const std::optional<std::string>& loadText) {
+    static const std::string placeholder = "${load-text}";
+    const std::string value = loadText.value_or("");
+    for (std::size_t at = 0; (at = text.find(placeholder, at)) != std::string::npos; at += value.size())
+        text.replace(at, placeholder.size(), value);
+    return text;
 }
 
 }  // namespace nelk_host_tool

@@ -65,6 +65,10 @@ struct instance {
     std::size_t breachesReported = 0;  // how many of rules.breaches() are reported
 };
 
+// `text` with every "${load-text}" replaced by `loadText` (nothing for a null load text): how
+// statements and scripted answers stay independent of where the library's folder is.
+std::string withLoadText(std::string text, const std::optional<std::string>& loadText);
+
 class host_model {
 public:
     host_model() = default;
@@ -105,10 +109,22 @@ public:
     // Answers the host gives, in order, to the next "PS", "TG" or "XI" lines that the instance
     // `name` (live or yet to be loaded) sends with exactly that text, in place of what the model
     // would answer: a real host's answers, replayed (a trace). For "PS" the text is the number;
-    // nullopt is a null answer (0 for "PS").
-    void scriptAnswer(const std::string& name, const std::string& line, std::optional<std::string> answer);
-    // The next scripted answer to that line, taken off the list; false when none is scripted.
-    bool takeScriptedAnswer(const std::string& name, const std::string& line, std::optional<std::string>& answer);
+    // nullopt is a null answer (0 for "PS"). `line` and a text answer may hold ${load-text}, which
+    // stands for the instance's load text when it sends the line. `where` names the statement
+    // that scripted it, for the report of answers never used.
+    void scriptAnswer(const std::string& name, const std::string& line, std::optional<std::string> answer,
+                      const std::string& where = std::string());
+    // The next scripted answer to the line `target` sent, taken off the list, with ${load-text}
+    // put in; false when none is scripted.
+    bool takeScriptedAnswer(const instance& target, const std::string& line, std::optional<std::string>& answer);
+    // The scripted answers no line took, in the order scripted: the statement that scripted each
+    // (`where`) and what it waits for. Emptied by the call.
+    struct unused_answer {
+        std::string where;
+        std::string name;
+        std::string line;
+    };
+    std::vector<unused_answer> takeUnusedAnswers();
 
 private:
     std::map<std::string, std::weak_ptr<nelk_test_kit::component_library>> libraries_;
@@ -117,7 +133,13 @@ private:
     slot_store slots_;
     bool privateCopies_ = false;
     long long clock_ = 0;
-    std::map<std::pair<std::string, std::string>, std::deque<std::optional<std::string>>> scripted_;
+    struct scripted_answer {
+        std::string name;
+        std::string line;
+        std::optional<std::string> answer;
+        std::string where;
+    };
+    std::vector<scripted_answer> scripted_;  // in the order scripted; the first that fits is taken
 };
 
 }  // namespace nelk_host_tool

@@ -152,8 +152,10 @@ void transcript::print(const nlohmann::ordered_json& event) {
     }
 }
 
-void transcript::delivered(const std::string& instance, int kind, const std::string& what) {
-    emit({{"event", eventName(transcript_event::deliver)}, {"instance", instance}, {"kind", kind}, {"what", what}});
+void transcript::delivered(const std::string& instance, int kind, const std::string& what, const nlohmann::ordered_json& detail) {
+    nlohmann::ordered_json event{{"event", eventName(transcript_event::deliver)}, {"instance", instance}, {"kind", kind}, {"what", what}};
+    if (detail.is_object()) event.update(detail);
+    emit(event);
 }
 
 void transcript::lifecycle(const std::string& instance, const std::string& what) {

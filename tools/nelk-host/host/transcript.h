@@ -47,8 +47,11 @@ public:
     // the call only. Listeners are called in the order added, on the host's thread.
     void listen(std::function<void(const nlohmann::ordered_json& event)> listener);
 
-    // A call into a component: kind and what it carried, e.g. "command 'text=Camera 1'".
-    void delivered(const std::string& instance, int kind, const std::string& what);
+    // A call into a component: kind and what it carried, e.g. "command 'text=Camera 1'"; the
+    // fields of `detail` (an object: a slot event's "driver", "slot" and "slotText", a timer's
+    // "timer") are added to the event, for readers that compare calls rather than show them.
+    void delivered(const std::string& instance, int kind, const std::string& what,
+                   const nlohmann::ordered_json& detail = nlohmann::ordered_json::object());
     // The entry's call or the deletion of an instance, e.g. "delete".
     void lifecycle(const std::string& instance, const std::string& what);
     // A line the component sent, shown before the host carries it out.

@@ -23,7 +23,7 @@ void* verb_handlers::carryOut(instance& source, const nelk_test_kit::command_lin
                               std::string& shownAnswer) {
     std::optional<std::string> scripted;
     const bool isScripted = (line.verb == nelk_verb::PS || nelk_answersWithText(line.verb)) &&
-                            model_.takeScriptedAnswer(source.name, text, scripted);
+                            model_.takeScriptedAnswer(source, text, scripted);
     switch (line.verb) {
     case nelk_verb::PS: {
         void* shown = showPanel(source, line);

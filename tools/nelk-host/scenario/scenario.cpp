@@ -17,6 +17,8 @@ statement_result scenario_runner::fail(const std::string& where, const std::stri
     return statement_result::failed;
 }
 
+void scenario_runner::inFolderOf(const std::string& path) { directory_ = directoryOf(path); }
+
 statement_result scenario_runner::runFile(const std::string& path, bool keepInstances) {
     std::ifstream input(path, std::ios::binary);
     if (!input) return fail(path, "cannot open the scenario file");
@@ -42,9 +44,28 @@ statement_result scenario_runner::runText(const std::string& origin, const std::
         if (result == statement_result::load_failed) return result;
         if (result != statement_result::ok) worst = statement_result::failed;
     }
-    if (!keepInstances) host_.removeAll();
+    if (!keepInstances) {
+        host_.removeAll();
+        if (!reportUnusedAnswers()) worst = statement_result::failed;
+    }
     if (host_.protocolErrors() != errorsBefore) worst = statement_result::failed;
     return worst;
+}
+
+bool scenario_runner::reportUnusedAnswers() {
+    bool none = true;
+    for (const host_model::unused_answer& each : host_.model().takeUnusedAnswers()) {
+        // Said where it was scripted: a trace whose host answered a line the component no longer sends.
+        const std::string text = "this answer was never used: " + nelk_test_kit::escaped(each.name) + " sent no line \"" +
+                                 nelk_test_kit::escaped(each.line) + "\" after it";
+        if (strict_) {
+            output_.error(each.where, text + " (a warning, which fails the run under --strict)");
+            none = false;
+        } else {
+            output_.warning(each.name, each.where + ": " + text);
+        }
+    }
+    return none;
 }
 
 statement_result scenario_runner::runStatement(const std::string& where, const std::string& line) {

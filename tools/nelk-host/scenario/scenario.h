@@ -33,6 +33,9 @@ public:
     // scenario, where they fail).
     void serveSession(session_commands* session) noexcept { session_ = session; }
     const std::string& defaultLibrary() const noexcept { return defaultLibrary_; }
+    // Library paths of the statements run from here on are relative to the folder of the file at
+    // `path`, as in runFile (for a caller that runs a file's statements one by one).
+    void inFolderOf(const std::string& path);
     // Under strict, a statement during which the host warned (a layout it could not read fully, a
     // control the component wrote that its layout lacks, ...) fails.
     void setStrict(bool strict) noexcept { strict_ = strict; }
@@ -40,6 +43,9 @@ public:
 private:
     statement_result runOne(const std::string& where, const std::string& line);
     statement_result fail(const std::string& where, const std::string& text);
+    // At a file's end: every scripted answer no line took, a warning at the `answer` that scripted
+    // it (an error under strict). False when one failed the run.
+    bool reportUnusedAnswers();
 
     headless_host& host_;
     transcript& output_;

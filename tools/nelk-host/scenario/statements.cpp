@@ -203,17 +203,8 @@ struct expected_line {
     enum class match { exact, prefix, pattern } how;
 };
 
-// "${load-text}" in an expected line stands for the instance's load text, so that an expectation
-// does not depend on where the library's folder is.
-std::string withLoadText(std::string text, const instance& target) {
-    const std::string placeholder = "${load-text}";
-    const std::string loadText = target.loadText.value_or("");
-    for (std::size_t at; (at = text.find(placeholder)) != std::string::npos;) text.replace(at, placeholder.size(), loadText);
-    return text;
-}
-
 bool lineMatches(const std::string& sent, const expected_line& wanted, const instance& target, std::string& problem) {
-    const std::string text = withLoadText(wanted.text, target);
+    const std::string text = withLoadText(wanted.text, target.loadText);
     switch (wanted.how) {
     case expected_line::match::exact: return sent == text;
     case expected_line::match::prefix: return sent.compare(0, text.size(), text) == 0;
@@ -324,7 +315,8 @@ statement_result answer(statement_context& context, const std::vector<statement_
     if (verb == nelk_verb::PS && !words[3].isNull() && !readInt(words[3], number))
         return fail(context, "a \"PS\" line is answered with a number (or null)");
     context.host.model().scriptAnswer(words[1].text, line,
-                                      verb == nelk_verb::PS ? std::optional<std::string>(std::to_string(number)) : textOrNull(words[3]));
+                                      verb == nelk_verb::PS ? std::optional<std::string>(std::to_string(number)) : textOrNull(words[3]),
+                                      context.where);
     return statement_result::ok;
 }
 
