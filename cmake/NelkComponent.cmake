@@ -16,6 +16,8 @@
 #   nelk_add_scenario_test(NAME TARGET FILES... [OPTIONS ARGS...])
 #       a CTest test that runs the scenario files with nelk-host, TARGET's library as the one
 #       "load" uses; the files are relative to the calling folder; OPTIONS are run's (--strict).
+#       It runs --quiet (unless OPTIONS say --json): a failure prints the statement, the last
+#       events before it and the error; `nelk-host run FILE` shows the whole transcript.
 # In a cross build the tests run under CMAKE_CROSSCOMPILING_EMULATOR (the toolchain files set
 # the 32-bit Windows runner or wine64); where there is none, or the runner says this machine
 # cannot run the target's programs (status 125), they are skipped and say why, never passed.
@@ -209,6 +211,11 @@ function(nelk_add_scenario_test name target)
     if(NOT runnable)
         return()
     endif()
-    add_test(NAME ${name} COMMAND ${prefix} "$<TARGET_FILE:nelk::nelk-host>" run ${nelk_OPTIONS} --library "$<TARGET_FILE:${target}>" ${files})
+    # Quiet: a failure shows its statement and what led to it, not the whole transcript.
+    set(quiet --quiet)
+    if("--json" IN_LIST nelk_OPTIONS OR "--quiet" IN_LIST nelk_OPTIONS)
+        set(quiet "")
+    endif()
+    add_test(NAME ${name} COMMAND ${prefix} "$<TARGET_FILE:nelk::nelk-host>" run ${quiet} ${nelk_OPTIONS} --library "$<TARGET_FILE:${target}>" ${files})
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 125)
 endfunction()

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "scenario_words.h"
+#include "statement_round_trip.h"
 
 namespace {
 
@@ -30,15 +31,8 @@ TEST(ScenarioWordsTest, EveryTextWrittenAsAWordReadsBackAsItself) {
 TEST(ScenarioWordsTest, WrittenStatementsKeepEachWordsQuoting) {
     for (const char* text : hostileTexts) {
         const std::vector<statement_word> words = {{"expect", false}, {"A", false}, {text, true}, {"null", false}};
-        const std::string line = nelk_test_kit::writeStatement(words);
         std::vector<statement_word> read;
-        std::string problem;
-        ASSERT_TRUE(readStatementWords(line, read, problem)) << line << ": " << problem;
-        ASSERT_EQ(read.size(), words.size()) << line;
-        for (std::size_t i = 0; i < words.size(); ++i) {
-            EXPECT_EQ(read[i].text, words[i].text) << line;
-            EXPECT_EQ(read[i].quoted, words[i].quoted) << line;
-        }
+        EXPECT_TRUE(nelk_tests::readsBackAsWritten(words, read));
     }
 }
 

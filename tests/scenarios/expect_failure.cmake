@@ -1,7 +1,7 @@
 # Runs a scenario that must fail: checks the exit status and the message.
-#   COMMAND LIBRARY SCENARIO STATUS (a number, or "signal") PATTERN [ABSENT] [EMULATOR]
-# ABSENT: a pattern the output must not hold.
-execute_process(COMMAND ${EMULATOR} ${COMMAND} --quiet --no-colour --library ${LIBRARY} run ${SCENARIO}
+#   COMMAND LIBRARY SCENARIO STATUS (a number, or "signal") PATTERN [ABSENT] [OPTIONS] [EMULATOR]
+# ABSENT: a pattern the output must not hold. OPTIONS: run's (a list).
+execute_process(COMMAND ${EMULATOR} ${COMMAND} --quiet --no-colour --library ${LIBRARY} run ${OPTIONS} ${SCENARIO}
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(STATUS STREQUAL "signal")
     # A crash ends the run by its signal, after the message.

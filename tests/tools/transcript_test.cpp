@@ -47,7 +47,18 @@ TEST(TranscriptTest, EachStylePrintsItsOwnForm) {
               "note    A      a note\n"
               "warning        a warning\n"
               "file:3: error: it failed\\nhere\n");
-    EXPECT_EQ(printed(transcript_style::quiet), "file:3: error: it failed\\nhere\n");
+    // Quiet: the warning, and the error after what led to it (the warning in its place).
+    EXPECT_EQ(printed(transcript_style::quiet),
+              "warning        a warning\n"
+              "    >       file:3 command A \"x\"\n"
+              "    host>   A      [3] command 'x\\ny'\n"
+              "    <comp   A      TP 'text=\\t' '1' 'c'\n"
+              "    <answer A      \"a\\\"b\"\n"
+              "    <answer A      null\n"
+              "    host>   A      -> 1\n"
+              "    note    A      a note\n"
+              "    warning        a warning\n"
+              "file:3: error: it failed\\nhere\n");
     const std::string json = printed(transcript_style::json);
     EXPECT_EQ(json.find("\"event\":\"statement\""), std::string::npos);  // statements are for listeners only
     EXPECT_NE(json.find(R"({"event":"send","instance":"A","line":"TP 'text=\t' '1' 'c'"})"), std::string::npos);

@@ -8,7 +8,7 @@ namespace nelk_host_tool {
 
 void addHostOptions(CLI::App& command, host_options& options) {
     command.add_flag("--json", options.json, "one JSON object per event");
-    command.add_flag("--quiet", options.quiet, "errors only");
+    command.add_flag("--quiet", options.quiet, "warnings and errors only, each error with the statement it failed");
     command.add_flag("--immediate", options.immediate, "deliver slot events from inside hostSend (nested calls)");
     command.add_flag("--no-colour,--no-color", options.noColour, "no colour even on a terminal");
     command.add_option("--library", options.library, "the component library that loads use by default")

@@ -110,6 +110,7 @@ void transcript::emit(const nlohmann::ordered_json& event) {
     const std::optional<transcript_event> kind = eventKind(event);
     if (kind == transcript_event::statement) {
         current_ = {text(event, "where"), text(event, "text")};
+        if (style_ == transcript_style::quiet) keep(event);
     } else if (out_ != nullptr) {
         print(event);
     }
@@ -123,9 +124,28 @@ void transcript::line(const char* colour, const readable_line& shown) {
     std::fflush(out_);
 }
 
+void transcript::keep(const nlohmann::ordered_json& event) {
+    constexpr std::size_t kept = 12;
+    constexpr std::size_t longest = 400;  // of a kept line: a statement of megabytes is not kept whole
+    if (unprinted_.size() == kept) unprinted_.erase(unprinted_.begin());
+    readable_line shown = readableLine(event);
+    if (shown.text.size() > longest) shown.text = shown.text.substr(0, longest) + "... (" + std::to_string(shown.text.size()) + " bytes)";
+    unprinted_.push_back(std::move(shown));
+}
+
+void transcript::printContext() {
+    for (const readable_line& each : unprinted_)
+        std::fprintf(out_, "    %-7s %-6s %s\n", each.tag.c_str(), each.who.c_str(), each.text.c_str());
+    unprinted_.clear();
+}
+
 void transcript::print(const nlohmann::ordered_json& event) {
     const std::optional<transcript_event> kind = eventKind(event);
-    if (!kind || (style_ == transcript_style::quiet && kind != transcript_event::error)) return;
+    if (!kind) return;
+    if (style_ == transcript_style::quiet && kind != transcript_event::error) {
+        keep(event);  // so that an error can show what led to it (a warning among it, in its place)
+        if (kind != transcript_event::warning) return;
+    }
     if (style_ == transcript_style::json) {
         std::fprintf(out_, "%s\n", jsonText(event).c_str());
         std::fflush(out_);
@@ -140,7 +160,12 @@ void transcript::print(const nlohmann::ordered_json& event) {
     case transcript_event::note: line(dim, shown); break;
     case transcript_event::warning: line(yellow, shown); break;
     case transcript_event::error:
+        if (style_ == transcript_style::quiet) printContext();
         std::fprintf(out_, "%s%s: error: %s%s\n", colour_ ? red : "", shown.who.c_str(), shown.text.c_str(), colour_ ? reset : "");
+        if (event.contains("detail") && event["detail"].is_array()) {
+            for (const auto& each : event["detail"])
+                if (each.is_string()) std::fprintf(out_, "    %s\n", escaped(each.get<std::string>(), true).c_str());
+        }
         std::fflush(out_);
         break;
     case transcript_event::show:
@@ -190,8 +215,10 @@ void transcript::warning(const std::string& instance, const std::string& text) {
     emit(event);
 }
 
-void transcript::error(const std::string& where, const std::string& text) {
-    emit({{"event", eventName(transcript_event::error)}, {"where", where}, {"text", text}});
+void transcript::error(const std::string& where, const std::string& text, const std::vector<std::string>& detail) {
+    nlohmann::ordered_json event{{"event", eventName(transcript_event::error)}, {"where", where}, {"text", text}};
+    if (!detail.empty()) event["detail"] = detail;
+    emit(event);
 }
 
 void transcript::statement(const std::string& where, const std::string& line) {

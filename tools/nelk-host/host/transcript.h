@@ -1,6 +1,7 @@
 // What the host tells its user: every delivery, line, answer, warning and protocol error. Each
 // is one event object (the --json form); it is printed one event a line (readable, control bytes
-// escaped), one JSON object a line, or not at all but for errors, and handed to the listeners
+// escaped), one JSON object a line, or (quiet) only warnings and errors, each error after the
+// last few events that led to it (statements among them), and handed to the listeners
 // (a live page, a recorder). Texts passed in are read during the call only. Host's thread.
 #pragma once
 
@@ -64,8 +65,9 @@ public:
     void note(const std::string& instance, const std::string& text);
     void warning(const std::string& instance, const std::string& text);
     // A protocol breach or a failed expectation; shown in every style. `where` is
-    // "file:line" or "instance NAME".
-    void error(const std::string& where, const std::string& text);
+    // "file:line" or "instance NAME". `detail`: lines printed under it, indented, each escaped
+    // onto its line (a table of expected and sent lines); "detail" in the --json form.
+    void error(const std::string& where, const std::string& text, const std::vector<std::string>& detail = {});
     // A statement about to run, for the listeners only (it is not printed): "where" and the line.
     void statement(const std::string& where, const std::string& line);
     // A multi-line block such as a panel listing.
@@ -88,6 +90,10 @@ private:
     void emit(const nlohmann::ordered_json& event);
     void print(const nlohmann::ordered_json& event);
     void line(const char* colour, const readable_line& shown);
+    // Quiet: the last events not printed (statements among them) are kept, and printed before
+    // the next error, so that it shows what led to it.
+    void keep(const nlohmann::ordered_json& event);
+    void printContext();
 
     std::FILE* out_;
     transcript_style style_;
@@ -95,6 +101,7 @@ private:
     std::vector<std::function<void(const nlohmann::ordered_json&)>> listeners_;
     int warnings_ = 0;
     current_statement current_;
+    std::vector<readable_line> unprinted_;  // quiet: the last events not printed
 };
 
 }  // namespace nelk_host_tool

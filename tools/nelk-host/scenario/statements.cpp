@@ -1,5 +1,7 @@
 #include "statements.h"
 
+#include <algorithm>
+
 
 #include <climits>
 #include <filesystem>
@@ -245,26 +247,40 @@ statement_result expect(statement_context& context, const std::vector<statement_
     // Every line it waits for is compared and consumed, also after a mismatch, so that one wrong
     // line fails one expectation and not the ones after it.
     std::string failure;
+    std::vector<std::pair<std::string, std::string>> sideBySide;  // expected, sent ("" past the end)
     int differing = 0;
     for (const expected_line& wanted : lines) {
         const char* kind = wanted.how == expected_line::match::exact ? "" : wanted.how == expected_line::match::prefix
                                                                                 ? "a line beginning "
                                                                                 : "a line matching ";
+        const std::string shownWanted = kind + ("\"" + escaped(wanted.text) + "\"");
         if (target->checked >= target->lines.size()) {
-            if (failure.empty()) failure = "expected " + name + " to send " + kind + "\"" + escaped(wanted.text) + "\", but it sent nothing more";
+            if (failure.empty()) failure = "expected " + name + " to send " + shownWanted + ", but it sent nothing more";
+            sideBySide.emplace_back("x " + shownWanted, "(nothing)");
             ++differing;
             continue;
         }
         const std::string& sent = target->lines[target->checked++];
         std::string problem;
-        if (lineMatches(sent, wanted, *target, problem)) continue;
+        const bool matches = lineMatches(sent, wanted, *target, problem);
         if (!problem.empty()) return fail(context, problem);
-        if (failure.empty())
-            failure = "expected " + name + " to send " + kind + "\"" + escaped(wanted.text) + "\", but it sent \"" + escaped(sent) + "\"";
+        sideBySide.emplace_back((matches ? "  " : "x ") + shownWanted, "\"" + escaped(sent) + "\"");
+        if (matches) continue;
+        if (failure.empty()) failure = "expected " + name + " to send " + shownWanted + ", but it sent \"" + escaped(sent) + "\"";
         ++differing;
     }
     if (failure.empty()) return statement_result::ok;
-    return fail(context, failure + (differing > 1 ? " (and " + std::to_string(differing - 1) + " more of its lines differ)" : ""));
+    if (differing == 1) return fail(context, failure);
+    // More than one line differs: both lists, line against line, the differing ones marked.
+    const std::string heading = "  expected";
+    std::size_t width = heading.size();
+    for (const auto& row : sideBySide) width = std::max(width, row.first.size());
+    std::vector<std::string> table{heading + std::string(width + 2 - heading.size(), ' ') + "sent"};
+    for (const auto& row : sideBySide) table.push_back(row.first + std::string(width + 2 - row.first.size(), ' ') + row.second);
+    context.output.error(context.where,
+                         failure + "; " + std::to_string(differing) + " of its " + std::to_string(lines.size()) + " lines differ:",
+                         table);
+    return statement_result::failed;
 }
 
 statement_result discard(statement_context& context, const std::vector<statement_word>& words) {
