@@ -22,6 +22,7 @@ struct serve_command_options {
     std::string window;   // WIDTHxHEIGHT, as typed
 };
 
+#if defined(NELK_HAVE_SERVE)
 // "1280x900" into its two numbers, each from 200 to 8000; false with `problem`.
 bool readWindow(const std::string& text, int& width, int& height, std::string& problem) {
     const std::size_t x = text.find('x');
@@ -37,6 +38,7 @@ bool readWindow(const std::string& text, int& width, int& height, std::string& p
     height = static_cast<int>(h);
     return true;
 }
+#endif
 
 int serveFiles(host_options& host, serve_command_options& options) {
     if (!prepared(host)) return 2;
