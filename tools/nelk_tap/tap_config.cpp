@@ -1,5 +1,7 @@
 #include "tap_config.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #if defined(_WIN32)
@@ -77,7 +79,20 @@ tap_config readConfig(const void* anchor) {
         if (key == "trace") config.trace = placed;
     }
     for (std::size_t at; (at = config.trace.find("%p")) != std::string::npos;) config.trace.replace(at, 2, processId());
+    // The tap standing in for itself would create itself for ever at the host's first creation.
+    std::error_code error;
+    if (std::filesystem::equivalent(tap, config.library, error))
+        config.problem = "the real library " + config.library + " is the tap itself; name the component's own library";
     return config;
+}
+
+void complain(const std::string& text) {
+    const std::string line = "nelk_tap: " + text + "\n";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+#if defined(_WIN32)
+    OutputDebugStringA(line.c_str());
+#endif
 }
 
 }  // namespace nelk_tap

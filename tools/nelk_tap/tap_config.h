@@ -15,10 +15,14 @@ namespace nelk_tap {
 struct tap_config {
     std::string library;  // the real component library
     std::string trace;    // the trace file
-    std::string problem;  // why the tap cannot work, when it cannot
+    std::string problem;  // why the tap cannot work, when it cannot (the tap itself named as the real library, ...)
 };
 
 // The configuration of the tap library that holds `anchor` (an address inside it).
 tap_config readConfig(const void* anchor);
+
+// Tells the user why the tap records nothing: on standard error, and on Windows in the debugger's
+// output too, where a host's own console may be missing. Any thread.
+void complain(const std::string& text);
 
 }  // namespace nelk_tap

@@ -30,8 +30,16 @@ NELK_COMPONENT_ENTRY nelk_client_callback* load_nelk_client_script(nelk_host* ho
     static std::mutex lock;
     const std::lock_guard<std::mutex> hold(lock);
     static tap_state state{nelk_tap::readConfig(reinterpret_cast<const void*>(&nelk_tap::readConfig)), nullptr, {}};
-    if (!state.config.problem.empty()) return nullptr;
-    if (!state.trace) state.trace = std::make_unique<trace_writer>(state.config.trace, state.config.library);
+    static bool told = false;  // each problem once, not at every creation
+    if (!state.config.problem.empty()) {
+        if (!told) nelk_tap::complain(state.config.problem + "; the tap makes no component");
+        told = true;
+        return nullptr;
+    }
+    if (!state.trace) {
+        state.trace = std::make_unique<trace_writer>(state.config.trace, state.config.library);
+        if (!state.trace->open()) nelk_tap::complain(state.trace->problem() + "; the components run, but nothing is recorded");
+    }
     trace_writer& trace = *state.trace;
     if (!state.library || !state.library->loaded()) {
         state.library = std::make_shared<nelk_test_kit::component_library>(state.config.library);

@@ -1,6 +1,13 @@
 #include "tap_trace.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "scenario_words.h"
 
@@ -21,8 +28,31 @@ std::string relativeTo(const std::string& from, const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// `path` opened for a new trace: on POSIX a symbolic link there is refused (one planted in a
+// shared folder would have another file replaced), the file made private to its user.
+std::FILE* openTrace(const std::string& path, std::string& problem) {
+#if defined(_WIN32)
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) problem = "cannot write the trace " + path + ": " + std::strerror(errno);
+    return file;
+#else
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    std::FILE* file = descriptor < 0 ? nullptr : fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        problem = "cannot write the trace " + path + ": " +
+                  (errno == ELOOP ? std::string("a symbolic link stands there") : std::string(std::strerror(errno)));
+        if (descriptor >= 0) close(descriptor);
+    }
+    return file;
+#endif
+}
+
+}  // namespace
+
 trace_writer::trace_writer(const std::string& path, const std::string& library) : library_(library) {
-    file_ = std::fopen(path.c_str(), "wb");
+    file_ = openTrace(path, problem_);
     if (file_ == nullptr) return;
     line("# What a host did to the component in " + escaped(library) + " and what it did back, as");
     line("# nelk_tap saw it (docs/tap.md). `nelk-host run` on this file replays it and stops at the");
@@ -75,8 +105,13 @@ std::string trace_writer::portable(const std::string& instance, std::string text
 
 void trace_writer::begin(const std::string& instance, const std::string& statement) {
     std::lock_guard<std::mutex> hold(lock_);
+    const std::thread::id thread = std::this_thread::get_id();
     line("# " + std::to_string(milliseconds()) + " ms > " + statement);
-    open_.push_back(event{instance, statement, {}, {}});
+    if (!open_.empty() && open_.back().thread != thread) {
+        line("#   (this call came on another thread while " + open_.back().instance +
+             "'s call was in progress: the calls overlap, and the lines below may be paired with the wrong statement)");
+    }
+    open_.push_back(event{thread, instance, statement, {}, {}});
 }
 
 void trace_writer::sent(const std::string& instance, const std::string& text) {

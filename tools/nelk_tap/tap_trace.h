@@ -7,7 +7,9 @@
 // as it comes. When the outermost call returns, the statements that replay it follow: the
 // host's answers to the lines it sent ("answer"), the statement, and the lines each instance
 // sent ("expect"); an event the host made from inside another (a nested call) comes after the
-// one it came in. Thread-safe: a component may send from a thread of its own.
+// one it came in. Thread-safe: a component may send from a thread of its own. A call that begins
+// on another thread while one is in progress (a host calling from two threads at once) is noted
+// where it begins, since its lines may then be paired with the wrong statement.
 #pragma once
 
 #include <chrono>
@@ -16,6 +18,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -23,14 +26,16 @@ namespace nelk_tap {
 
 class trace_writer {
 public:
-    // Writes a new trace at `path` (replacing one that is there) for the real library at
-    // `library`, which the trace names relative to its own folder.
+    // Writes a new trace at `path` (replacing a file that is there, never following a symbolic
+    // link) for the real library at `library`, which the trace names relative to its own folder.
     trace_writer(const std::string& path, const std::string& library);
     ~trace_writer();
     trace_writer(const trace_writer&) = delete;
     trace_writer& operator=(const trace_writer&) = delete;
 
     bool open() const noexcept { return file_ != nullptr; }
+    // Why the trace could not be opened ("cannot write the trace PATH: ..."); valid while this lives.
+    const std::string& problem() const noexcept { return problem_; }
     // The name of a new instance: T1, T2, ...
     std::string newInstance();
 
@@ -55,6 +60,7 @@ public:
 
 private:
     struct event {
+        std::thread::id thread;  // where the call was made
         std::string instance;
         std::string statement;
         std::vector<std::string> answers;                                    // "answer" statements
@@ -68,6 +74,7 @@ private:
 
     std::mutex lock_;
     std::FILE* file_ = nullptr;
+    std::string problem_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     int instances_ = 0;
     std::string library_;                          // the real library, as configured
