@@ -23,7 +23,7 @@ nelk-host() {
         local output status=0
         output=$(timeout --preserve-status -s INT 3 "$PREFIX/bin/nelk-host" serve --port 0 "$@" 2>&1) || status=$?
         echo "$output"
-        echo "$output" | grep -qE "serving http://127\.0\.0\.1:[0-9]+/\?token=[0-9a-f]{32}" || return 1
+        echo "$output" | grep -qE "serving http://127\.0\.0\.1:[0-9]+/#token=[0-9a-f]{32}" || return 1
         return $status
     fi
     command nelk-host "$@"

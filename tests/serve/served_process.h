@@ -23,6 +23,8 @@ struct served_process {
     int port = 0;
     std::string token;
     std::FILE* output = nullptr;  // what the server prints after its first line
+    std::string errorsTo;         // set before start(): a file for the server's standard error
+    bool tokenExpected = true;    // false: a server started with --no-token
 
     // `arguments` come after the program's name ("--library", L, "serve", FILE...); "--port 0"
     // is added. Fails the test (fatally) when the server does not say where it serves.
@@ -35,6 +37,9 @@ struct served_process {
         if (pid == 0) {
             dup2(out[1], 1);
             close(out[0]);
+            if (!errorsTo.empty()) {
+                if (std::FILE* errors = std::fopen(errorsTo.c_str(), "w")) dup2(fileno(errors), 2);
+            }
             std::vector<std::string> words{NELK_HOST_PROGRAM};
             words.insert(words.end(), arguments.begin(), arguments.end());
             words.insert(words.end(), {"--port", "0"});
@@ -52,9 +57,14 @@ struct served_process {
         const std::string prefix = "serving http://127.0.0.1:";
         ASSERT_EQ(first.rfind(prefix, 0), 0u) << first;
         port = std::stoi(first.substr(prefix.size()));
-        const std::size_t tokenAt = first.find("?token=");
+        const std::size_t tokenAt = first.find("#token=");
+        if (!tokenExpected) {
+            EXPECT_EQ(tokenAt, std::string::npos) << first;
+            return;
+        }
         ASSERT_NE(tokenAt, std::string::npos) << first;
-        token = first.substr(tokenAt + 7, 32);
+        token = first.substr(tokenAt + 7);
+        while (!token.empty() && (token.back() == '\n' || token.back() == '\r')) token.pop_back();
     }
 
     // A client that carries the token, as the page's requests do.

@@ -29,7 +29,7 @@ TEST(ProjectTemplateTest, NamesAreCxxIdentifiersThatNameNothingElse) {
         {"Tally-2", "holds '-'"},
         {"Tally 2", "holds ' '"},
         {"../Tally", "holds '.'"},
-        {"Ta\xc3\xa9", "holds '\xc3'"},
+        {"Ta\xc3\xa9", "holds '\xc3\xa9';"},  // the character whole, not half of it
         {"_Tally", "reserved"},
         {"Tally__2", "reserved"},
         {"class", "keyword"},
@@ -78,6 +78,25 @@ TEST(ProjectTemplateTest, NamesAreCxxIdentifiersThatNameNothingElse) {
         }
     }
 }
+
+#if !defined(_WIN32)
+// What the C library and POSIX declare cannot be listed in full: the compiler is asked instead.
+TEST(ProjectTemplateTest, NamesTheCompilersHeadersDeclareAreRefused) {
+    struct row {
+        const char* name;
+        bool accepted;
+    };
+    // A function, a typedef of POSIX and one of the C library, and a name that is free.
+    const row rows[] = {{"select", false}, {"ssize_t", false}, {"int8_t", false}, {"Tally", true}};
+    for (const row& each : rows) {
+        std::string problem;
+        EXPECT_EQ(compilerAccepts(each.name, problem), each.accepted) << each.name << ": " << problem;
+        if (!each.accepted) {
+            EXPECT_NE(problem.find("the compiler's headers already give it a meaning"), std::string::npos) << problem;
+        }
+    }
+}
+#endif
 
 TEST(ProjectTemplateTest, EveryFileCarriesTheNameAndNoMarkerIsLeft) {
     const std::vector<project_file> files = projectFiles("StudioTally", "/opt/kit");

@@ -18,6 +18,12 @@ struct new_options {
 int newProject(const new_options& options) {
     const std::string folder = options.folder.empty() ? options.name : options.folder;
     std::string problem;
+    if (!folder.empty() && folder[0] == '-') {
+        // The printed commands would hand it to cmake as an option.
+        std::fprintf(stderr, "nelk-host: the folder %s begins with '-', which cmake takes for an option; give ./%s\n",
+                     folder.c_str(), folder.c_str());
+        return 2;
+    }
     if (!writeProject(options.name, folder, installRoot(), problem)) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;

@@ -70,7 +70,7 @@ int runFiles(host_options& host, run_options& run) {
     if (!prepared(host)) return 2;
     std::string problem;
     if ((!run.timeout.empty() && !readSeconds("--timeout", run.timeout, run.timeoutSeconds, problem)) ||
-        !reportsAvailable(run.reports, problem)) {
+        !prepareReports(run.reports, problem)) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }

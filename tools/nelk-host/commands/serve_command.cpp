@@ -1,8 +1,14 @@
 // nelk-host serve [FILE...]: the panels of a live session in a browser (serve/server.h), and its
 // worker process (serve-worker, hidden: the server starts it).
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <memory>
+
+#include <sys/stat.h>
 
 #include "command_line.h"
 #include "runner/scenario_host.h"
@@ -18,6 +24,7 @@ namespace {
 
 struct serve_command_options {
     serve_options served;
+    std::string tokenFile;  // --token-file, as typed
     std::string timeout;  // as typed
     std::string window;   // WIDTHxHEIGHT, as typed
 };
@@ -38,6 +45,39 @@ bool readWindow(const std::string& text, int& width, int& height, std::string& p
     height = static_cast<int>(h);
     return true;
 }
+
+// The session's token from --token-file, NELK_SERVE_TOKEN or --token (which every local user can
+// read in the process's command line: a warning). A token file that others may read is refused.
+bool chooseToken(serve_command_options& options, std::string& problem) {
+    serve_options& served = options.served;
+    const char* fromEnvironment = std::getenv("NELK_SERVE_TOKEN");
+    if (!options.tokenFile.empty()) {
+        struct stat status {};
+        std::ifstream file(options.tokenFile, std::ios::binary);
+        if (stat(options.tokenFile.c_str(), &status) != 0 || !file) {
+            problem = "--token-file " + options.tokenFile + ": " + std::strerror(errno);
+            return false;
+        }
+        if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+            problem = "--token-file " + options.tokenFile + ": other users may read it; chmod 600 it";
+            return false;
+        }
+        std::getline(file, served.token);
+    } else if (fromEnvironment != nullptr && served.token.empty()) {
+        served.token = fromEnvironment;
+    } else if (!served.token.empty()) {
+        std::fprintf(stderr, "nelk-host: warning: --token puts the token where every local user reads it (the process's "
+                             "command line); use --token-file FILE or NELK_SERVE_TOKEN\n");
+    }
+    while (!served.token.empty() && std::isspace(static_cast<unsigned char>(served.token.back()))) served.token.pop_back();
+    const bool given = !options.tokenFile.empty() || fromEnvironment != nullptr;
+    if (given && served.token.size() < 16) {
+        problem = "a token needs 16 characters at least (" +
+                  std::string(options.tokenFile.empty() ? "NELK_SERVE_TOKEN" : "--token-file " + options.tokenFile) + ")";
+        return false;
+    }
+    return true;
+}
 #endif
 
 int serveFiles(host_options& host, serve_command_options& options) {
@@ -46,7 +86,8 @@ int serveFiles(host_options& host, serve_command_options& options) {
     serve_options& served = options.served;
     std::string problem;
     if ((!options.timeout.empty() && !readSeconds("--timeout", options.timeout, served.timeoutSeconds, problem)) ||
-        (!options.window.empty() && !readWindow(options.window, served.windowWidth, served.windowHeight, problem))) {
+        (!options.window.empty() && !readWindow(options.window, served.windowWidth, served.windowHeight, problem)) ||
+        !chooseToken(options, problem)) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
@@ -85,7 +126,10 @@ subcommand addServeCommand(CLI::App& app, host_options& host) {
     std::snprintf(timeout, sizeof timeout, "%g", served.timeoutSeconds);
     serve->add_option("--timeout", options->timeout,
                       std::string("seconds a statement may take before its component counts as hung (default ") + timeout + ")");
-    serve->add_option("--token", served.token, "the token the API asks for (default: a random one, printed in the address)");
+    serve->add_option("--token-file", options->tokenFile,
+                      "the token the API asks for, read from a file only you may read (or NELK_SERVE_TOKEN; default: a "
+                      "random one, printed in the address)");
+    serve->add_option("--token", served.token, "the token as an argument, which other local users can read: prefer --token-file");
     serve->add_flag("--no-token", served.noToken, "an API without a token; only with a loopback --bind");
     serve->add_option("--screenshot", served.screenshot,
                       "take a PNG of the page once the files ran (with headless Chromium), and end");

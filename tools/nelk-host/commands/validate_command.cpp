@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "command_line.h"
+#include "process/private_files.h"
 #include "process/executable_path.h"
 #include "validator/validator.h"
 #if !defined(_WIN32)
@@ -72,16 +73,13 @@ bool settledOptions(validate_options& options, std::string& problem) {
     nelk_validator::validator_options& checks = options.checks;
     if (checks.libraries.empty()) problem = "validate needs at least one library";
     if (problem.empty()) nelk_validator::knownIds(checks, problem);
-    if (problem.empty()) reportsAvailable(options.reports, problem);
+    if (problem.empty()) prepareReports(options.reports, problem);
 #if !defined(_WIN32)
     if (problem.empty() && checks.memcheck && !nelk_validator::memcheckAvailable())
         problem = "--memcheck needs valgrind (Debian: apt-get install valgrind)";
 #endif
     if (!problem.empty()) return false;
-    // Where the user asked, whatever directory a component's code moves the process to.
     std::error_code ignored;
-    if (!options.reports.junitFile.empty())
-        options.reports.junitFile = std::filesystem::absolute(options.reports.junitFile, ignored).string();
     if (checks.saveFailures.empty()) return true;
 #if defined(_WIN32)
     problem = "--save-failures needs checks in processes of their own, which Windows has not";
@@ -92,6 +90,12 @@ bool settledOptions(validate_options& options, std::string& problem) {
         return false;
     }
     checks.saveFailures = std::filesystem::absolute(checks.saveFailures, ignored).string();
+    // The scenarios go where only this user writes: another could plant links there, or files
+    // the shrinking would run.
+    if (!ownFolder(checks.saveFailures, problem)) {
+        problem = "--save-failures: " + problem;
+        return false;
+    }
     return true;
 #endif
 }

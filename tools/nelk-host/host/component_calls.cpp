@@ -1,6 +1,7 @@
 #include "component_calls.h"
 
 #include "abi_calls.h"
+#include "process/fork_watch.h"
 #include "process/process_guard.h"
 #include "protocol_coverage.h"
 
@@ -46,6 +47,7 @@ const char* callComponent(nelk_client_callback& component, nelk_test_kit::host_r
         const nelk_process_guard::component_code inside;
         result = nelk_test_kit::callCallback(component, data, kind, balance);
     }
+    endIfForked();
     const maybe_locked hold(lock);
     reportStack(rules, "callback", balance);
     rules.callEnds();
@@ -62,6 +64,7 @@ nelk_client_callback* createComponent(const nelk_test_kit::component_library& li
         const nelk_process_guard::component_code inside;
         component = nelk_test_kit::callEntry(library.entry(), host, loadText, balance);
     }
+    endIfForked();
     reportStack(rules, "the entry", balance);
     rules.callEnds();
     return component;
@@ -77,6 +80,7 @@ void deleteAsAHost(nelk_client_callback* component, nelk_test_kit::host_rules& r
         const nelk_process_guard::component_code inside;
         nelk_test_kit::callDeletingDestructor(component, balance);
     }
+    endIfForked();
     reportStack(rules, "the deleting destructor", balance);
     rules.callEnds();
     if (judgeShutdown) rules.deletionEnds();
@@ -88,6 +92,7 @@ std::string readAnswer(const char* answer) {
 }
 
 std::optional<nelk_test_kit::command_line> receiveLine(nelk_test_kit::host_rules& rules, const char* text, int kind) {
+    endIfForked();  // a copy the component forked sends nothing in the host's name
     if (kind == nelk_send::giveBack) cover(coverage_item::hostTextGivenBack);
     std::optional<nelk_test_kit::command_line> line = rules.received(text, kind);
     if (!line) return line;

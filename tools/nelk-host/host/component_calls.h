@@ -1,7 +1,8 @@
 // The steps that every host of nelk-host takes around a call into a component, a line coming back
 // from it, its creation and its deletion, whatever its own policy on top (the headless host shows and
 // carries out, the validator's subject attacks): the process guard told the event, the protocol
-// coverage counted, the component's host rules told that a call begins and ends. Host's thread;
+// coverage counted, the component's host rules told that a call begins and ends, and a copy of
+// the process that the component forked ended where it returns (process/fork_watch.h). Host's thread;
 // `lock`, where given, is held around the rules' bookkeeping, for a component that sends from a
 // thread of its own.
 #pragma once

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "component_calls.h"
+#include "process/fork_watch.h"
 #include "process/process_guard.h"
 #include "notifications.h"
 #include "protocol_coverage.h"
@@ -26,7 +27,10 @@ headless_host::headless_host(transcript& output, delivery_mode mode)
       queue_(mode, [this](const slot_event& event) { deliverSlot(event); }),
       verbs_(model_, output, [this](instance& target, int driver, int slot, const std::string& text) {
           report(target, driver, slot, text);
-      }) {}
+      }) {
+    noteHostProcess();
+    forksReported_ = forkedReturns();
+}
 
 headless_host::~headless_host() { removeAll(); }
 
@@ -48,6 +52,12 @@ void headless_host::reportBreaches(instance& source) {
     const auto& breaches = source.rules.breaches();
     for (; source.breachesReported < breaches.size(); ++source.breachesReported)
         protocolError(source, nelk_test_kit::describe(breaches[source.breachesReported]));
+    if (forkedReturns() > forksReported_) {
+        forksReported_ = forkedReturns();
+        protocolError(source, std::string("a process the component forked during ") + forkedDuring() +
+                                  " came back into the host's code (its child returned from the call instead of calling "
+                                  "exec or _exit): a host would run twice; the copy was ended");
+    }
 }
 
 namespace {

@@ -120,6 +120,7 @@ private:
     delivery_queue queue_;
     verb_handlers verbs_;
     int protocolErrors_ = 0;
+    int forksReported_ = 0;  // copies of the process that came back (process/fork_watch.h), reported
     std::set<std::string> rebuilding_;  // instances whose "IW" lines are not carried out
     bool clockRunning_ = false;
     double clockSpeed_ = 1;

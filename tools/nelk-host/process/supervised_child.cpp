@@ -1,5 +1,6 @@
 #include "supervised_child.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +22,82 @@ std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
+}
+
+// The process groups of the children running now, so that a signal that stops nelk-host (Ctrl-C,
+// a CI step's SIGTERM, a closed terminal) ends them too: each lives in a group of its own, which
+// the terminal's Ctrl-C does not reach, and would otherwise hang on, re-parented, holding the
+// run's standard output.
+const int mostGroups = 256;
+volatile std::sig_atomic_t groups_[mostGroups];
+const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void endGroupsAndStop(int signal) {
+    for (volatile std::sig_atomic_t& group : groups_) {
+        if (group > 0) kill(-static_cast<pid_t>(group), SIGKILL);
+    }
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// Installed once, for the signals whose action is still the default (a program that handles or
+// waits for them itself, as serve does, keeps its own way).
+void endChildrenWithThisProcess() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (const int signal : stopSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+        struct sigaction action {};
+        action.sa_handler = endGroupsAndStop;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+void remember(pid_t group) {
+    endChildrenWithThisProcess();
+    for (volatile std::sig_atomic_t& slot : groups_) {
+        if (slot == 0) {
+            slot = group;
+            return;
+        }
+    }
+}
+
+void forget(pid_t group) {
+    for (volatile std::sig_atomic_t& slot : groups_) {
+        if (slot == group) slot = 0;
+    }
+}
+
+// Closes the descriptors from `first` to `last`; after fork, so only system calls.
+void closeRange(int first, int last) {
+    if (first > last) return;
+#if defined(SYS_close_range)
+    if (syscall(SYS_close_range, static_cast<unsigned>(first), static_cast<unsigned>(last), 0u) == 0) return;
+#endif
+    const long open = sysconf(_SC_OPEN_MAX);
+    const int limit = open > 0 && open < 65536 ? static_cast<int>(open) : 65536;
+    for (int descriptor = first; descriptor <= last && descriptor < limit; ++descriptor) close(descriptor);
+}
+
+// Every descriptor from 3 up but those in `kept` (ascending): a started program gets only what it
+// was given, not the server's sockets, logs and other children's pipes that lack close-on-exec.
+void closeAllBut(const int* kept, int count) {
+    int from = 3;
+    for (int i = 0; i < count; ++i) {
+        if (kept[i] < from) continue;
+        closeRange(from, kept[i] - 1);
+        from = kept[i] + 1;
+    }
+    closeRange(from, 0x7fffffff);
+}
+
+// In a new child: its parent's children are not its own.
+void forgetAll() {
+    for (volatile std::sig_atomic_t& slot : groups_) slot = 0;
 }
 
 }  // namespace
@@ -53,10 +131,12 @@ bool supervised_child::startFunction(const std::function<void()>& body, std::str
     }
     if (child == 0) {
         setpgid(0, 0);
+        forgetAll();
         body();
         _exit(127);  // a body that came back
     }
     setpgid(child, child);  // as the child does, so that ending the group never misses it
+    remember(child);
     pid_ = child;
     ending_.reset();
     return true;
@@ -87,7 +167,21 @@ bool supervised_child::startProgram(const std::vector<std::string>& program, con
             const int input = open("/dev/null", O_RDONLY);
             if (input > 0) dup2(input, 0);
         }
+        // The exec's error goes out on a descriptor above every one mapped, kept to the end.
+        int report = failure[1];
+        int kept[16];
+        int keptCount = 0;
+        for (const auto& each : descriptors) {
+            if (each.second == report) report = fcntl(report, F_DUPFD_CLOEXEC, 64);
+        }
         for (const auto& each : descriptors) dup2(each.first, each.second);  // dup2 clears close-on-exec
+        for (const auto& each : descriptors) {
+            if (each.second >= 3 && keptCount < 15) kept[keptCount++] = each.second;
+        }
+        kept[keptCount++] = report;
+        std::sort(kept, kept + keptCount);
+        closeAllBut(kept, keptCount);
+        failure[1] = report;
         execvp(argv[0], argv.data());
         const int error = errno;
         (void)!write(failure[1], &error, sizeof error);
@@ -100,6 +194,7 @@ bool supervised_child::startProgram(const std::vector<std::string>& program, con
         return false;
     }
     setpgid(child, child);
+    remember(child);
     pid_ = child;
     ending_.reset();
     int error = 0;
@@ -134,6 +229,7 @@ std::optional<child_ending> supervised_child::ended() {
     if (done == pid_) {
         reaped(status);
         kill(-pid_, SIGKILL);  // whatever it left behind in its group ends with it
+        forget(pid_);
     }
     return ending_;
 }
@@ -184,6 +280,7 @@ child_ending supervised_child::end() {
         reaped(status);
     }
     kill(-pid_, SIGKILL);
+    forget(pid_);
     const child_ending ending = *ending_;
     pid_ = -1;
     return ending;

@@ -2,8 +2,9 @@
 // check, a scenario file) or a program run after exec (serve's worker, valgrind, the Windows
 // nelk-host under its runner), always in a process group of its own; watched against a deadline
 // that judges progress (a counter the child raises in shared memory), not wall time alone; ended
-// with its whole group, and reaped. How it ended is said in one sentence everywhere. POSIX; the
-// parent's thread. The object owns the child: destroying it ends and reaps one still running.
+// with its whole group, and reaped; SIGINT, SIGTERM or SIGHUP that ends nelk-host (where it has
+// not taken them itself) ends every child's group first. How it ended is said in one sentence
+// everywhere. POSIX; the parent's thread. The object owns the child: destroying it ends and reaps one still running.
 #pragma once
 
 #include <cstdint>

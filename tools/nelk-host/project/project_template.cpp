@@ -2,9 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "process/scratch_folder.h"
+#if !defined(_WIN32)
+#include "process/child_command.h"
+#endif
 
 namespace nelk_host_tool {
 
@@ -123,9 +129,13 @@ bool validComponentName(const std::string& name, std::string& problem) {
     if (name.empty()) return bad("give a C++ identifier such as Tally");
     if (name.size() > 64) return bad("it is longer than 64 characters");
     if (std::isdigit(static_cast<unsigned char>(name[0]))) return bad("it starts with a digit; a C++ identifier cannot");
-    for (const char c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-            return bad("it holds '" + std::string(1, c) + "'; use letters, digits and '_' only (a C++ identifier)");
+    for (std::size_t at = 0; at < name.size(); ++at) {
+        const unsigned char c = static_cast<unsigned char>(name[at]);
+        if (std::isalnum(c) || c == '_') continue;
+        // A character beyond ASCII is said whole: its lead byte and the continuation bytes after it.
+        std::size_t end = at + 1;
+        while (c >= 0xc0 && end < name.size() && (static_cast<unsigned char>(name[end]) & 0xc0) == 0x80) ++end;
+        return bad("it holds '" + name.substr(at, end - at) + "'; use letters, digits and '_' only (a C++ identifier)");
     }
     if (name[0] == '_' || name.find("__") != std::string::npos)
         return bad("names with a leading '_' or with \"__\" are reserved in C++");
@@ -142,6 +152,51 @@ bool validComponentName(const std::string& name, std::string& problem) {
     return true;
 }
 
+#if !defined(_WIN32)
+namespace {
+
+// The project's uses of the name, in the headers it is compiled with: a class, its constructor and
+// destructor defined out of line, and made through a template (as the entry makes it).
+std::string compilerProbe(const std::string& name) {
+    std::string probe;
+    for (const char* header : {"algorithm", "chrono", "cmath", "cstdio", "cstdlib", "cstring", "ctime", "csignal",
+                               "functional", "iostream", "map", "memory", "mutex", "string", "thread", "vector",
+                               "unistd.h", "sys/types.h", "sys/select.h", "sys/stat.h", "fcntl.h", "pthread.h", "dlfcn.h"})
+        probe += std::string("#include <") + header + ">\n";
+    probe += "class @Name@ {\npublic:\n    @Name@(int, const char*);\n    ~@Name@();\n};\n"
+             "@Name@::@Name@(int, const char*) {}\n@Name@::~@Name@() {}\n"
+             "template <typename T> T* nelk_probe_make() { return new T(1, \"\"); }\n"
+             "void nelk_probe_use() { delete nelk_probe_make<@Name@>(); }\n";
+    return replaced(probe, name, "");
+}
+
+}  // namespace
+#endif
+
+bool compilerAccepts(const std::string& name, std::string& problem) {
+#if defined(_WIN32)
+    (void)name;
+    (void)problem;
+    return true;
+#else
+    const char* fromEnvironment = std::getenv("CXX");
+    const std::string compiler = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "c++";
+    const scratch_folder work("nelk-new");
+    if (work.path().empty()) return true;
+    const std::string file = work.path() + "/probe.cpp";
+    std::ofstream(file, std::ios::binary) << compilerProbe(name);
+    const command_result result = runCommand({compiler, "-std=c++17", "-fsyntax-only", file}, 120);
+    if (!result.started || result.timedOut) return true;  // no compiler to ask: the lists alone decide
+    if (result.succeeded()) return true;
+    std::string first = result.errors.substr(0, result.errors.find('\n'));
+    const std::size_t error = first.find("error: ");
+    if (error != std::string::npos) first = first.substr(error + 7);
+    problem = "\"" + name + "\" cannot name a component: the compiler's headers already give it a meaning, so the project " +
+              "would not compile (" + compiler + ": " + first + ")";
+    return false;
+#endif
+}
+
 std::vector<project_file> projectFiles(const std::string& name, const std::string& kitPrefix) {
     std::vector<project_file> files;
     for (const embedded_file& each : projectTemplateFiles()) {
@@ -153,7 +208,7 @@ std::vector<project_file> projectFiles(const std::string& name, const std::strin
 
 bool writeProject(const std::string& name, const std::string& folder, const std::string& kitPrefix, std::string& problem) {
     namespace fs = std::filesystem;
-    if (!validComponentName(name, problem)) return false;
+    if (!validComponentName(name, problem) || !compilerAccepts(name, problem)) return false;
     std::error_code error;
     const fs::path root(folder);
     if (fs::exists(fs::symlink_status(root, error))) {  // a missing folder sets `error`: it is cleared below

@@ -20,6 +20,12 @@ struct project_file {
 // false with `problem` saying what is wrong.
 bool validComponentName(const std::string& name, std::string& problem);
 
+// True unless the system's C++ compiler ($CXX, or c++) rejects the name where the project uses
+// it, with the headers it includes (select, random, ssize_t, int8_t, ...: no list of them can be
+// complete); false with `problem` quoting the compiler. With no compiler to ask (or on Windows),
+// true. Runs the compiler once, in a scratch folder; the caller's thread waits.
+bool compilerAccepts(const std::string& name, std::string& problem);
+
 // The project's files for component `name` (which must be valid), in a fixed order; `kitPrefix`
 // is the prefix of the kit they build against, written into them as its default ("" for none:
 // then NELK_PREFIX or CMAKE_PREFIX_PATH names it).
@@ -30,7 +36,8 @@ std::vector<project_file> projectFiles(const std::string& name, const std::strin
 // upper case (a macro) and @prefix@ for the kit's prefix.
 const std::vector<embedded_file>& projectTemplateFiles();
 
-// Writes the project into `folder`, which must not exist yet (its parents may not either); never
+// Writes the project into `folder`, which must not exist yet (its parents may not either), for a
+// name both validComponentName() and compilerAccepts() take; never
 // touches an existing folder. On a failure it removes what it made and returns false with
 // `problem` set.
 bool writeProject(const std::string& name, const std::string& folder, const std::string& kitPrefix, std::string& problem);

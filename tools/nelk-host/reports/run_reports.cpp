@@ -1,9 +1,11 @@
 #include "run_reports.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
 #include "host/protocol_coverage.h"
+#include "process/private_files.h"
 
 namespace nelk_host_tool {
 
@@ -20,7 +22,7 @@ std::set<coverage_item> notApplicableItems(const report_options& options) {
 
 }  // namespace
 
-bool reportsAvailable(const report_options& options, std::string& problem) {
+bool prepareReports(report_options& options, std::string& problem) {
     for (const std::string& id : options.notApplicable) {
         coverage_item item{};
         if (!coverageItemNamed(id, item)) {
@@ -28,10 +30,14 @@ bool reportsAvailable(const report_options& options, std::string& problem) {
             return false;
         }
     }
-#if defined(NELK_HAVE_JUNIT)
-    return true;
-#else
     if (options.junitFile.empty()) return true;
+#if defined(NELK_HAVE_JUNIT)
+    std::error_code ignored;
+    options.junitFile = std::filesystem::absolute(options.junitFile, ignored).string();
+    if (writeOwnFile(options.junitFile, "", problem)) return true;
+    problem = "--junit: " + problem;
+    return false;
+#else
     problem = "--junit is not built into this nelk-host (it needs Debian's pugixml, which this platform's build does "
               "not have); run it from a Linux build";
     return false;
@@ -101,7 +107,7 @@ bool writeJunitReport(const report_options& options, const std::vector<junit_sui
     if (writeJunit(options.junitFile, suites, problem)) return true;
 #else
     (void)suites;
-    reportsAvailable(options, problem);
+    problem = "--junit is not built into this nelk-host";
 #endif
     std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
     return false;

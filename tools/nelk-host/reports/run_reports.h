@@ -19,9 +19,12 @@ struct report_options {
     std::vector<std::string> notApplicable;  // ids of protocol items the component never reaches by design
 };
 
-// False with `problem` set when this build cannot write what `options` asks for, or an item
-// marked not applicable has no such id, so that a run is refused before it starts.
-bool reportsAvailable(const report_options& options, std::string& problem);
+// Readies the reports before any component runs: false with `problem` set when this build cannot
+// write what `options` asks for, an item marked not applicable has no such id, or the JUnit file
+// cannot be made, so that a run is refused before it starts. The JUnit path becomes absolute and
+// the file is made now (empty, not through a symbolic link), so that a component that changes
+// the directory or the umask moves nothing and makes it unreadable to no one.
+bool prepareReports(report_options& options, std::string& problem);
 
 // Makes `result` the JUnit case of one scenario file: it collects the transcript's errors (the
 // failed statements) and warnings from now on. Both must outlive the transcript's use; the

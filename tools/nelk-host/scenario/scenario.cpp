@@ -1,6 +1,8 @@
 #include "scenario.h"
 
 #include <fstream>
+#include <new>
+#include <optional>
 #include <sstream>
 
 #include "process/executable_path.h"
@@ -19,12 +21,34 @@ statement_result scenario_runner::fail(const std::string& where, const std::stri
 
 void scenario_runner::inFolderOf(const std::string& path) { directory_ = directoryOf(path); }
 
+namespace {
+
+// The whole file, or nullopt when nelk-host's memory ran out first (a file without end, such as
+// /dev/zero, under a memory limit): nelk-host's own failure, marked so for the process guard.
+std::optional<std::string> readWhole(std::ifstream& input) {
+    const bool outer = nelk_process_guard::hostWork();
+    nelk_process_guard::setHostWork(true);
+    std::optional<std::string> text;
+    try {
+        std::string read;
+        char chunk[1 << 16];
+        while (input.read(chunk, sizeof chunk) || input.gcount() > 0) read.append(chunk, static_cast<std::size_t>(input.gcount()));
+        text = std::move(read);
+    } catch (const std::bad_alloc&) {
+        text.reset();
+    }
+    nelk_process_guard::setHostWork(outer);
+    return text;
+}
+
+}  // namespace
+
 statement_result scenario_runner::runFile(const std::string& path, bool keepInstances) {
     std::ifstream input(path, std::ios::binary);
     if (!input) return fail(path, "cannot open the scenario file");
-    std::ostringstream read;
-    read << input.rdbuf();
-    std::string text = read.str();
+    std::optional<std::string> whole = readWhole(input);
+    if (!whole) return fail(path, "nelk-host ran out of memory reading the scenario file (its own failure, not a component's)");
+    std::string text = std::move(*whole);
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);  // a UTF-8 byte order mark, as some editors write
     const std::string outer = directory_;
     directory_ = directoryOf(path);

@@ -90,7 +90,7 @@ void served_session::failed(const worker_link::exchange& answer, const request& 
         message = "the worker process ended with " + answer.status + in + " without a word of why";
     }
     output_.error(where, message);
-    failure_ = failure{message, statement, where};
+    failure_ = failure{message, statement, where, asked.op == "idle" && asked.origin == "the clock"};
     // What the failing request did before its fatal statement stays part of the session (a
     // file's statements cannot be cut short, so a failing file is left out whole).
     if (!log_.empty() && log_.back().origin == asked.origin && asked.op == "run") {
@@ -104,16 +104,22 @@ void served_session::failed(const worker_link::exchange& answer, const request& 
     rebuild(true);
 }
 
-bool served_session::replayLog() {
+std::optional<std::size_t> served_session::replayLog(std::string& why) {
     std::string problem;
     if (!worker_.start(problem)) {
-        output_.error("serve", "cannot start a new worker: " + problem);
-        return false;
+        why = "cannot start a new worker: " + problem;
+        output_.error("serve", why);
+        return std::size_t(0);
     }
-    for (const logged& each : log_) {
-        if (send(recalled(each), false).how != worker_link::outcome::done) return false;
+    for (std::size_t index = 0; index < log_.size(); ++index) {
+        const worker_link::exchange answer = send(recalled(log_[index]), false);
+        if (answer.how == worker_link::outcome::done) continue;
+        why = answer.how == worker_link::outcome::hung ? "it hung"
+              : answer.how == worker_link::outcome::ended ? answer.ending
+                                                         : "the worker ended with " + answer.status;
+        return index;
     }
-    return true;
+    return std::nullopt;
 }
 
 bool served_session::recover(bool replay) {
@@ -124,22 +130,45 @@ bool served_session::recover(bool replay) {
 
 bool served_session::rebuild(bool replay) {
     if (!replay) log_.clear();
-    const std::size_t statements = log_.size();
     const std::optional<failure> cut = failure_;
-    if (replayLog()) {
-        output_.note("", replay ? "a new worker replayed the session's " + std::to_string(statements) +
-                                      " requests, up to just before the statement that failed"
-                                : "a new worker started the session empty");
-        failure_ = cut;
-        return true;
+    bool whole = true;
+    // A replay that fails at a request keeps every request before it: the session is replayed
+    // again up to there (each round shorter, so this ends), and the user is told which and why.
+    for (;;) {
+        std::string why;
+        const std::optional<std::size_t> failedAt = replayLog(why);
+        if (!failedAt) break;
+        whole = false;
+        const std::size_t kept = std::min(*failedAt, log_.size());
+        const std::string origin = kept < log_.size() ? log_[kept].origin : "the start";
+        output_.error("serve", "the replay failed at request " + std::to_string(kept + 1) + " of " +
+                                   std::to_string(log_.size()) + " (" + nelk_test_kit::escaped(origin) + "): " + why +
+                                   "; the session is replayed up to just before it");
+        if (kept >= log_.size() || log_.empty()) {
+            log_.clear();
+            std::string problem;
+            worker_.start(problem);
+            break;
+        }
+        log_.resize(kept);
     }
-    // The replay failed too: nothing of the session can be had back.
-    log_.clear();
-    std::string problem;
-    worker_.start(problem);
-    output_.note("", "the replay failed as well; the session starts empty");
+    output_.note("", !replay ? "a new worker started the session empty"
+                             : "a new worker replayed the session's " + std::to_string(log_.size()) + " requests" +
+                                   (whole ? ", up to just before the statement that failed" : ""));
     failure_ = cut;
-    return false;
+    // A failure that a timer's event brought (the clock's tick) would come back at the next tick
+    // of the replayed session, and so on for ever: the clock stays paused until the user runs it.
+    if (replay && cut && cut->byTheClock) pauseClockAfterFailure();
+    return whole;
+}
+
+void served_session::pauseClockAfterFailure() {
+    const request pausing{"run", "recovery", "clock pause"};
+    if (send(pausing, true).how != worker_link::outcome::done) return;
+    remember(pausing);
+    output_.note("", "the clock is paused: a timer's event failed, and would fail again at once; run the clock, or "
+                     "step it, when the component is mended");
+    if (failure_) failure_->message += "; the clock is paused";
 }
 
 bool served_session::runText(const std::string& origin, const std::string& text) {

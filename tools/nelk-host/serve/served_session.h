@@ -72,16 +72,22 @@ private:
         std::string message;    // what happened, with the culprit
         std::string statement;  // the fatal statement as typed
         std::string where;      // and where it stood
+        bool byTheClock = false;  // in the clock's tick: a timer's event
     };
     // Hands one request to the worker, relaying its events when `relay`.
     worker_link::exchange send(const request& asked, bool relay);
     // The verdict of a request the user made: a failure is reported and the session recovered.
     bool judged(const worker_link::exchange& answer, const request& asked);
     void failed(const worker_link::exchange& answer, const request& asked);
-    bool replayLog();
+    // Replays the log in a new worker: nullopt when all of it ran, or the index of the request that
+    // failed (0 when no worker could be started), with `why`.
+    std::optional<std::size_t> replayLog(std::string& why);
+    // After a failure in a timer's event: the clock paused in the replayed session.
+    void pauseClockAfterFailure();
     // A request of the server's own (the watch, the clock), whose failure is reported as any.
     worker_link::exchange idleRequest(const nlohmann::ordered_json& message, const std::string& origin);
-    // A new worker with the session replayed (`replay`) or empty; the failure stays shown.
+    // A new worker with the session replayed (`replay`) or empty; the failure stays shown. A
+    // replay that fails keeps what came before the failing request; false then.
     bool rebuild(bool replay);
 
     transcript& output_;

@@ -3,8 +3,10 @@
 #include "page_screenshot.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -61,20 +63,12 @@ bool sameText(const std::string& a, const std::string& b) {
     return difference == 0;
 }
 
-// The token a request carries: the header X-Nelk-Token, the query's token, or the page's cookie.
-std::string tokenOf(const httplib::Request& request, const std::string& cookieName) {
+// The token a request carries: the header X-Nelk-Token or the query's token. No cookie counts:
+// a browser sends a cookie of 127.0.0.1 to every port there, so another user's server on another
+// port would receive it.
+std::string tokenOf(const httplib::Request& request) {
     if (request.has_header("X-Nelk-Token")) return request.get_header_value("X-Nelk-Token");
     if (request.has_param("token")) return request.get_param_value("token");
-    const std::string cookies = request.get_header_value("Cookie");
-    const std::string wanted = cookieName + "=";
-    for (std::size_t at = 0; at < cookies.size();) {
-        while (at < cookies.size() && (cookies[at] == ' ' || cookies[at] == ';')) ++at;
-        const std::size_t end = cookies.find(';', at);
-        const std::string piece = cookies.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (piece.compare(0, wanted.size(), wanted) == 0) return piece.substr(wanted.size());
-        if (end == std::string::npos) break;
-        at = end + 1;
-    }
     return "";
 }
 
@@ -109,6 +103,12 @@ sigset_t blockStopSignals() {
 
 // Binds the server; the port bound (a free one for 0), or -1 with a message on standard error.
 int bindServer(httplib::Server& server, const serve_options& options) {
+    // SO_REUSEADDR only: the library's default adds SO_REUSEPORT, with which a second server on
+    // a served port starts silently and the kernel deals connections out between the two.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     int port = options.port;
     if (port == 0) {
         port = server.bind_to_any_port(options.bind);
@@ -116,7 +116,8 @@ int bindServer(httplib::Server& server, const serve_options& options) {
         port = -1;
     }
     if (port <= 0) {
-        std::fprintf(stderr, "nelk-host: cannot listen on %s:%d\n", options.bind.c_str(), options.port);
+        std::fprintf(stderr, "nelk-host: cannot listen on %s:%d (%s)\n", options.bind.c_str(), options.port,
+                     errno == EADDRINUSE ? "another server listens there" : std::strerror(errno));
         return -1;
     }
     if (!isLoopback(options.bind)) {
@@ -142,7 +143,6 @@ void guardRequests(httplib::Server& server, const std::string& bound, int port, 
                                 {"X-Content-Type-Options", "nosniff"},
                                 {"X-Frame-Options", "DENY"},
                                 {"Content-Security-Policy", "frame-ancestors 'none'"}});
-    const std::string cookie = "nelk_token_" + std::to_string(port);
     server.set_pre_routing_handler([=](const httplib::Request& request, httplib::Response& response) {
         const std::string host = request.get_header_value("Host");
         if (!hostAllowed(host, bound, port)) {
@@ -159,16 +159,16 @@ void guardRequests(httplib::Server& server, const std::string& bound, int port, 
         const bool viewing = !viewToken.empty() && request.method == "GET" &&
                              (request.path == "/api/state" || request.path == "/api/transcript") &&
                              request.has_param("view") && sameText(request.get_param_value("view"), viewToken);
-        if (api && !viewing && !token.empty() && !sameText(tokenOf(request, cookie), token)) {
+        if (api && !viewing && !token.empty() && !sameText(tokenOf(request), token)) {
             refuse(response, 403,
                    "this API needs the session's token: open the address nelk-host printed, or send X-Nelk-Token");
             return httplib::Server::HandlerResponse::Handled;
         }
-        // The page opened with its token: the token goes into a cookie of this server's only, and
-        // the address loses it.
-        if (!api && !token.empty() && request.has_param("token") && sameText(request.get_param_value("token"), token)) {
-            response.set_header("Set-Cookie", cookie + "=" + token + "; Path=/; HttpOnly; SameSite=Strict");
-            response.set_redirect(request.path, 303);
+        // The page opened with its token in the query (an older address): the token moves to the
+        // fragment, which no request carries; the page keeps it for its own origin only.
+        if (request.path == "/" && !token.empty() && request.has_param("token") &&
+            sameText(request.get_param_value("token"), token)) {
+            response.set_redirect("/#token=" + token, 303);
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
@@ -367,6 +367,10 @@ int runServe(const serve_options& options) {
                      options.bind.c_str());
         return 2;
     }
+    if (options.noToken) {
+        std::fprintf(stderr, "nelk-host: warning: --no-token: every local user, and every page this machine's browsers "
+                             "open, can drive this session and load any library\n");
+    }
     const std::string token = options.noToken ? std::string() : options.token.empty() ? randomToken() : options.token;
     const sigset_t stopping = blockStopSignals();
     std::signal(SIGPIPE, SIG_IGN);  // a worker or a client gone is an error where it is written to, not the server's end
@@ -409,7 +413,7 @@ int runServe(const serve_options& options) {
     }
     watchStopSignals(host, session, stopping);
     std::printf("serving http://%s:%d/%s\n", urlHost(options.bind).c_str(), port,
-                token.empty() ? "" : ("?token=" + token).c_str());
+                token.empty() ? "" : ("#token=" + token).c_str());
     std::fflush(stdout);
     // A picture asked for: taken while the host's thread answers the page, and then the end.
     std::string pictureProblem;

@@ -1,9 +1,11 @@
 #include "worker.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <iostream>
+#include <string>
 
+#include <fcntl.h>
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
@@ -16,8 +18,42 @@ namespace nelk_host_tool {
 
 namespace {
 
-// Where the worker's answers go.
-const int replies = 3;
+// The worker's channel: the server gives it requests on descriptor 0 and takes replies on 3;
+// moved at once to descriptors of the worker's own (close-on-exec, high up), so that a component
+// that closes or reuses 0 or 3 (one that detaches from the console, one that closes what it did
+// not open) touches nothing of it. 0 and 3 then read and write nothing.
+int requests_ = 0;
+int replies = 3;
+
+void moveChannel() {
+    const int requestCopy = fcntl(0, F_DUPFD_CLOEXEC, 100);
+    const int replyCopy = fcntl(3, F_DUPFD_CLOEXEC, 100);
+    if (requestCopy < 0 || replyCopy < 0) return;  // no descriptor to spare: it stays where it is
+    requests_ = requestCopy;
+    replies = replyCopy;
+    const int nothing = open("/dev/null", O_RDWR);
+    if (nothing < 0) return;
+    dup2(nothing, 0);
+    dup2(nothing, 3);
+    if (nothing != 0 && nothing != 3) close(nothing);
+}
+
+// The next request line from the server; false at the end of the channel.
+bool readRequest(std::string& pending, std::string& line) {
+    for (;;) {
+        const std::size_t end = pending.find('\n');
+        if (end != std::string::npos) {
+            line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            return true;
+        }
+        char chunk[65536];
+        const ssize_t got = read(requests_, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        pending.append(chunk, static_cast<std::size_t>(got));
+    }
+}
 // The longest `advance` a statement takes (a day); a longer step of the clock is several.
 const long long longestAdvance = 86400000;
 
@@ -53,6 +89,7 @@ void sayEnding(const nelk_process_guard::ending& end) {
 int runServeWorker(const serve_worker_options& options) {
     // The terminal's Ctrl-C is the server's to act on; it ends this process in its own time.
     std::signal(SIGINT, SIG_IGN);
+    moveChannel();
     nelk_process_guard::install(sayEnding, 1);
     nelk_process_guard::arm(true);
     transcript output(nullptr, transcript_style::quiet, false);
@@ -61,7 +98,8 @@ int runServeWorker(const serve_worker_options& options) {
     session.host().runClock(options.clockRunning);
     session.refuseSaving("save writes a file where nelk-host runs; the page's \"Save as scenario\" (GET /api/scenario) "
                          "gives the same scenario");
-    for (std::string line; std::getline(std::cin, line);) {
+    std::string pending;
+    for (std::string line; readRequest(pending, line);) {
         const nlohmann::ordered_json request = nlohmann::ordered_json::parse(line, nullptr, false);
         const std::string op = request.is_object() ? request.value("op", "") : "";
         if (op == "run") {

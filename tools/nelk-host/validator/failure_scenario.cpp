@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include "process/child_command.h"
+#include "process/private_files.h"
+#include "process/scratch_folder.h"
 #include "scenario_words.h"
 
 namespace nelk_validator {
@@ -170,11 +172,16 @@ saved_scenario saveFailure(const check& each, const check_settings& settings, co
         return saved;
     }
     std::error_code error;
-    fs::create_directories(folder, error);
     const std::string library = fs::absolute(settings.library, error).string();
-    const std::string base = (fs::absolute(folder, error) / (fileStem(settings.library) + "." + each.id)).string();
-    const std::string recordPath = base + ".record";
-    const std::string tryPath = base + ".try.nelk";
+    const std::string name = fileStem(settings.library) + "." + each.id;
+    // The record and the tries live in a folder of this run's own, which no one else can fill.
+    const nelk_host_tool::scratch_folder work("nelk-save-failures");
+    if (work.path().empty()) {
+        saved.problem = "no scenario: no private folder for the tries could be made";
+        return saved;
+    }
+    const std::string recordPath = work.path() + "/" + name + ".record";
+    const std::string tryPath = work.path() + "/" + name + ".try.nelk";
 
     // The check again, recording: the same seed makes the same events.
     check_settings recording = settings;
@@ -204,15 +211,18 @@ saved_scenario saveFailure(const check& each, const check_settings& settings, co
                std::chrono::steady_clock::now() - started > std::chrono::duration<double>(mostSeconds);
     };
     if (!fails(kept)) {
-        fs::remove(tryPath, error);
         saved.problem = "no scenario: the recorded calls, replayed in nelk-host, did not fail the same way (\"" + signature +
                         "\"); the failure depends on what a replay does not repeat (nesting, threads, timing)";
         return saved;
     }
     shrinkKept(kept, fails, spent);
-    fs::remove(tryPath, error);
-    saved.path = base + ".nelk";
-    std::ofstream(saved.path, std::ios::binary) << scenarioText(header, library, units, kept);
+    const std::string path = (fs::absolute(folder, error) / (name + ".nelk")).string();
+    std::string problem;
+    if (!nelk_host_tool::writeOwnFile(path, scenarioText(header, library, units, kept), problem)) {
+        saved.problem = "no scenario: " + problem;
+        return saved;
+    }
+    saved.path = path;
     saved.statements = static_cast<int>(kept.size());
     return saved;
 }

@@ -12,6 +12,7 @@
 #include "process/process_guard.h"
 #include "process_state.h"
 #include "process_watch.h"
+#include "process/fork_watch.h"
 #include "sanitizer_build.h"
 
 namespace nelk_validator {
@@ -108,8 +109,8 @@ check_outcome runInProcess(const check& each, const check_settings& settings, do
     nelk_process_guard::setWhere(each.id);
     nelk_process_guard::setEvent("");
     nelk_process_guard::setHostWork(false);
-    noteHostProcess();
-    const int forkedBefore = forkedReturns();
+    nelk_host_tool::noteHostProcess();
+    const int forkedBefore = nelk_host_tool::forkedReturns();
     std::fflush(nullptr);
     // What the check's components change of the process is put back after it, so that it does
     // not fall on the next check or library.
@@ -130,7 +131,7 @@ check_outcome runInProcess(const check& each, const check_settings& settings, do
     nelk_process_guard::setEvent("between checks (a thread a component left running)");
     nelk_process_guard::setHostWork(true);
     nelk_process_guard::arm(true);
-    if (forkedReturns() > forkedBefore) {
+    if (nelk_host_tool::forkedReturns() > forkedBefore) {
         outcome = {check_status::fail, "a process the component forked came back into the host's code (a fork whose child "
                                        "returned from the call): a host would run twice"};
     }

@@ -26,6 +26,7 @@
 #include "host_sized_thread.h"
 #include "process_state.h"
 #include "process_watch.h"
+#include "process/fork_watch.h"
 #include "process/process_guard.h"
 #include "host/protocol_coverage.h"
 #include "sanitizer_build.h"
@@ -125,10 +126,11 @@ bool memcheckAvailable() {
 void runChild(const check& each, const check_settings& settings, child_report& report) {
     nelk_host_tool::processCoverage() = {};  // what this check exercises, not what the parent counted
     nelk_host_tool::reportEndingsTo(report, endedStatus);
-    watchIn(&report.progress, &report.forkedReturns);
+    watchIn(&report.progress);
+    nelk_host_tool::countForkedReturnsIn(&report.forkedReturns);
     nelk_process_guard::describeFaultsWith(describeFault);
     nelk_process_guard::setWhere(each.id);
-    noteHostProcess();
+    nelk_host_tool::noteHostProcess();
 #if defined(__GLIBC__) && !defined(NELK_SANITIZED)
     // Freed memory is overwritten, so a component that walks a list a nested call changed, or
     // reads an answer it freed, reads garbage and shows it.

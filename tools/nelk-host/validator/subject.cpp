@@ -49,7 +49,6 @@ subject::subject(const nelk_test_kit::component_library& library, const char* lo
                                                  "creation with load text " + shortText(text));
     finished(std::move(pages));
     callReturned();
-    endIfForked();
     if (!name_.empty()) call_record::end();
 }
 
@@ -65,7 +64,6 @@ const char* subject::deliver(void* data, int kind, const std::string& what, bool
                                                        "kind " + std::to_string(kind) + " " + what, &host_.lock());
     --depth_;
     callReturned();
-    endIfForked();
     if (!name_.empty() && kind != nelk_kind::giveBackAnswer) {
         call_record::end();
         if (!breachRecorded_ && !host_.rules().breaches().empty()) {
@@ -222,7 +220,6 @@ void subject::destroy() {
     nelk_host_tool::deleteAsAHost(component_, host_.rules(), "deletion through the virtual destructor", !nullHost_);
     component_ = nullptr;
     callReturned();
-    endIfForked();
     if (!name_.empty()) {
         call_record::end();
         if (!breachRecorded_ && !host_.rules().breaches().empty()) {

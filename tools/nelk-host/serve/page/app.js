@@ -23,11 +23,29 @@ let eventsSeen = 0;            // the newest event received
 let streamLive = false;
 const still = new URLSearchParams(location.search).has('still');  // a still picture: no stream
 
+// The session's token: it comes in the address's fragment (which no request carries), and is kept
+// in this tab's session storage, which belongs to this origin, port included; the address loses
+// it. No cookie: a browser sends 127.0.0.1's cookies to every port there.
+const token = (() => {
+  const given = new URLSearchParams(location.hash.slice(1)).get('token');
+  if (given) {
+    sessionStorage.setItem('nelk-token', given);
+    history.replaceState(null, '', location.pathname + location.search);
+  }
+  return sessionStorage.getItem('nelk-token') || '';
+})();
+const withToken = (path) => (token ? `${path}${path.includes('?') ? '&' : '?'}token=${encodeURIComponent(token)}` : path);
+
+// A request of the API, with the token.
+function api(path, options = {}) {
+  return fetch(path, { ...options, headers: { ...(options.headers || {}), 'X-Nelk-Token': token } });
+}
+
 // Runs statements as a scenario's lines, typed (a text) or as words that the server writes
 // into a statement with the scenario language's own writer (an array); resolves to {ok, events}.
 async function run(statement) {
   const words = Array.isArray(statement);
-  const response = await fetch('/api/statements', {
+  const response = await api('/api/statements', {
     method: 'POST',
     headers: { 'Content-Type': words ? 'application/json' : 'text/plain; charset=utf-8' },
     body: words ? JSON.stringify({ words: statement.map(String) }) : statement,
@@ -47,7 +65,7 @@ function drawRecovery(recovery) {
 }
 
 async function recover(how) {
-  const response = await fetch('/api/recover', { method: 'POST', body: how });
+  const response = await api('/api/recover', { method: 'POST', body: how });
   if (!response.ok) throw new Error((await response.json()).error || response.statusText);
   refreshSoon();
 }
@@ -237,7 +255,7 @@ function markReady() {
 
 async function refresh() {
   refreshing = null;
-  const response = await fetch('/api/state');
+  const response = await api('/api/state');
   if (response.status === 403) {
     statusView.textContent = 'no token: open the address nelk-host printed';
     statusView.dataset.state = 'lost';
@@ -317,7 +335,7 @@ document.getElementById('statement-form').addEventListener('submit', (event) => 
 
 document.getElementById('save').addEventListener('click', () => {
   const link = element('a');
-  link.href = '/api/scenario';
+  link.href = withToken('/api/scenario');
   link.download = 'session.nelk';
   document.body.append(link);
   link.click();
@@ -361,7 +379,7 @@ if (still) {
     report(failure);
   }
 } else if (window.SharedWorker) {
-  const worker = new SharedWorker('/events_worker.js');
+  const worker = new SharedWorker(withToken('/events_worker.js'));
   worker.port.onmessage = (message) => {
     if (message.data.history) message.data.history.forEach((each) => received(each.data, each.id));
     if (message.data.data) received(message.data.data, message.data.id);
@@ -371,7 +389,7 @@ if (still) {
   worker.port.start();
   window.addEventListener('pagehide', () => worker.port.postMessage('closing'));
 } else {
-  const stream = new EventSource('/api/events');
+  const stream = new EventSource(withToken('/api/events'));
   stream.onopen = () => streamState('live');
   stream.onerror = () => streamState('lost');
   stream.onmessage = (message) => {

@@ -12,7 +12,8 @@ function tell(message) {
   for (const port of ports) port.postMessage(message);
 }
 
-const stream = new EventSource('/api/events');
+// The page hands its token in the worker's address; the stream asks with it.
+const stream = new EventSource(`/api/events${self.location.search}`);
 stream.onopen = () => {
   state = 'live';
   tell({ state });

@@ -1,0 +1,93 @@
+// What serve does when a replay cannot give the session back whole: a failure that comes back at
+// every tick of the clock does not loop (the clock is paused), and a replay that fails keeps the
+// instances made before the request that failed, saying which and why.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "served_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+nlohmann::json getJson(httplib::Client& client, const char* path) {
+    auto answer = client.Get(path);
+    if (!answer || answer->status != 200) return nlohmann::json();
+    return nlohmann::json::parse(answer->body, nullptr, false);
+}
+
+// How many lines of the transcript (its events but the panels' states) hold `text`.
+int transcriptHolds(httplib::Client& client, const std::string& text) {
+    int count = 0;
+    for (const auto& event : getJson(client, "/api/transcript")) {
+        if (event.value("event", "") != "state") count += event.dump().find(text) != std::string::npos ? 1 : 0;
+    }
+    return count;
+}
+
+std::vector<std::string> liveInstances(const nlohmann::json& state) {
+    std::vector<std::string> names;
+    for (const auto& each : state.value("instances", nlohmann::json::array()))
+        if (each.value("phase", "") == "live") names.push_back(each.value("name", ""));
+    return names;
+}
+
+TEST(ServedRecoveryTest, ACrashInATimersEventPausesTheClockInsteadOfReplayingForEver) {
+    nelk_tests::served_process served;
+    ASSERT_NO_FATAL_FAILURE(served.start({"--quiet", "--library", NELK_CORVANE_LIBRARY, "serve", "--timeout", "2"}));
+    httplib::Client client = served.client();
+    auto loaded = client.Post("/api/statements", "load T " NELK_CLOCK_CRASHING_LIBRARY "\nclock run", "text/plain");
+    ASSERT_TRUE(loaded);
+    // The timer fires 100 ms later, the worker crashes and the session comes back; bounded
+    // generously, to catch a clock that never fires.
+    nlohmann::json state;
+    for (int tries = 0; tries < 200 && !state.contains("recovery"); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        state = getJson(client, "/api/state");
+    }
+    ASSERT_TRUE(state.contains("recovery")) << state.dump();
+    EXPECT_NE(state["recovery"].value("message", "").find("the clock is paused"), std::string::npos) << state.dump();
+    // A second of the timer's period ten times over: no new crash, no new replay.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    state = getJson(client, "/api/state");
+    EXPECT_FALSE(state["clock"].value("running", true)) << state.dump();
+    EXPECT_EQ(transcriptHolds(client, "a new worker replayed"), 1);
+    EXPECT_EQ(transcriptHolds(client, "crashed with signal 11"), 1);
+    const std::vector<std::string> names = liveInstances(state);
+    EXPECT_NE(std::find(names.begin(), names.end(), "T"), names.end()) << state.dump();
+    double seconds = 0;
+    served.stop(seconds);
+}
+
+TEST(ServedRecoveryTest, AReplayThatFailsKeepsWhatCameBeforeAndSaysWhy) {
+    const fs::path marker = fs::temp_directory_path() / ("nelk-loaded-once-" + std::to_string(getpid()));
+    fs::remove(marker);
+    nelk_tests::served_process served;
+    ASSERT_NO_FATAL_FAILURE(served.start({"--quiet", "--library", NELK_CORVANE_LIBRARY, "serve", "--timeout", "2"}));
+    httplib::Client client = served.client();
+    auto loaded = client.Post("/api/statements", "load R " NELK_LOADED_ONCE_LIBRARY " \"" + marker.string() + "\"", "text/plain");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->status, 200);
+    // R crashes; the replay crashes at R's creation (its file is there now): the demo's A and B
+    // stay, R does not, and the transcript says where the replay failed.
+    auto crashed = client.Post("/api/statements", "number R 1", "text/plain");
+    ASSERT_TRUE(crashed);
+    const nlohmann::json state = getJson(client, "/api/state");
+    const std::vector<std::string> names = liveInstances(state);
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "B"})) << state.dump();
+    EXPECT_EQ(transcriptHolds(client, "the replay failed at request"), 1) << getJson(client, "/api/transcript").dump();
+    auto saved = client.Get("/api/scenario");
+    ASSERT_TRUE(saved);
+    EXPECT_NE(saved->body.find("load A"), std::string::npos) << saved->body;
+    double seconds = 0;
+    served.stop(seconds);
+    fs::remove(marker);
+}
+
+}  // namespace
