@@ -90,4 +90,24 @@ TEST(ServedRecoveryTest, AReplayThatFailsKeepsWhatCameBeforeAndSaysWhy) {
     fs::remove(marker);
 }
 
+TEST(ServedRecoveryTest, ADeletionThatHangsAtTheEndIsNamedAndTheExitSaysSo) {
+    nelk_tests::served_process served;
+    ASSERT_NO_FATAL_FAILURE(served.start({"--quiet", "--library", NELK_CORVANE_LIBRARY, "serve"}));
+    httplib::Client client = served.client();
+    auto loaded = client.Post("/api/statements", "load H " NELK_DELETION_HANGING_LIBRARY, "text/plain");
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->status, 200);
+    // SIGTERM: the instances are deleted as a host does; H's deletion never returns. What serve
+    // prints until it ends (it ends the worker after its grace; the suite's timeout catches a
+    // serve that never does).
+    kill(served.pid, SIGTERM);
+    std::string printed;
+    char line[4096];
+    while (std::fgets(line, sizeof line, served.output) != nullptr) printed += line;
+    double seconds = 0;
+    const int status = served.stop(seconds);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
+    EXPECT_NE(printed.find("the component H hung while the instances were deleted at the end"), std::string::npos) << printed;
+}
+
 }  // namespace

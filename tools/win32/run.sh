@@ -77,13 +77,26 @@ APT::Install-Recommends "false";
 EOF
     say "fetching Debian's wine32 into $cache (once; about 140 MB)"
     local log=$cache/fetch.log
-    if ! APT_CONFIG=$apt/apt.conf apt-get -q update >"$log" 2>&1; then
-        tail -n 5 "$log" >&2
-        cannot "Debian's archive cannot be reached (apt-get update failed; $log)"
-    fi
+    # A mirror being synced fails an index now and then ("File has unexpected size"): tried again
+    # after a pause; an update that still fails for one index (the security one, say) leaves the
+    # others, from which wine32 may still be had, so only a download that fails is fatal.
+    local tries=0 updated=no
+    : >"$log"
+    while [ $tries -lt 3 ]; do
+        tries=$((tries + 1))
+        if APT_CONFIG=$apt/apt.conf apt-get -q update >>"$log" 2>&1; then
+            updated=yes
+            break
+        fi
+        [ $tries -lt 3 ] && sleep $((tries * 10))
+    done
+    [ $updated = yes ] || say "apt-get update failed $tries times (an index of the archive; $log); trying the download anyway"
     if ! APT_CONFIG=$apt/apt.conf apt-get -q -y -d install wine32 >>"$log" 2>&1; then
         tail -n 5 "$log" >&2
-        cannot "wine32 could not be downloaded ($log)"
+        if [ $updated = yes ]; then
+            cannot "wine32 could not be downloaded ($log)"
+        fi
+        cannot "Debian's archive cannot be reached (apt-get update failed; $log)"
     fi
     local package
     for package in "$apt"/cache/archives/*.deb; do

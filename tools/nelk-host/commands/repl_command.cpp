@@ -1,5 +1,6 @@
 // nelk-host repl [LIBRARY]: statements and the session's commands typed at a prompt, with line
 // editing and a history kept between sessions.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,10 +12,15 @@
 #include "command_line.h"
 #include "runner/scenario_host.h"
 #include "process/executable_path.h"
+#include "process/process_guard.h"
 #include "scenario/live_session.h"
 
 #if defined(NELK_HAVE_EDITLINE)
+#include <cerrno>
+
 #include <editline/readline.h>
+#include <termios.h>
+#include <unistd.h>
 #endif
 
 namespace nelk_host_tool {
@@ -37,10 +43,73 @@ std::string defaultHistoryFile() {
     return "";
 }
 
+// Ctrl-C at the prompt drops the line typed so far, as a shell does; during a statement it says
+// that the statement still runs in the component (a call into it cannot be taken back), and a
+// second one ends nelk-host, without the deletion a host would make, since the component is
+// still in its call. The history is on disk already: it is written after every line.
+volatile std::sig_atomic_t interrupted_ = 0;
+volatile std::sig_atomic_t inStatement_ = 0;
+
+void onInterrupt(int) {
+    if (inStatement_ && interrupted_) {
+        static const char ending[] = "\nnelk-host: ended at a second Ctrl-C, with the statement still running in the "
+                                     "component; its instances were not deleted\n";
+        nelk_process_guard::writeAll(2, ending);
+        nelk_process_guard::exitOnPurpose();
+        std::_Exit(130);
+    }
+    interrupted_ = 1;
+    if (inStatement_) {
+        static const char still[] = "\nnelk-host: the statement still runs in the component; Ctrl-C again ends nelk-host "
+                                    "without deleting the instances\n";
+        nelk_process_guard::writeAll(2, still);
+    }
+}
+
+// Without SA_RESTART, so that a read waiting at the prompt returns and the line is dropped.
+void catchInterrupts() {
+#if !defined(_WIN32)
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+#else
+    std::signal(SIGINT, onInterrupt);
+#endif
+}
+
+#if defined(NELK_HAVE_EDITLINE)
+// The prompt's input a byte at a time. libedit reads the terminal with its signals off, so
+// Ctrl-C comes as the terminal's interrupt character: it ends the line, dropped, as does a read
+// that a SIGINT interrupted (libedit's own read would be started again, and the line kept).
+int promptByte(FILE*) {
+    termios modes{};
+    const int interrupt = tcgetattr(0, &modes) == 0 && modes.c_cc[VINTR] != _POSIX_VDISABLE ? modes.c_cc[VINTR] : 3;
+    for (;;) {
+        if (interrupted_) return EOF;  // a SIGINT that came between two reads
+        unsigned char byte = 0;
+        const ssize_t got = read(0, &byte, 1);
+        if (got == 1 && byte == interrupt) {
+            interrupted_ = 1;
+            return EOF;
+        }
+        if (got == 1) return byte;
+        if (got < 0 && errno == EINTR && !interrupted_) continue;
+        return EOF;
+    }
+}
+#endif
+
+// The next line; "" for one that Ctrl-C dropped; nullopt at the end of input.
 std::optional<std::string> readLine(bool terminal) {
+    interrupted_ = 0;
 #if defined(NELK_HAVE_EDITLINE)
     if (terminal) {
         char* typed = readline("nelk> ");
+        if (typed == nullptr && interrupted_) {
+            std::fputs("\n", stdout);
+            return std::string();
+        }
         if (typed == nullptr) return std::nullopt;
         std::string line(typed);
         std::free(typed);
@@ -53,7 +122,13 @@ std::optional<std::string> readLine(bool terminal) {
         std::fflush(stdout);
     }
     std::string line;
-    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!std::getline(std::cin, line)) {
+        if (!interrupted_) return std::nullopt;
+        std::cin.clear();
+        std::clearerr(stdin);
+        std::fputs("\n", stdout);
+        return std::string();
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
@@ -69,12 +144,28 @@ void printHelp() {
 int runRepl(live_session& session, const repl_options& options) {
     const bool terminal = isTerminal(0);
 #if defined(NELK_HAVE_EDITLINE)
+    if (terminal) {
+        // Before libedit starts (the history's first call starts it): Ctrl-C is this prompt's own.
+        rl_catch_signals = 0;
+        rl_getc_function = promptByte;
+    }
     const bool keepHistory = terminal && !options.historyFile.empty();
-    if (keepHistory) read_history(options.historyFile.c_str());
+    if (keepHistory) {
+        read_history(options.historyFile.c_str());
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(options.historyFile).parent_path(), error);
+    }
 #endif
-    if (terminal) std::printf("nelk-host: type statements, \"help\" for the list, \"quit\" to leave.\n");
+    if (terminal) {
+        catchInterrupts();
+        std::printf("nelk-host: type statements, \"help\" for the list, \"quit\" to leave; Ctrl-C drops a line.\n");
+    }
     int number = 0;
     while (const std::optional<std::string> line = readLine(terminal)) {
+        if (line->empty() && interrupted_) continue;  // a line Ctrl-C dropped
+#if defined(NELK_HAVE_EDITLINE)
+        if (keepHistory) write_history(options.historyFile.c_str());  // kept whatever ends the session
+#endif
         ++number;
         if (*line == "quit" || *line == "exit") break;
         if (*line == "help") {
@@ -82,16 +173,11 @@ int runRepl(live_session& session, const repl_options& options) {
             continue;
         }
         const std::string where = "repl:" + std::to_string(number);
+        inStatement_ = 1;
         if (options.watch) session.reloadChanged(where);
         session.enter(where, *line);
+        inStatement_ = 0;
     }
-#if defined(NELK_HAVE_EDITLINE)
-    if (keepHistory) {
-        std::error_code error;
-        std::filesystem::create_directories(std::filesystem::path(options.historyFile).parent_path(), error);
-        write_history(options.historyFile.c_str());
-    }
-#endif
     session.host().removeAll();
     return session.host().protocolErrors() == 0 ? 0 : 1;
 }

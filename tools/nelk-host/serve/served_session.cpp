@@ -70,25 +70,26 @@ bool served_session::judged(const worker_link::exchange& answer, const request& 
     return false;
 }
 
+std::string served_session::describe(const worker_link::exchange& answer, const std::string& in, double seconds) const {
+    if (answer.how == worker_link::outcome::ended) return answer.ending + in;
+    if (answer.how == worker_link::outcome::hung) {
+        const std::string instance = delivery_.is_object() ? delivery_.value("instance", "") : "";
+        char limit[32];
+        std::snprintf(limit, sizeof limit, "%g", seconds);
+        return "the component" + (instance.empty() ? std::string() : " " + nelk_test_kit::escaped(instance)) + " hung" + in +
+               ": no result after " + limit + " s" +
+               (delivery_.is_object() ? "; the last event delivered was kind " + std::to_string(delivery_.value("kind", 0)) + " " +
+                                            delivery_.value("what", "") + " to " + instance
+                                      : "");
+    }
+    return "the worker process ended with " + answer.status + in + " without a word of why";
+}
+
 void served_session::failed(const worker_link::exchange& answer, const request& asked) {
     const std::string where = statement_.is_object() ? statement_.value("where", asked.origin) : asked.origin;
     const std::string statement = statement_.is_object() ? statement_.value("text", "") : "";
     const std::string in = statement.empty() ? "" : " in `" + nelk_test_kit::escaped(statement, true) + "`";
-    std::string message;
-    if (answer.how == worker_link::outcome::ended) {
-        message = answer.ending + in;
-    } else if (answer.how == worker_link::outcome::hung) {
-        const std::string instance = delivery_.is_object() ? delivery_.value("instance", "") : "";
-        char limit[32];
-        std::snprintf(limit, sizeof limit, "%g", timeoutSeconds_);
-        message = "the component" + (instance.empty() ? std::string() : " " + nelk_test_kit::escaped(instance)) + " hung" + in +
-                  ": no result after " + limit + " s" +
-                  (delivery_.is_object() ? "; the last event delivered was kind " + std::to_string(delivery_.value("kind", 0)) +
-                                               " " + delivery_.value("what", "") + " to " + instance
-                                         : "");
-    } else {
-        message = "the worker process ended with " + answer.status + in + " without a word of why";
-    }
+    const std::string message = describe(answer, in, timeoutSeconds_);
     output_.error(where, message);
     failure_ = failure{message, statement, where, asked.op == "idle" && asked.origin == "the clock"};
     // What the failing request did before its fatal statement stays part of the session (a
@@ -250,8 +251,19 @@ worker_link::exchange served_session::idleRequest(const nlohmann::ordered_json& 
     return answer;
 }
 
-void served_session::finish() {
-    worker_.finish(2, [this](const nlohmann::ordered_json& event) { output_.relay(event); });
+bool served_session::finish() {
+    statement_ = nullptr;
+    delivery_ = nullptr;
+    const double grace = 2;
+    const worker_link::exchange answer = worker_.finish(grace, [this](const nlohmann::ordered_json& event) {
+        if (eventKind(event) == transcript_event::deliver) delivery_ = event;
+        output_.relay(event);
+    });
+    if (answer.how == worker_link::outcome::done || answer.how == worker_link::outcome::stopped) return true;
+    // A deletion that hangs or crashes at the end is the component's last fault: said, not hidden
+    // behind a clean exit.
+    output_.error("serve", describe(answer, " while the instances were deleted at the end", grace));
+    return false;
 }
 
 }  // namespace nelk_host_tool

@@ -51,8 +51,9 @@ public:
     bool recover(bool replay);
     // Ends a wait for the worker at once, for good; any thread.
     void stop() { worker_.stop(); }
-    // Deletes the instances as a host does, and ends the worker.
-    void finish();
+    // Deletes the instances as a host does, and ends the worker; false (after saying why) when a
+    // deletion hung or crashed.
+    bool finish();
 
 private:
     struct request {
@@ -79,6 +80,9 @@ private:
     // The verdict of a request the user made: a failure is reported and the session recovered.
     bool judged(const worker_link::exchange& answer, const request& asked);
     void failed(const worker_link::exchange& answer, const request& asked);
+    // A failure in words, with the culprit: `in` says where ("in `timer Q 1`"), `seconds` the
+    // time a hang was given.
+    std::string describe(const worker_link::exchange& answer, const std::string& in, double seconds) const;
     // Replays the log in a new worker: nullopt when all of it ran, or the index of the request that
     // failed (0 when no worker could be started), with `why`.
     std::optional<std::size_t> replayLog(std::string& why);

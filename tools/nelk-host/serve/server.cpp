@@ -436,8 +436,8 @@ int runServe(const serve_options& options) {
     log.close();
     server.stop();
     listener.join();
-    session.finish();
-    if (options.screenshot.empty()) return 0;
+    const bool endedCleanly = session.finish();
+    if (options.screenshot.empty()) return endedCleanly ? 0 : 1;
     if (!pictureProblem.empty()) {
         std::fprintf(stderr, "nelk-host: %s\n", pictureProblem.c_str());
         return 1;

@@ -33,7 +33,8 @@ struct serve_options {
 };
 
 // Returns 0 after a signal ended it (or the picture was taken), 1 when the picture could not be
-// taken, 2 when it cannot listen or start its worker.
+// taken or a component hung or crashed while its instances were deleted at the end, 2 when it
+// cannot listen or start its worker.
 int runServe(const serve_options& options);
 
 }  // namespace nelk_host_tool

@@ -163,12 +163,16 @@ worker_link::exchange worker_link::ask(const nlohmann::ordered_json& request, do
     return answer;
 }
 
-void worker_link::finish(double graceSeconds, const std::function<void(const nlohmann::ordered_json& event)>& onEvent) {
+worker_link::exchange worker_link::finish(double graceSeconds,
+                                          const std::function<void(const nlohmann::ordered_json& event)>& onEvent) {
     char drained[64];
     while (stopRead_ >= 0 && read(stopRead_, drained, sizeof drained) > 0) {
     }  // a stop asked for is this finish
-    if (child_.running()) ask({{"op", "quit"}}, graceSeconds, onEvent);
+    exchange answer;
+    answer.how = outcome::done;
+    if (child_.running()) answer = ask({{"op", "quit"}}, graceSeconds, onEvent);
     end();
+    return answer;
 }
 
 }  // namespace nelk_host_tool

@@ -41,8 +41,9 @@ public:
                  const std::function<void(const nlohmann::ordered_json& event)>& onEvent);
 
     // Asks the worker to delete its instances and end, handing the events of it to `onEvent`,
-    // within `graceSeconds`; ends it after.
-    void finish(double graceSeconds, const std::function<void(const nlohmann::ordered_json& event)>& onEvent);
+    // within `graceSeconds`; ends it after. How that went: done (also when no worker ran), or how
+    // it failed (a deletion that hung or crashed).
+    exchange finish(double graceSeconds, const std::function<void(const nlohmann::ordered_json& event)>& onEvent);
     // Makes a waiting ask() return `stopped` at once, for good; any thread, signal watchers too.
     void stop();
 

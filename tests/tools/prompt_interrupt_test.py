@@ -1,0 +1,115 @@
+# The prompt on a real terminal (a pseudo-terminal): Ctrl-C drops the line being typed and the
+# session goes on, "quit" then deletes the instances as a host does; in a statement that hangs,
+# Ctrl-C says so and a second one ends nelk-host; the lines typed are in the history either way.
+#   python3 prompt_interrupt_test.py NELK_HOST LIBRARY HANGING_LIBRARY
+import os
+import pty
+import re
+import select
+import sys
+import tempfile
+import time
+
+program, library, hanging = sys.argv[1:4]
+
+
+def spawn(history):
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.environ["NELK_HOST_HISTORY"] = history
+        os.environ["TERM"] = "xterm"  # a terminal that edits lines, as users have
+        os.execv(program, [program, "--no-colour", "--library", library, "repl"])
+    return pid, terminal
+
+
+def read_until(terminal, wanted, seen, seconds=30):
+    """Reads until the output since `seen` holds `wanted`; bounded, to fail rather than hang."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if wanted in seen[0]:
+            return
+        ready, _, _ = select.select([terminal], [], [], 0.1)
+        if not ready:
+            continue
+        try:
+            chunk = os.read(terminal, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        seen[0] += chunk.decode(errors="replace")
+    sys.exit(f"never saw {wanted!r}; the terminal showed:\n{seen[0]}")
+
+
+def ended(pid, seconds=30):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        done, status = os.waitpid(pid, os.WNOHANG)
+        if done == pid:
+            return os.waitstatus_to_exitcode(status)
+        time.sleep(0.05)
+    os.kill(pid, 9)
+    sys.exit("nelk-host did not end")
+
+
+def history_lines(path):
+    """The lines of a history file, as libedit writes them (octal escapes, "\\040" for a space)."""
+    text = open(path).read()
+    return re.sub(r"\\([0-7]{3})", lambda escape: chr(int(escape.group(1), 8)), text)
+
+
+def typed(terminal, text):
+    os.write(terminal, text.encode())
+
+
+folder = tempfile.mkdtemp(prefix="nelk-prompt-")
+
+# Ctrl-C drops a half-typed line; the instance lives on, and quit deletes it as a host does.
+history = os.path.join(folder, "history-1")
+pid, terminal = spawn(history)
+seen = [""]
+read_until(terminal, "nelk> ", seen)
+typed(terminal, "load A\r")
+read_until(terminal, "create from", seen)
+seen = [""]
+read_until(terminal, "nelk> ", seen)
+typed(terminal, "command A \"never sent")
+read_until(terminal, "never sent", seen)  # echoed: the prompt has it
+seen = [""]
+typed(terminal, "\x03")
+read_until(terminal, "nelk> ", seen)
+typed(terminal, "command A \"return=all\"\r")
+read_until(terminal, "InfoDriverID=", seen)
+if "never sent" in seen[0]:
+    sys.exit(f"the dropped line ran:\n{seen[0]}")
+typed(terminal, "quit\r")
+read_until(terminal, "AS", seen)
+status = ended(pid)
+if status != 0:
+    sys.exit(f"quit after a Ctrl-C ended with {status}:\n{seen[0]}")
+kept = history_lines(history)
+if "load A" not in kept or "return=all" not in kept or "never sent" in kept:
+    sys.exit(f"the history holds:\n{kept}")
+
+# A statement that hangs: the first Ctrl-C says it still runs, the second ends nelk-host.
+history = os.path.join(folder, "history-2")
+pid, terminal = spawn(history)
+seen = [""]
+read_until(terminal, "nelk> ", seen)
+typed(terminal, f"load Q {hanging}\r")
+read_until(terminal, "create from", seen)
+read_until(terminal, "nelk> ", seen)
+typed(terminal, "timer Q 1\r")
+read_until(terminal, "[4] timer 1", seen)
+time.sleep(0.3)
+typed(terminal, "\x03")
+read_until(terminal, "the statement still runs in the component", seen)
+typed(terminal, "\x03")
+read_until(terminal, "ended at a second Ctrl-C", seen)
+status = ended(pid)
+if status != 130:
+    sys.exit(f"a second Ctrl-C ended with {status}:\n{seen[0]}")
+kept = history_lines(history)
+if "timer Q 1" not in kept:
+    sys.exit(f"the history of the hung session holds:\n{kept}")
+print("Ctrl-C dropped a line, the session went on and was deleted at quit; a hang ended at the second Ctrl-C")
