@@ -95,6 +95,35 @@ void closeAllBut(const int* kept, int count) {
     closeRange(from, 0x7fffffff);
 }
 
+// The child's side of startProgram, after fork: only what is safe in a process with threads,
+// until exec. Standard input is /dev/null unless mapped; the exec's error goes to `report`.
+[[noreturn]] void execProgram(char* const* argv, const std::vector<std::pair<int, int>>& descriptors, int report) {
+    setpgid(0, 0);
+    bool inputMapped = false;
+    for (const auto& each : descriptors) inputMapped = inputMapped || each.second == 0;
+    if (!inputMapped) {
+        const int input = open("/dev/null", O_RDONLY);
+        if (input > 0) dup2(input, 0);
+    }
+    // The report goes out on a descriptor above every one mapped, kept to the end.
+    for (const auto& each : descriptors) {
+        if (each.second == report) report = fcntl(report, F_DUPFD_CLOEXEC, 64);
+    }
+    for (const auto& each : descriptors) dup2(each.first, each.second);  // dup2 clears close-on-exec
+    int kept[16];
+    int keptCount = 0;
+    for (const auto& each : descriptors) {
+        if (each.second >= 3 && keptCount < 15) kept[keptCount++] = each.second;
+    }
+    kept[keptCount++] = report;
+    std::sort(kept, kept + keptCount);
+    closeAllBut(kept, keptCount);
+    execvp(argv[0], argv);
+    const int error = errno;
+    (void)!write(report, &error, sizeof error);
+    _exit(127);
+}
+
 // In a new child: its parent's children are not its own.
 void forgetAll() {
     for (volatile std::sig_atomic_t& slot : groups_) slot = 0;
@@ -156,37 +185,9 @@ bool supervised_child::startProgram(const std::vector<std::string>& program, con
     std::vector<char*> argv;
     for (const std::string& word : program) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
-    bool inputMapped = false;
-    for (const auto& each : descriptors) inputMapped = inputMapped || each.second == 0;
     std::fflush(nullptr);
     const pid_t child = fork();
-    if (child == 0) {
-        // Only what is safe after fork in a process with threads, until exec.
-        setpgid(0, 0);
-        if (!inputMapped) {
-            const int input = open("/dev/null", O_RDONLY);
-            if (input > 0) dup2(input, 0);
-        }
-        // The exec's error goes out on a descriptor above every one mapped, kept to the end.
-        int report = failure[1];
-        int kept[16];
-        int keptCount = 0;
-        for (const auto& each : descriptors) {
-            if (each.second == report) report = fcntl(report, F_DUPFD_CLOEXEC, 64);
-        }
-        for (const auto& each : descriptors) dup2(each.first, each.second);  // dup2 clears close-on-exec
-        for (const auto& each : descriptors) {
-            if (each.second >= 3 && keptCount < 15) kept[keptCount++] = each.second;
-        }
-        kept[keptCount++] = report;
-        std::sort(kept, kept + keptCount);
-        closeAllBut(kept, keptCount);
-        failure[1] = report;
-        execvp(argv[0], argv.data());
-        const int error = errno;
-        (void)!write(failure[1], &error, sizeof error);
-        _exit(127);
-    }
+    if (child == 0) execProgram(argv.data(), descriptors, failure[1]);
     close(failure[1]);
     if (child < 0) {
         problem = std::string("cannot start ") + program.front() + ": " + std::strerror(errno);

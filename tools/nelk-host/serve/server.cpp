@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -359,19 +360,59 @@ void serveUntilStopped(host_thread& host, served_session& session, event_log& lo
         longest);
 }
 
-}  // namespace
-
-int runServe(const serve_options& options) {
+// The session's token ("" for --no-token, which is refused off loopback, and warned of); false
+// when it is refused.
+bool sessionToken(const serve_options& options, std::string& token) {
     if (options.noToken && !isLoopback(options.bind)) {
         std::fprintf(stderr, "nelk-host: --no-token serves on loopback only; %s is reachable from other machines\n",
                      options.bind.c_str());
-        return 2;
+        return false;
     }
     if (options.noToken) {
         std::fprintf(stderr, "nelk-host: warning: --no-token: every local user, and every page this machine's browsers "
                              "open, can drive this session and load any library\n");
     }
-    const std::string token = options.noToken ? std::string() : options.token.empty() ? randomToken() : options.token;
+    token = options.noToken ? std::string() : options.token.empty() ? randomToken() : options.token;
+    return true;
+}
+
+// Runs the bound server on `listener`; false (with the listener joined) when it does not start.
+// stop() reaches only a server that is already listening: this waits until it is, so that a
+// SIGTERM that comes right after the address is printed still ends the server.
+bool startListening(httplib::Server& server, std::thread& listener, int port) {
+    auto listenerEnded = std::make_shared<std::atomic<bool>>(false);
+    listener = std::thread([&server, listenerEnded] {
+        server.listen_after_bind();
+        *listenerEnded = true;
+    });
+    while (!server.is_running() && !*listenerEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (server.is_running()) return true;
+    listener.join();
+    std::fprintf(stderr, "nelk-host: serve could not listen on port %d\n", port);
+    return false;
+}
+
+// The picture asked for (--screenshot): taken on a thread of its own while the host's thread
+// answers the page, and then the end; `problem` says why it could not be taken.
+std::thread photograph(const serve_options& options, int port, const std::string& viewToken, host_thread& host,
+                       std::string& problem) {
+    if (options.screenshot.empty()) return std::thread();
+    screenshot_request picture;
+    picture.url = "http://" + urlHost(options.bind) + ":" + std::to_string(port) + "/?still&view=" + viewToken;
+    picture.file = options.screenshot;
+    picture.width = options.windowWidth;
+    picture.height = options.windowHeight;
+    return std::thread([picture, &problem, &host] {
+        takeScreenshot(picture, problem);
+        host.stop();
+    });
+}
+
+}  // namespace
+
+int runServe(const serve_options& options) {
+    std::string token;
+    if (!sessionToken(options, token)) return 2;
     const sigset_t stopping = blockStopSignals();
     std::signal(SIGPIPE, SIG_IGN);  // a worker or a client gone is an error where it is written to, not the server's end
 #if defined(__GLIBC__)
@@ -397,38 +438,14 @@ int runServe(const serve_options& options) {
     servePage(server);
     host_thread host;
     serveApi(server, host, session, log);
-
-    std::atomic<bool> listenerEnded{false};
-    std::thread listener([&server, &listenerEnded] {
-        server.listen_after_bind();
-        listenerEnded = true;
-    });
-    // stop() reaches only a server that is already listening: wait until it is, so that a SIGTERM
-    // that comes right after the address is printed still ends the server.
-    while (!server.is_running() && !listenerEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (!server.is_running()) {
-        listener.join();
-        std::fprintf(stderr, "nelk-host: serve could not listen on port %d\n", port);
-        return 2;
-    }
+    std::thread listener;
+    if (!startListening(server, listener, port)) return 2;
     watchStopSignals(host, session, stopping);
     std::printf("serving http://%s:%d/%s\n", urlHost(options.bind).c_str(), port,
                 token.empty() ? "" : ("#token=" + token).c_str());
     std::fflush(stdout);
-    // A picture asked for: taken while the host's thread answers the page, and then the end.
     std::string pictureProblem;
-    std::thread photographer;
-    if (!options.screenshot.empty()) {
-        screenshot_request picture;
-        picture.url = "http://" + urlHost(options.bind) + ":" + std::to_string(port) + "/?still&view=" + viewToken;
-        picture.file = options.screenshot;
-        picture.width = options.windowWidth;
-        picture.height = options.windowHeight;
-        photographer = std::thread([picture, &pictureProblem, &host] {
-            takeScreenshot(picture, pictureProblem);
-            host.stop();
-        });
-    }
+    std::thread photographer = photograph(options, port, viewToken, host, pictureProblem);
     serveUntilStopped(host, session, log, options.watch);
     if (photographer.joinable()) photographer.join();
 
@@ -437,13 +454,12 @@ int runServe(const serve_options& options) {
     server.stop();
     listener.join();
     const bool endedCleanly = session.finish();
-    if (options.screenshot.empty()) return endedCleanly ? 0 : 1;
     if (!pictureProblem.empty()) {
         std::fprintf(stderr, "nelk-host: %s\n", pictureProblem.c_str());
         return 1;
     }
-    std::printf("the page as it was: %s\n", options.screenshot.c_str());
-    return 0;
+    if (!options.screenshot.empty()) std::printf("the page as it was: %s\n", options.screenshot.c_str());
+    return endedCleanly ? 0 : 1;
 }
 
 }  // namespace nelk_host_tool

@@ -159,6 +159,21 @@ void shrinkKept(std::vector<std::size_t>& kept, const Fails& fails, const Spent&
     }
 }
 
+// The check again, recording into `recordPath` (the same seed makes the same events); its calls,
+// and the record's notes into `notes`. The record is removed once read.
+std::vector<unit> recordAgain(const check& each, const check_settings& settings, const isolation_options& isolation,
+                              const std::string& recordPath, std::vector<std::string>& notes) {
+    check_settings recording = settings;
+    recording.recordTo = recordPath;
+    isolation_options quiet = isolation;
+    quiet.memcheck = false;
+    runIsolated(each, recording, quiet);
+    std::vector<unit> units = readRecord(recordPath, notes);
+    std::error_code error;
+    std::filesystem::remove(recordPath, error);
+    return units;
+}
+
 }  // namespace
 
 saved_scenario saveFailure(const check& each, const check_settings& settings, const check_outcome& outcome,
@@ -183,15 +198,8 @@ saved_scenario saveFailure(const check& each, const check_settings& settings, co
     const std::string recordPath = work.path() + "/" + name + ".record";
     const std::string tryPath = work.path() + "/" + name + ".try.nelk";
 
-    // The check again, recording: the same seed makes the same events.
-    check_settings recording = settings;
-    recording.recordTo = recordPath;
-    isolation_options quiet = isolation;
-    quiet.memcheck = false;
-    runIsolated(each, recording, quiet);
     std::vector<std::string> notes;
-    const std::vector<unit> units = readRecord(recordPath, notes);
-    fs::remove(recordPath, error);
+    const std::vector<unit> units = recordAgain(each, settings, isolation, recordPath, notes);
     if (units.empty()) {
         saved.problem = "no scenario: the check made no calls when it ran again";
         return saved;
