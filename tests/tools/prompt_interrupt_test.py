@@ -22,23 +22,37 @@ def spawn(history):
     return pid, terminal
 
 
-def read_until(terminal, wanted, seen, seconds=30):
-    """Reads until the output since `seen` holds `wanted`; bounded, to fail rather than hang."""
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if wanted in seen[0]:
-            return
-        ready, _, _ = select.select([terminal], [], [], 0.1)
-        if not ready:
-            continue
-        try:
-            chunk = os.read(terminal, 4096)
-        except OSError:
-            break
-        if not chunk:
-            break
-        seen[0] += chunk.decode(errors="replace")
-    sys.exit(f"never saw {wanted!r}; the terminal showed:\n{seen[0]}")
+class screen:
+    """What the terminal showed, and how far the test has looked: each wait looks past the last
+    match only, so output that came in one read with an earlier match is not lost."""
+
+    def __init__(self, terminal):
+        self.terminal = terminal
+        self.text = ""
+        self.looked = 0
+
+    def since(self):
+        return self.text[self.looked:]
+
+    def wait_for(self, wanted, seconds=30):
+        """Reads until the output past the last match holds `wanted`; bounded, to fail rather than hang."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            found = self.text.find(wanted, self.looked)
+            if found >= 0:
+                self.looked = found + len(wanted)
+                return
+            ready, _, _ = select.select([self.terminal], [], [], 0.1)
+            if not ready:
+                continue
+            try:
+                chunk = os.read(self.terminal, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            self.text += chunk.decode(errors="replace")
+        sys.exit(f"never saw {wanted!r}; the terminal showed:\n{self.text}")
 
 
 def ended(pid, seconds=30):
@@ -67,26 +81,24 @@ folder = tempfile.mkdtemp(prefix="nelk-prompt-")
 # Ctrl-C drops a half-typed line; the instance lives on, and quit deletes it as a host does.
 history = os.path.join(folder, "history-1")
 pid, terminal = spawn(history)
-seen = [""]
-read_until(terminal, "nelk> ", seen)
+shown = screen(terminal)
+shown.wait_for("nelk> ")
 typed(terminal, "load A\r")
-read_until(terminal, "create from", seen)
-seen = [""]
-read_until(terminal, "nelk> ", seen)
+shown.wait_for("create from")
+shown.wait_for("nelk> ")
 typed(terminal, "command A \"never sent")
-read_until(terminal, "never sent", seen)  # echoed: the prompt has it
-seen = [""]
+shown.wait_for("never sent")  # echoed: the prompt has it
 typed(terminal, "\x03")
-read_until(terminal, "nelk> ", seen)
+shown.wait_for("nelk> ")
 typed(terminal, "command A \"return=all\"\r")
-read_until(terminal, "InfoDriverID=", seen)
-if "never sent" in seen[0]:
-    sys.exit(f"the dropped line ran:\n{seen[0]}")
+shown.wait_for("InfoDriverID=")
+if "malformed" in shown.text or "error" in shown.text:
+    sys.exit(f"the dropped line ran:\n{shown.text}")
 typed(terminal, "quit\r")
-read_until(terminal, "AS", seen)
+shown.wait_for("AS")
 status = ended(pid)
 if status != 0:
-    sys.exit(f"quit after a Ctrl-C ended with {status}:\n{seen[0]}")
+    sys.exit(f"quit after a Ctrl-C ended with {status}:\n{shown.text}")
 kept = history_lines(history)
 if "load A" not in kept or "return=all" not in kept or "never sent" in kept:
     sys.exit(f"the history holds:\n{kept}")
@@ -94,21 +106,21 @@ if "load A" not in kept or "return=all" not in kept or "never sent" in kept:
 # A statement that hangs: the first Ctrl-C says it still runs, the second ends nelk-host.
 history = os.path.join(folder, "history-2")
 pid, terminal = spawn(history)
-seen = [""]
-read_until(terminal, "nelk> ", seen)
+shown = screen(terminal)
+shown.wait_for("nelk> ")
 typed(terminal, f"load Q {hanging}\r")
-read_until(terminal, "create from", seen)
-read_until(terminal, "nelk> ", seen)
+shown.wait_for("create from")
+shown.wait_for("nelk> ")
 typed(terminal, "timer Q 1\r")
-read_until(terminal, "[4] timer 1", seen)
+shown.wait_for("[4] timer 1")
 time.sleep(0.3)
 typed(terminal, "\x03")
-read_until(terminal, "the statement still runs in the component", seen)
+shown.wait_for("the statement still runs in the component")
 typed(terminal, "\x03")
-read_until(terminal, "ended at a second Ctrl-C", seen)
+shown.wait_for("ended at a second Ctrl-C")
 status = ended(pid)
 if status != 130:
-    sys.exit(f"a second Ctrl-C ended with {status}:\n{seen[0]}")
+    sys.exit(f"a second Ctrl-C ended with {status}:\n{shown.text}")
 kept = history_lines(history)
 if "timer Q 1" not in kept:
     sys.exit(f"the history of the hung session holds:\n{kept}")
