@@ -76,16 +76,32 @@ def typed(terminal, text):
     os.write(terminal, text.encode())
 
 
+def session_with(history, load):
+    """A prompt that has run `load` and shows its next prompt."""
+    pid, terminal = spawn(history)
+    shown = screen(terminal)
+    shown.wait_for("nelk> ")
+    typed(terminal, load + "\r")
+    shown.wait_for("create from")
+    shown.wait_for("nelk> ")
+    return pid, terminal, shown
+
+
+def ends_with(pid, shown, status, history, kept, dropped=None):
+    """nelk-host ends with `status`, and its history holds every line of `kept` and not `dropped`."""
+    ending = ended(pid)
+    if ending != status:
+        sys.exit(f"nelk-host ended with {ending}, not {status}:\n{shown.text}")
+    lines = history_lines(history)
+    if any(line not in lines for line in kept) or (dropped and dropped in lines):
+        sys.exit(f"the history holds:\n{lines}")
+
+
 folder = tempfile.mkdtemp(prefix="nelk-prompt-")
 
 # Ctrl-C drops a half-typed line; the instance lives on, and quit deletes it as a host does.
 history = os.path.join(folder, "history-1")
-pid, terminal = spawn(history)
-shown = screen(terminal)
-shown.wait_for("nelk> ")
-typed(terminal, "load A\r")
-shown.wait_for("create from")
-shown.wait_for("nelk> ")
+pid, terminal, shown = session_with(history, "load A")
 typed(terminal, "command A \"never sent")
 shown.wait_for("never sent")  # echoed: the prompt has it
 typed(terminal, "\x03")
@@ -96,21 +112,11 @@ if "malformed" in shown.text or "error" in shown.text:
     sys.exit(f"the dropped line ran:\n{shown.text}")
 typed(terminal, "quit\r")
 shown.wait_for("AS")
-status = ended(pid)
-if status != 0:
-    sys.exit(f"quit after a Ctrl-C ended with {status}:\n{shown.text}")
-kept = history_lines(history)
-if "load A" not in kept or "return=all" not in kept or "never sent" in kept:
-    sys.exit(f"the history holds:\n{kept}")
+ends_with(pid, shown, 0, history, ["load A", "return=all"], dropped="never sent")
 
 # A statement that hangs: the first Ctrl-C says it still runs, the second ends nelk-host.
 history = os.path.join(folder, "history-2")
-pid, terminal = spawn(history)
-shown = screen(terminal)
-shown.wait_for("nelk> ")
-typed(terminal, f"load Q {hanging}\r")
-shown.wait_for("create from")
-shown.wait_for("nelk> ")
+pid, terminal, shown = session_with(history, f"load Q {hanging}")
 typed(terminal, "timer Q 1\r")
 shown.wait_for("[4] timer 1")
 time.sleep(0.3)
@@ -118,10 +124,5 @@ typed(terminal, "\x03")
 shown.wait_for("the statement still runs in the component")
 typed(terminal, "\x03")
 shown.wait_for("ended at a second Ctrl-C")
-status = ended(pid)
-if status != 130:
-    sys.exit(f"a second Ctrl-C ended with {status}:\n{shown.text}")
-kept = history_lines(history)
-if "timer Q 1" not in kept:
-    sys.exit(f"the history of the hung session holds:\n{kept}")
+ends_with(pid, shown, 130, history, ["timer Q 1"])
 print("Ctrl-C dropped a line, the session went on and was deleted at quit; a hang ended at the second Ctrl-C")

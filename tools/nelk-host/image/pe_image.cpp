@@ -9,7 +9,7 @@ namespace nelk_image {
 
 namespace {
 
-// The format's own numbers (the PE and COFF specification's names, for a reader who knows them).
+// The format's own numbers, under the names its documentation gives them, for a reader who knows them.
 const std::uint16_t machineI386 = 0x14c;
 const std::uint16_t machineAmd64 = 0x8664;
 const std::uint16_t characteristicDll = 0x2000;
