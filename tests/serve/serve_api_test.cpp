@@ -211,6 +211,7 @@ TEST_F(ServeApiTest, EventStreamsNeverStarveTheApi) {
     // bound are refused at once, and a statement is still answered while the rest stay open.
     std::vector<std::thread> readers;
     std::atomic<int> refused{0};
+    std::atomic<int> refusedAndClosed{0};  // a refused stream keeps no connection open
     std::atomic<int> opened{0};
     for (int i = 0; i < 12; ++i) {
         readers.emplace_back([&] {
@@ -220,7 +221,10 @@ TEST_F(ServeApiTest, EventStreamsNeverStarveTheApi) {
                 ++opened;
                 return std::chrono::steady_clock::now() - started < std::chrono::seconds(3);
             });
-            if (answer && answer->status == 503) ++refused;
+            if (answer && answer->status == 503) {
+                ++refused;
+                if (answer->get_header_value("Connection") == "close") ++refusedAndClosed;
+            }
         });
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -228,6 +232,7 @@ TEST_F(ServeApiTest, EventStreamsNeverStarveTheApi) {
     EXPECT_TRUE(done["ok"]) << done.dump();
     for (std::thread& reader : readers) reader.join();
     EXPECT_GE(refused, 1);
+    EXPECT_EQ(refusedAndClosed, refused);
     EXPECT_GE(opened, 1);
 }
 

@@ -7,10 +7,18 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "process/child_command.h"
 #include "process/scratch_folder.h"
@@ -128,6 +136,68 @@ TEST_F(ServeGuardsTest, ASecondServerOnAServedPortIsRefused) {
     EXPECT_EQ(second.exitStatus, 2) << second.errors;
     EXPECT_NE(second.errors.find("another server listens there"), std::string::npos) << second.errors;
     stopCleanly(first);
+}
+
+// A connection to the served port that has sent nothing yet; -1 when it cannot be made.
+int connectTo(int port) {
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(socket);
+        return -1;
+    }
+    return socket;
+}
+
+// Whether the server closed `socket` (the peer's end read as 0 bytes or reset) within `wait`.
+bool closedByServer(int socket, std::chrono::milliseconds wait) {
+    pollfd watched{socket, POLLIN, 0};
+    if (poll(&watched, 1, static_cast<int>(wait.count())) <= 0) return false;
+    char byte;
+    return recv(socket, &byte, 1, MSG_DONTWAIT) <= 0;
+}
+
+TEST_F(ServeGuardsTest, SlowHeadsHoldNoThreadAndAreClosedAtTheirDeadline) {
+    // Forty clients without a token send their request's head a byte every 300 ms, more than the
+    // server has threads: the page's requests are still answered while they do, and the slow ones
+    // are closed at the head deadline rather than kept for as long as they keep sending.
+    nelk_tests::served_process served;
+    served.start(serveArguments());
+    std::vector<int> slow;
+    for (int i = 0; i < 40; ++i) {
+        const int socket = connectTo(served.port);
+        ASSERT_GE(socket, 0);
+        slow.push_back(socket);
+    }
+    const std::string head = "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Padding: ";
+    int answered = 0;
+    std::size_t closed = 0;
+    // Bounded: 100 rounds of 300 ms; the deadline (10 s) falls well inside them.
+    for (int round = 0; round < 100 && closed < slow.size(); ++round) {
+        for (int& socket : slow) {
+            if (socket < 0) continue;
+            const char byte = round < static_cast<int>(head.size()) ? head[static_cast<std::size_t>(round)] : 'x';
+            if (send(socket, &byte, 1, MSG_NOSIGNAL) != 1 || closedByServer(socket, std::chrono::milliseconds(0))) {
+                close(socket);
+                socket = -1;
+                ++closed;
+            }
+        }
+        if (round % 5 == 0 && closed == 0) {
+            auto state = served.client().Get("/api/state");
+            if (state && state->status == 200) ++answered;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    EXPECT_GE(answered, 5) << "the page's requests waited behind the slow clients";
+    EXPECT_EQ(closed, slow.size()) << "slow heads were kept past their deadline";
+    for (int socket : slow) {
+        if (socket >= 0) close(socket);
+    }
+    stopCleanly(served);
 }
 
 }  // namespace

@@ -111,3 +111,27 @@ TEST(ServedRecoveryTest, ADeletionThatHangsAtTheEndIsNamedAndTheExitSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ServedWatchdogTest, TheServersOwnHandlingOfAFloodIsNotTheComponentsTime) {
+    // A component that sends 300 000 lines, or one line of 40 MB, does so well inside a second
+    // of its own time; carrying them out takes the server longer, and that is no hang of its.
+    nelk_tests::served_process served;
+    ASSERT_NO_FATAL_FAILURE(served.start({"--quiet", "--library", NELK_CORVANE_LIBRARY, "serve", "--timeout", "2"}));
+    httplib::Client client = served.client();
+    client.set_read_timeout(120, 0);  // generous: a hang would still end at the watchdog
+    for (const char* statement : {"command F Lines=300000", "command F Long=40000000"}) {
+        SCOPED_TRACE(statement);
+        const std::string text = std::string("load F " NELK_FLOODING_LIBRARY "\n") + statement + "\ndelete F";
+        auto answered = client.Post("/api/statements", text, "text/plain");
+        ASSERT_TRUE(answered);
+        const nlohmann::json result = nlohmann::json::parse(answered->body, nullptr, false);
+        EXPECT_TRUE(result.value("ok", false)) << answered->body.substr(0, 2000);
+        EXPECT_EQ(answered->body.find("hung"), std::string::npos) << answered->body.substr(0, 2000);
+    }
+    double seconds = 0;
+    served.stop(seconds);
+}
+
+}  // namespace

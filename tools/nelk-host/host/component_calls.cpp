@@ -1,5 +1,7 @@
 #include "component_calls.h"
 
+#include "component_time.h"
+
 #include "abi_calls.h"
 #include "process/fork_watch.h"
 #include "process/process_guard.h"
@@ -45,6 +47,7 @@ const char* callComponent(nelk_client_callback& component, nelk_test_kit::host_r
     nelk_test_kit::stack_balance balance;
     {
         const nelk_process_guard::component_code inside;
+        const component_time_scope timed(true);
         result = nelk_test_kit::callCallback(component, data, kind, balance);
     }
     endIfForked();
@@ -62,6 +65,7 @@ nelk_client_callback* createComponent(const nelk_test_kit::component_library& li
     nelk_test_kit::stack_balance balance;
     if (library.loaded()) {
         const nelk_process_guard::component_code inside;
+        const component_time_scope timed(true);
         component = nelk_test_kit::callEntry(library.entry(), host, loadText, balance);
     }
     endIfForked();
@@ -78,6 +82,7 @@ void deleteAsAHost(nelk_client_callback* component, nelk_test_kit::host_rules& r
     nelk_test_kit::stack_balance balance;
     {
         const nelk_process_guard::component_code inside;
+        const component_time_scope timed(true);
         nelk_test_kit::callDeletingDestructor(component, balance);
     }
     endIfForked();

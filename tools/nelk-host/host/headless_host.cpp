@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "component_calls.h"
+#include "component_time.h"
 #include "process/fork_watch.h"
 #include "process/process_guard.h"
 #include "notifications.h"
@@ -20,7 +21,10 @@ std::string quotedOrNull(const std::optional<std::string>& text) {
 
 }  // namespace
 
-void* instance_host::hostSend(const char* text, int kind) { return owner_.receive(source_, text, kind); }
+void* instance_host::hostSend(const char* text, int kind) {
+    const component_time_scope timed(false);  // carrying the line out is the host's time
+    return owner_.receive(source_, text, kind);
+}
 
 headless_host::headless_host(transcript& output, delivery_mode mode)
     : output_(output),

@@ -17,6 +17,7 @@
 #include <malloc.h>
 #endif
 
+#include "connection_gate.h"
 #include "event_log.h"
 #include "host_thread.h"
 #include "host_rules.h"
@@ -32,9 +33,8 @@ namespace {
 
 // What the API takes in one request, whatever its transfer encoding; more is refused (413).
 const std::size_t largestBody = 1 << 20;
-// Threads that answer requests, and how many of them the event streams may hold at once, so
-// that streams never starve the API.
-const std::size_t serverThreads = 32;
+// How many of the server's threads (gate_limits) the event streams may hold at once, so that
+// streams never starve the API.
 const int mostStreams = 8;
 // A client that sends or reads nothing for this long is dropped.
 const time_t idleSeconds = 5;
@@ -103,12 +103,14 @@ sigset_t blockStopSignals() {
 }
 
 // Binds the server; the port bound (a free one for 0), or -1 with a message on standard error.
-int bindServer(httplib::Server& server, const serve_options& options) {
+// `listening` is the listening socket, which the connection gate accepts on.
+int bindServer(httplib::Server& server, const serve_options& options, int& listening) {
     // SO_REUSEADDR only: the library's default adds SO_REUSEPORT, with which a second server on
     // a served port starts silently and the kernel deals connections out between the two.
-    server.set_socket_options([](socket_t sock) {
+    server.set_socket_options([&listening](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening = sock;
     });
     int port = options.port;
     if (port == 0) {
@@ -136,10 +138,11 @@ int bindServer(httplib::Server& server, const serve_options& options) {
 void guardRequests(httplib::Server& server, const std::string& bound, int port, const std::string& token,
                    const std::string& viewToken) {
     server.set_payload_max_length(largestBody);
-    server.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };
     server.set_read_timeout(idleSeconds, 0);
     server.set_write_timeout(idleSeconds, 0);
-    server.set_keep_alive_timeout(idleSeconds);
+    // One request a connection: a connection kept open after its answer would wait for its next
+    // head on one of the server's threads, where the connection gate no longer guards it.
+    server.set_keep_alive_max_count(1);
     server.set_default_headers({{"Cache-Control", "no-store"},
                                 {"X-Content-Type-Options", "nosniff"},
                                 {"X-Frame-Options", "DENY"},
@@ -376,22 +379,6 @@ bool sessionToken(const serve_options& options, std::string& token) {
     return true;
 }
 
-// Runs the bound server on `listener`; false (with the listener joined) when it does not start.
-// stop() reaches only a server that is already listening: this waits until it is, so that a
-// SIGTERM that comes right after the address is printed still ends the server.
-bool startListening(httplib::Server& server, std::thread& listener, int port) {
-    auto listenerEnded = std::make_shared<std::atomic<bool>>(false);
-    listener = std::thread([&server, listenerEnded] {
-        server.listen_after_bind();
-        *listenerEnded = true;
-    });
-    while (!server.is_running() && !*listenerEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (server.is_running()) return true;
-    listener.join();
-    std::fprintf(stderr, "nelk-host: serve could not listen on port %d\n", port);
-    return false;
-}
-
 // The picture asked for (--screenshot): taken on a thread of its own while the host's thread
 // answers the page, and then the end; `problem` says why it could not be taken.
 std::thread photograph(const serve_options& options, int port, const std::string& viewToken, host_thread& host,
@@ -431,15 +418,19 @@ int runServe(const serve_options& options) {
     for (const std::string& file : options.files) session.runFile(file);
 
     httplib::Server server;
-    const int port = bindServer(server, options);
+    int listening = -1;
+    const int port = bindServer(server, options, listening);
     if (port < 0) return 2;
     const std::string viewToken = options.screenshot.empty() ? std::string() : randomToken();
     guardRequests(server, options.bind, port, token, viewToken);
     servePage(server);
     host_thread host;
     serveApi(server, host, session, log);
-    std::thread listener;
-    if (!startListening(server, listener, port)) return 2;
+    connection_gate gate(server, listening);
+    if (!gate.start()) {
+        std::fprintf(stderr, "nelk-host: serve could not listen on port %d (%s)\n", port, std::strerror(errno));
+        return 2;
+    }
     watchStopSignals(host, session, stopping);
     std::printf("serving http://%s:%d/%s\n", urlHost(options.bind).c_str(), port,
                 token.empty() ? "" : ("#token=" + token).c_str());
@@ -451,8 +442,7 @@ int runServe(const serve_options& options) {
 
     // Shutdown: the event streams end, the server stops, and the instances go as a host deletes them.
     log.close();
-    server.stop();
-    listener.join();
+    gate.stop();
     const bool endedCleanly = session.finish();
     if (!pictureProblem.empty()) {
         std::fprintf(stderr, "nelk-host: %s\n", pictureProblem.c_str());

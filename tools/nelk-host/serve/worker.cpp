@@ -4,11 +4,13 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
+#include "host/component_time.h"
 #include "process/child_result.h"
 #include "process/process_guard.h"
 #include "scenario/live_session.h"
@@ -93,7 +95,13 @@ int runServeWorker(const serve_worker_options& options) {
     nelk_process_guard::install(sayEnding, 1);
     nelk_process_guard::arm(true);
     transcript output(nullptr, transcript_style::quiet, false);
-    output.listen([](const nlohmann::ordered_json& event) { reply({{"event", event}}); });
+    // Each event the host's thread sends says how long the components have run in their own
+    // code, which the server's watchdog judges them by.
+    const std::thread::id hostThread = std::this_thread::get_id();
+    output.listen([hostThread](const nlohmann::ordered_json& event) {
+        if (std::this_thread::get_id() != hostThread) return reply({{"event", event}});
+        reply({{"event", event}, {"componentSeconds", componentSeconds()}});
+    });
     live_session session(output, options.library, options.mode);
     session.host().runClock(options.clockRunning);
     session.refuseSaving("save writes a file where nelk-host runs; the page's \"Save as scenario\" (GET /api/scenario) "

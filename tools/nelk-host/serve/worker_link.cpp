@@ -1,5 +1,6 @@
 #include "worker_link.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -59,6 +60,7 @@ void worker_link::end() {
     closeQuietly(replies_);
     child_.end();  // the worker and whatever its components started
     buffered_.clear();
+    readFrom_ = searchedTo_ = 0;
 }
 
 bool worker_link::start(std::string& problem) {
@@ -91,14 +93,18 @@ bool worker_link::start(std::string& problem) {
 
 bool worker_link::readLine(std::string& line, double seconds, bool& timedOut) {
     timedOut = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const auto wait = std::chrono::duration<double>(seconds);
+    auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        const std::size_t end = buffered_.find('\n');
+        // Only what came since the last look is searched, and what was read is dropped once per
+        // read: a million short lines or one line of 100 MB cost their size, not its square.
+        const std::size_t end = buffered_.find('\n', std::max(readFrom_, searchedTo_));
         if (end != std::string::npos) {
-            line = buffered_.substr(0, end);
-            buffered_.erase(0, end + 1);
+            line.assign(buffered_, readFrom_, end - readFrom_);
+            readFrom_ = searchedTo_ = end + 1;
             return true;
         }
+        searchedTo_ = buffered_.size();
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             timedOut = true;
@@ -113,7 +119,11 @@ bool worker_link::readLine(std::string& line, double seconds, bool& timedOut) {
         const ssize_t got = read(replies_, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;  // the worker is gone
+        buffered_.erase(0, readFrom_);
+        searchedTo_ -= readFrom_;
+        readFrom_ = 0;
         buffered_.append(chunk, static_cast<std::size_t>(got));
+        deadline = std::chrono::steady_clock::now() + wait;  // a worker that sends is not silent
     }
 }
 
@@ -123,13 +133,12 @@ worker_link::exchange worker_link::ask(const nlohmann::ordered_json& request, do
     if (!child_.running() || !writeAllTo(requests_, request.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n")) {
         answer.how = outcome::gone;
     } else {
-        // A statement may take `timeoutSeconds` from its start; events within it do not extend it.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+        // The components' time at the statement's start, as the worker counts it.
+        double statementStart = 0;
         for (;;) {
             std::string line;
             bool timedOut = false;
-            const double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
-            if (!readLine(line, left, timedOut)) {
+            if (!readLine(line, timeoutSeconds, timedOut)) {
                 pollfd stopping{stopRead_, POLLIN, 0};
                 answer.how = timedOut ? outcome::hung : poll(&stopping, 1, 0) > 0 ? outcome::stopped : outcome::gone;
                 break;
@@ -148,8 +157,12 @@ worker_link::exchange worker_link::ask(const nlohmann::ordered_json& request, do
             }
             if (message.contains("event")) {
                 const nlohmann::ordered_json& event = message["event"];
-                if (eventKind(event) == transcript_event::statement)
-                    deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+                const double spent = message.value("componentSeconds", -1.0);
+                if (spent >= 0 && eventKind(event) == transcript_event::statement) statementStart = spent;
+                if (spent - statementStart > timeoutSeconds) {
+                    answer.how = outcome::hung;
+                    break;
+                }
                 onEvent(event);
             }
         }
@@ -160,6 +173,7 @@ worker_link::exchange worker_link::ask(const nlohmann::ordered_json& request, do
     const child_ending ending = child_.end();
     if (answer.how != outcome::hung && answer.how != outcome::stopped) answer.status = ending.status();
     buffered_.clear();
+    readFrom_ = searchedTo_ = 0;
     return answer;
 }
 

@@ -34,9 +34,11 @@ public:
         std::string ending;             // what the worker said ended it, when ended
         std::string status;             // how its process ended, when not done ("signal 9", "status 1")
     };
-    // Sends `request` and hands every event of it to `onEvent` until its result. A statement that
-    // runs longer than `timeoutSeconds` (counted from the last statement event) is a hang: the
-    // worker is ended. The worker is gone after any outcome but done.
+    // Sends `request` and hands every event of it to `onEvent` until its result. A statement whose
+    // components spent longer than `timeoutSeconds` in their own code (component_time.h), or a
+    // worker that sends nothing for that long, is a hang: the worker is ended. The time the server
+    // and the worker take to carry lines out is not the component's. The worker is gone after any
+    // outcome but done.
     exchange ask(const nlohmann::ordered_json& request, double timeoutSeconds,
                  const std::function<void(const nlohmann::ordered_json& event)>& onEvent);
 
@@ -57,7 +59,9 @@ private:
     int replies_ = -1;   // its descriptor 3
     int stopRead_ = -1;  // a pipe that stop() writes to
     int stopWrite_ = -1;
-    std::string buffered_;
+    std::string buffered_;       // what the worker sent that is not read yet, from `readFrom_`
+    std::size_t readFrom_ = 0;
+    std::size_t searchedTo_ = 0;  // no line's end before this
 };
 
 }  // namespace nelk_host_tool
