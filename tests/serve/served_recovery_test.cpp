@@ -5,10 +5,15 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
 #include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "served_process.h"
 
@@ -132,6 +137,27 @@ TEST(ServedWatchdogTest, TheServersOwnHandlingOfAFloodIsNotTheComponentsTime) {
     }
     double seconds = 0;
     served.stop(seconds);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ServedEndTest, AHelperThatLeftTheWorkersGroupIsEndedAndSaid) {
+    nelk_tests::served_process served;
+    served.errorsTo = (std::filesystem::temp_directory_path() / ("serve-helper-" + std::to_string(getpid()))).string();
+    ASSERT_NO_FATAL_FAILURE(served.start({"--quiet", "--library", NELK_CORVANE_LIBRARY, "serve"}));
+    httplib::Client client = served.client();
+    auto made = client.Post("/api/statements", "load H " NELK_SESSION_LEADER_LIBRARY "\ncommand H \"Helper=1\"", "text/plain");
+    ASSERT_TRUE(made);
+    EXPECT_NE(made->body.find("\"ok\":true"), std::string::npos) << made->body;
+    double seconds = 0;
+    const int status = served.stop(seconds);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status;
+    std::ifstream errors(served.errorsTo);
+    const std::string said((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
+    EXPECT_NE(said.find("a process a component started outlived its worker and was ended"), std::string::npos) << said;
+    std::filesystem::remove(served.errorsTo);
 }
 
 }  // namespace

@@ -1,16 +1,20 @@
 // nelk-host run stopped (a CI step's SIGTERM, Ctrl-C) while a component hangs: the file's process
-// ends with the run, and so the run's standard output closes, and a pipe reading it ends.
+// ends with the run, and so the run's standard output closes, and a pipe reading it ends; and a
+// helper a component left running, out of the file's process group, ends with its file.
 #if !defined(_WIN32)
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <string>
 #include <thread>
 
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "process/scratch_folder.h"
 
 namespace {
 
@@ -57,6 +61,42 @@ TEST(StoppedRunTest, TheFilesProcessEndsWithTheRun) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == stop) << "status " << status;
         EXPECT_TRUE(readUntil(out[0], output, "", 30)) << "the run's output stayed open after it ended:\n" << output;
         close(out[0]);
+    }
+}
+
+TEST(StoppedRunTest, AHelperThatLeftTheRunsGroupIsEndedWithItsFile) {
+    // The helper makes itself a session leader, which ending the file's process group misses,
+    // and would hold the run's output open for two minutes; it ends with its file, said.
+    nelk_host_tool::scratch_folder folder("outliving-helper");
+    const std::string scenario = folder.path() + "/helper.nelk";
+    std::ofstream(scenario) << "load H " NELK_SESSION_LEADER_LIBRARY "\ncommand H \"Helper=1\"\ndelete H\n";
+    for (const char* mode : {"", "--in-process"}) {
+        SCOPED_TRACE(*mode == '\0' ? "a process for the file" : mode);
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        const pid_t run = fork();
+        ASSERT_GE(run, 0);
+        if (run == 0) {
+            dup2(out[1], 1);
+            dup2(out[1], 2);
+            close(out[0]);
+            close(out[1]);
+            if (*mode != '\0') {
+                execl(NELK_HOST_PROGRAM, NELK_HOST_PROGRAM, "--no-colour", "run", mode, scenario.c_str(), static_cast<char*>(nullptr));
+            } else {
+                execl(NELK_HOST_PROGRAM, NELK_HOST_PROGRAM, "--no-colour", "run", scenario.c_str(), static_cast<char*>(nullptr));
+            }
+            _exit(127);
+        }
+        close(out[1]);
+        std::string output;
+        EXPECT_TRUE(readUntil(out[0], output, "", 60)) << "the run's output stayed open after it ended:\n" << output;
+        close(out[0]);
+        int status = 0;
+        ASSERT_EQ(waitpid(run, &status, 0), run);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n" << output;
+        EXPECT_NE(output.find("processes a component started outlived the file's run and were ended"), std::string::npos)
+            << output;
     }
 }
 

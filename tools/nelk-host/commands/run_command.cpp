@@ -2,12 +2,15 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "command_line.h"
 #include "runner/scenario_host.h"
 #include "runner/isolated_file.h"
 #include "runner/scenario_file.h"
 #include "runner/drift_report.h"
+#include "process/adopted_children.h"
 #include "process/process_guard.h"
 
 #include <atomic>
@@ -64,6 +67,18 @@ file_outcome runFileHere(const host_options& host, const std::string& file, bool
     return outcome;
 }
 
+// What the components of `file` started and left running (a helper of a session of its own,
+// which ending the file's process did not reach) is ended now, and said, rather than keep the
+// run's output open after it ends.
+void endOutlivers(const host_options& host, const std::string& file) {
+    const std::vector<std::string> outlived = endAdoptedChildren();
+    if (outlived.empty()) return;
+    std::string names;
+    for (const std::string& each : outlived) names += (names.empty() ? "" : ", ") + each;
+    transcript said(ownOutput(), host.style(), host.colour());
+    said.warning(file, "processes a component started outlived the file's run and were ended: " + names);
+}
+
 // Every file starts from a fresh host: no instances, slots or delivery mode carried over. A file
 // that crashes or hangs fails, and the run goes on; the report holds every file that ran.
 int runFiles(host_options& host, run_options& run) {
@@ -88,6 +103,7 @@ int runFiles(host_options& host, run_options& run) {
     int status = 0;
     junit_suite suite{"nelk-host run", {}};
     coverage_counts covered;
+    adoptOrphans();
     for (const std::string& file : run.files) {
 #if defined(_WIN32)
         file_outcome outcome = runFileHere(host, file, run.strict, run.timeoutSeconds);
@@ -95,6 +111,7 @@ int runFiles(host_options& host, run_options& run) {
         file_outcome outcome = run.inProcess ? runFileHere(host, file, run.strict, run.timeoutSeconds)
                                              : runFileIsolated(host, file, run.strict, run.timeoutSeconds);
 #endif
+        endOutlivers(host, file);
         covered.merge(outcome.coverage);
         suite.cases.push_back(std::move(outcome.junit));
         const int fileStatus = exitStatus(outcome.result);

@@ -4,11 +4,12 @@
 #include <cstdlib>
 
 #include "process/executable_path.h"
+#include "runner/component_output.h"
 #include "scenario/statements.h"
 
 namespace nelk_host_tool {
 
-bool host_options::colour() const { return isTerminal(1) && !noColour; }
+bool host_options::colour() const { return isTerminal(ownOutputDescriptor()) && !noColour; }
 
 bool readSeconds(const std::string& option, const std::string& text, double& seconds, std::string& problem) {
     char* end = nullptr;

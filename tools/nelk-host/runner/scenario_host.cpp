@@ -37,7 +37,7 @@ void componentEndedTheRun(const nelk_process_guard::ending& end) {
         append(line, sizeof line, text);
         append(line, sizeof line, "\n");
     }
-    nelk_process_guard::writeAll(1, line);
+    nelk_process_guard::writeAll(ownOutputDescriptor(), line);
     if (alsoTell != nullptr) alsoTell(end);
 }
 

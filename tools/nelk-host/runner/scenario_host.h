@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "runner/component_output.h"
 #include "runner/host_options.h"
 #include "process/process_guard.h"
 #include "host/headless_host.h"
@@ -32,14 +33,14 @@ bool loadable(const std::string& library);
 // 0 for ok, 2 for a library that could not be loaded, 1 for anything else.
 int exitStatus(statement_result result);
 
-// A host with its transcript on standard output and its scenario runner, as the demo and each
+// A host with its transcript on nelk-host's own output (component_output.h) and its scenario runner, as the demo and each
 // scenario file use one. Lives on the host's thread.
 struct scenario_host {
     transcript output;
     headless_host host;
     scenario_runner runner;
     explicit scenario_host(const host_options& options)
-        : output(stdout, options.style(), options.colour()),
+        : output(ownOutput(), options.style(), options.colour()),
           host(output, options.mode()),
           runner(host, output, options.library) {}
 };

@@ -18,6 +18,7 @@
 #endif
 
 #include "connection_gate.h"
+#include "process/adopted_children.h"
 #include "event_log.h"
 #include "host_thread.h"
 #include "host_rules.h"
@@ -379,6 +380,15 @@ bool sessionToken(const serve_options& options, std::string& token) {
     return true;
 }
 
+// Ends what the components started that outlived their worker (a helper that made itself a
+// session leader, out of reach of the worker's group); false, having said so, when there was any.
+bool endedTheOutlivers() {
+    const std::vector<std::string> outlived = endAdoptedChildren();
+    for (const std::string& each : outlived)
+        std::fprintf(stderr, "nelk-host: a process a component started outlived its worker and was ended: %s\n", each.c_str());
+    return outlived.empty();
+}
+
 // The picture asked for (--screenshot): taken on a thread of its own while the host's thread
 // answers the page, and then the end; `problem` says why it could not be taken.
 std::thread photograph(const serve_options& options, int port, const std::string& viewToken, host_thread& host,
@@ -405,6 +415,7 @@ int runServe(const serve_options& options) {
 #if defined(__GLIBC__)
     mallopt(M_ARENA_MAX, 2);  // the server's threads share their freed memory rather than each keeping some
 #endif
+    adoptOrphans();  // a helper a component made a session leader comes back to be ended at the end
     transcript output(stdout, options.style, options.colour);
     event_log log;
     output.listen([&log](const nlohmann::ordered_json& event) { log.append(jsonText(forThePage(event))); });
@@ -443,7 +454,8 @@ int runServe(const serve_options& options) {
     // Shutdown: the event streams end, the server stops, and the instances go as a host deletes them.
     log.close();
     gate.stop();
-    const bool endedCleanly = session.finish();
+    const bool finished = session.finish();
+    const bool endedCleanly = endedTheOutlivers() && finished;
     if (!pictureProblem.empty()) {
         std::fprintf(stderr, "nelk-host: %s\n", pictureProblem.c_str());
         return 1;
