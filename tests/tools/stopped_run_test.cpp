@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <poll.h>
 #include <sys/wait.h>
@@ -61,6 +62,60 @@ TEST(StoppedRunTest, TheFilesProcessEndsWithTheRun) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == stop) << "status " << status;
         EXPECT_TRUE(readUntil(out[0], output, "", 30)) << "the run's output stayed open after it ended:\n" << output;
         close(out[0]);
+    }
+}
+
+TEST(StoppedRunTest, AHangInNelkHostsOwnProcessIsNamedAtTheTimeout) {
+    // The prompt and run --in-process cannot take a call back from a component that never
+    // returns: at the timeout they end, naming the statement and the call.
+    nelk_host_tool::scratch_folder folder("own-process-hang");
+    const std::string statements = "load A " NELK_HANGING_LIBRARY "\ntimer A 1\necho never reached\n";
+    const std::string scenario = folder.path() + "/hang.nelk";
+    std::ofstream(scenario) << statements;
+    struct row {
+        std::vector<std::string> arguments;
+        const char* says;
+    };
+    const row rows[] = {
+        {{"repl", "--timeout", "0.5"}, "repl:2: error: the component hung in `timer A 1`: no result after 0.5 s during kind 4 "
+                                        "timer 1 to A; the prompt cannot go on"},
+        {{"run", "--in-process", "--timeout", "0.5", scenario},
+         "hang.nelk:2: error: the component hung in `timer A 1`: no result after 0.5 s during kind 4 timer 1 to A; the run "
+         "cannot go on"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.arguments.front());
+        int in[2];
+        int out[2];
+        ASSERT_EQ(pipe(in), 0);
+        ASSERT_EQ(pipe(out), 0);
+        const pid_t host = fork();
+        ASSERT_GE(host, 0);
+        if (host == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            dup2(out[1], 2);
+            for (int end : {in[0], in[1], out[0], out[1]}) close(end);
+            std::vector<std::string> words{NELK_HOST_PROGRAM, "--no-colour"};
+            words.insert(words.end(), r.arguments.begin(), r.arguments.end());
+            std::vector<char*> argv;
+            for (std::string& word : words) argv.push_back(word.data());
+            argv.push_back(nullptr);
+            execv(NELK_HOST_PROGRAM, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        EXPECT_EQ(write(in[1], statements.data(), statements.size()), static_cast<ssize_t>(statements.size()));
+        std::string output;
+        EXPECT_TRUE(readUntil(out[0], output, "", 60)) << "no end after the timeout:\n" << output;
+        close(in[1]);
+        close(out[0]);
+        int status = 0;
+        ASSERT_EQ(waitpid(host, &status, 0), host);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status << "\n" << output;
+        EXPECT_NE(output.find(r.says), std::string::npos) << output;
+        EXPECT_EQ(output.find("never reached"), std::string::npos) << output;
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "runner/scenario_host.h"
+#include "runner/statement_watchdog.h"
 #include "process/executable_path.h"
 #include "process/process_guard.h"
 #include "scenario/live_session.h"
@@ -31,6 +32,8 @@ struct repl_options {
     std::string library;       // what loads use by default, when given
     bool watch = false;        // reload a library whose file changed, before the next statement
     std::string historyFile;   // where typed lines are kept; empty: none
+    double timeoutSeconds = 10;  // a statement still running after this long ends the prompt
+    std::string timeout;         // as typed
 };
 
 // $NELK_HOST_HISTORY, else $XDG_STATE_HOME/nelk-host/history, else
@@ -141,7 +144,7 @@ void printHelp() {
 }
 
 // Reads lines until "quit" or the end of input; 0, or 1 when a protocol error was seen.
-int runRepl(live_session& session, const repl_options& options) {
+int runRepl(live_session& session, const repl_options& options, statement_watchdog& watchdog) {
     const bool terminal = isTerminal(0);
 #if defined(NELK_HAVE_EDITLINE)
     if (terminal) {
@@ -174,22 +177,30 @@ int runRepl(live_session& session, const repl_options& options) {
         }
         const std::string where = "repl:" + std::to_string(number);
         inStatement_ = 1;
+        watchdog.begins(where, *line);
         if (options.watch) session.reloadChanged(where);
         session.enter(where, *line);
+        watchdog.ends();
         inStatement_ = 0;
     }
     session.host().removeAll();
     return session.host().protocolErrors() == 0 ? 0 : 1;
 }
 
-int runPrompt(host_options& host, const repl_options& prompt) {
+int runPrompt(host_options& host, repl_options& prompt) {
     if (!prompt.library.empty()) host.library = prompt.library;
     if (!prepared(host)) return 2;
     if (!loadable(host.library)) return 2;
+    std::string problem;
+    if (!prompt.timeout.empty() && !readSeconds("--timeout", prompt.timeout, prompt.timeoutSeconds, problem)) {
+        std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+        return 2;
+    }
     const guarded_run guard(host);
     transcript output(stdout, host.style(), host.colour());
     live_session session(output, host.library, host.mode());
-    return runRepl(session, prompt);
+    statement_watchdog watchdog(prompt.timeoutSeconds, host.style(), host.colour(), "the prompt cannot go on");
+    return runRepl(session, prompt, watchdog);
 }
 
 }  // namespace
@@ -201,6 +212,8 @@ subcommand addReplCommand(CLI::App& app, host_options& host) {
     addHostOptions(*repl, host);
     repl->add_option("library", options->library, "the component library that loads use by default");
     repl->add_flag("--watch", options->watch, "reload a library whose file changed, before the next statement");
+    repl->add_option("--timeout", options->timeout,
+                     "seconds a statement may run before nelk-host ends, naming it (default 10)");
     repl->add_option("--history", options->historyFile,
                      "where typed lines are kept (default $NELK_HOST_HISTORY, or history in $XDG_STATE_HOME/nelk-host "
                      "or ~/.local/state/nelk-host)");

@@ -1,5 +1,4 @@
 // nelk-host run FILE...: scenario files, each on a fresh host, with reports for CI.
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,12 +9,9 @@
 #include "runner/isolated_file.h"
 #include "runner/scenario_file.h"
 #include "runner/drift_report.h"
+#include "runner/statement_watchdog.h"
 #include "process/adopted_children.h"
 #include "process/process_guard.h"
-
-#include <atomic>
-#include <mutex>
-#include <thread>
 
 namespace nelk_host_tool {
 
@@ -35,36 +31,9 @@ struct run_options {
 // guard says where), and a watchdog ends it when a statement hangs.
 file_outcome runFileHere(const host_options& host, const std::string& file, bool strict, double timeoutSeconds) {
     const guarded_run guard(host);
-    std::atomic<std::uint64_t> statements{0};
-    std::mutex lock;
-    std::string where = file;
-    std::atomic<bool> finished{false};
-    std::thread watchdog([&] {
-        std::uint64_t watched = ~0ULL;
-        auto since = std::chrono::steady_clock::now();
-        while (!finished) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            const auto now = std::chrono::steady_clock::now();
-            if (statements != watched) {
-                watched = statements;
-                since = now;
-            } else if (std::chrono::duration<double>(now - since).count() > timeoutSeconds) {
-                const std::lock_guard<std::mutex> hold(lock);
-                std::printf("%s: error: the component hung: no result after %g s during %s; the run cannot go on\n",
-                            where.c_str(), timeoutSeconds, nelk_process_guard::currentEvent());
-                std::fflush(stdout);
-                std::_Exit(1);
-            }
-        }
-    });
-    file_outcome outcome = runScenarioFile(host, file, strict, [&](const std::string& at, const std::string&) {
-        const std::lock_guard<std::mutex> hold(lock);
-        where = at;
-        ++statements;
-    });
-    finished = true;
-    watchdog.join();
-    return outcome;
+    statement_watchdog watchdog(timeoutSeconds, host.style(), host.colour(), "the run cannot go on");
+    return runScenarioFile(host, file, strict,
+                           [&](const std::string& where, const std::string& line) { watchdog.begins(where, line); });
 }
 
 // What the components of `file` started and left running (a helper of a session of its own,
