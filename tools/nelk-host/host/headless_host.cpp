@@ -99,6 +99,12 @@ const char* headless_host::deliver(instance& target, void* data, int kind, const
 
 void headless_host::releaseLibrary(instance& target) {
     const nelk_process_guard::component_code library;  // its static destructors are the component's code
+    // The last instance's reference unloads it: a crash from here on is the unloading's, not the
+    // deletion's that came before it.
+    const std::string unloading = "the unloading of " + nelk_test_kit::escaped(target.libraryFile) +
+                                  " after the deletion of " + nelk_test_kit::escaped(target.name) +
+                                  " (its static destructors and exit functions)";
+    if (target.library.use_count() == 1) nelk_process_guard::setEvent(unloading.c_str());
     target.library.reset();
 }
 
