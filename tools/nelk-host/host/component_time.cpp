@@ -37,6 +37,9 @@ struct thread_calls {
 };
 
 thread_local thread_calls calls;
+thread_local double statementStart = 0;
+thread_local volatile std::uint64_t* hostCallCounter = nullptr;
+thread_local double hostCallLimit = 0;
 
 }  // namespace
 
@@ -48,8 +51,18 @@ void hostCallBegins() {
 }
 
 void hostCallEnds() {
-    if (!calls.frames.empty() && !calls.frames.back()) calls.pop();
+    if (calls.frames.empty() || calls.frames.back()) return;
+    calls.pop();
+    if (hostCallCounter != nullptr && componentSeconds() - statementStart <= hostCallLimit)
+        *hostCallCounter = *hostCallCounter + 1;
 }
+
+void countHostCallsWithin(volatile std::uint64_t* counter, double limitSeconds) {
+    hostCallCounter = counter;
+    hostCallLimit = limitSeconds;
+}
+
+void componentStatementBegins() { statementStart = componentSeconds(); }
 
 double componentSeconds() {
     clock_type::duration total = calls.spent;

@@ -5,6 +5,8 @@
 // keeps its own; a component's own thread calling hostSend counts nothing.
 #pragma once
 
+#include <cstdint>
+
 namespace nelk_host_tool {
 
 // Marks of the calls, in pairs, on the thread that makes them (component_time_scope below).
@@ -15,6 +17,15 @@ void hostCallEnds();
 
 // The seconds this thread spent in components' code so far, the call under way included.
 double componentSeconds();
+
+// For a watchdog that judges progress by a counter (a file's process in run): from now on each
+// host call that ends on this thread while the components' time in the current statement is
+// within `limitSeconds` raises `*counter`, so that a host busy carrying out a flood of lines makes
+// progress, and a component that runs away sending lines makes none once its own time is spent.
+// `counter` must outlive the process's calls; this thread's.
+void countHostCallsWithin(volatile std::uint64_t* counter, double limitSeconds);
+// A statement begins: its components' time is counted from here.
+void componentStatementBegins();
 
 // A call into a component (component: true) or into the host's function (false) for the
 // scope's lifetime.

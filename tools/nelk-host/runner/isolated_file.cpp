@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "host/component_time.h"
 #include "runner/scenario_host.h"
 #include "host_rules.h"
 #include "process/child_report.h"
@@ -39,15 +40,20 @@ nlohmann::ordered_json caseJson(const junit_case& result) {
 
 // The child: the file with the guard armed, then its result into the report and its end; the
 // guard is disarmed by then (its own _exit is not the component's).
-[[noreturn]] void runChild(const host_options& host, const std::string& file, bool strict, child_report& report) {
+[[noreturn]] void runChild(const host_options& host, const std::string& file, bool strict, double timeoutSeconds,
+                          child_report& report) {
     reporting = &report;
     child_result result;
     {
         const guarded_run guard(host, "the run goes on with the next file", keepEnding);
         nelk_process_guard::keepEventIn(report.event, sizeof report.event);
+        // Progress is a statement begun, or a line carried out while the component is within its
+        // time: the host's own time carrying out a flood of lines is not the component's.
+        countHostCallsWithin(&report.progress, timeoutSeconds);
         const file_outcome outcome = runScenarioFile(host, file, strict, [&](const std::string& where, const std::string& line) {
             copyText(report.where, sizeof report.where, where);
             copyText(report.line, sizeof report.line, line);
+            componentStatementBegins();
             report.progress = report.progress + 1;
         });
         result.verdict = static_cast<int>(outcome.result);
@@ -92,7 +98,7 @@ file_outcome runFileIsolated(const host_options& host, const std::string& file, 
     std::string problem;
     std::unique_ptr<report_file> shared = report_file::create(problem);
     supervised_child child;
-    if (!shared || !child.startFunction([&] { runChild(host, file, strict, shared->report()); }, problem)) {
+    if (!shared || !child.startFunction([&] { runChild(host, file, strict, timeoutSeconds, shared->report()); }, problem)) {
         failed(outcome, file + ": nelk-host cannot make the file's process: " + problem, 0);
         said.error(file, outcome.junit.message);
         return outcome;
