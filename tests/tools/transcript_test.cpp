@@ -87,3 +87,26 @@ TEST(TranscriptTest, KindsReadBackFromTheirNamesAndTheCurrentStatementIsKept) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TranscriptTest, QuietKeepsOnlyTheStartOfAHugeEventBeforeAnError) {
+    std::FILE* out = std::tmpfile();
+    {
+        nelk_host_tool::transcript said(out, nelk_host_tool::transcript_style::quiet, false);
+        said.delivered("A", 3, "command 'text=" + std::string(1000000, '\x01') + "'");
+        said.error("file:3", "it failed");
+    }
+    std::rewind(out);
+    std::string text;
+    for (int byte; (byte = std::fgetc(out)) != EOF;) text += static_cast<char>(byte);
+    std::fclose(out);
+    // The kept line: 400 bytes of the escaped text and the size of the whole, then the error.
+    const std::size_t end = text.find('\n');
+    ASSERT_NE(end, std::string::npos) << text.substr(0, 600);
+    EXPECT_LT(end, 500u) << text.substr(0, 600);
+    EXPECT_NE(text.find("... (1000015 bytes)"), std::string::npos) << text.substr(0, 600);
+    EXPECT_NE(text.find("file:3: error: it failed"), std::string::npos);
+}
+
+}  // namespace

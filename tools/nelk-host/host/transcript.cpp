@@ -1,5 +1,7 @@
 #include "transcript.h"
 
+#include <algorithm>
+
 #include "host_rules.h"
 
 namespace nelk_host_tool {
@@ -128,8 +130,20 @@ void transcript::keep(const nlohmann::ordered_json& event) {
     constexpr std::size_t kept = 12;
     constexpr std::size_t longest = 400;  // of a kept line: a statement of megabytes is not kept whole
     if (unprinted_.size() == kept) unprinted_.erase(unprinted_.begin());
-    readable_line shown = readableLine(event);
-    if (shown.text.size() > longest) shown.text = shown.text.substr(0, longest) + "... (" + std::to_string(shown.text.size()) + " bytes)";
+    // Its texts cut before the line is made, so that a text of megabytes is never escaped whole
+    // for the 400 bytes kept of it.
+    nlohmann::ordered_json cut = nlohmann::ordered_json::object();
+    std::size_t largest = 0;
+    for (const auto& item : event.items()) {
+        const bool text = item.value().is_string();
+        const std::size_t size = text ? item.value().get_ref<const std::string&>().size() : 0;
+        largest = std::max(largest, size);
+        cut[item.key()] = size > longest ? nlohmann::ordered_json(item.value().get_ref<const std::string&>().substr(0, longest))
+                                         : item.value();
+    }
+    readable_line shown = readableLine(cut);
+    if (shown.text.size() > longest || largest > longest)
+        shown.text = shown.text.substr(0, longest) + "... (" + std::to_string(largest) + " bytes)";
     unprinted_.push_back(std::move(shown));
 }
 
