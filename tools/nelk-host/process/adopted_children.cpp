@@ -47,17 +47,28 @@ std::vector<child_process> children() {
     return found;
 }
 
+// Whether the environment `pid` started with holds the variable `name`.
+bool hasMark(int pid, const char* name) {
+    std::ifstream environment("/proc/" + std::to_string(pid) + "/environ");
+    const std::string prefix = std::string(name) + "=";
+    std::string entry;
+    while (std::getline(environment, entry, '\0'))
+        if (entry.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 void adoptOrphans() { prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0); }
 
-std::vector<std::string> endAdoptedChildren(const std::vector<int>& keep) {
+std::vector<std::string> endAdoptedChildren(const char* marked) {
     std::vector<std::string> ended;
     for (int round = 0; round < 32; ++round) {  // each round brings home the children of the last one's
         std::vector<child_process> left = children();
-        left.erase(std::remove_if(left.begin(), left.end(),
-                                  [&](const child_process& each) { return std::find(keep.begin(), keep.end(), each.pid) != keep.end(); }),
-                   left.end());
+        if (marked != nullptr) {
+            left.erase(std::remove_if(left.begin(), left.end(), [&](const child_process& each) { return !hasMark(each.pid, marked); }),
+                       left.end());
+        }
         if (left.empty()) break;
         for (const child_process& each : left) {
             if (getpgid(each.pid) == each.pid) kill(-each.pid, SIGKILL);  // a group of its own: all of it
@@ -73,7 +84,7 @@ std::vector<std::string> endAdoptedChildren(const std::vector<int>& keep) {
 #else
 
 void adoptOrphans() {}
-std::vector<std::string> endAdoptedChildren(const std::vector<int>&) { return {}; }
+std::vector<std::string> endAdoptedChildren(const char*) { return {}; }
 
 #endif
 

@@ -10,12 +10,18 @@
 
 namespace nelk_host_tool {
 
+// The variable a worker process sets in its own environment, which everything its components
+// start inherits, so that what they leave behind is told from what nelk-host started itself.
+constexpr const char* workerMark = "NELK_HOST_WORKER";
+
 // Orphans of this process's descendants become its children from now on (PR_SET_CHILD_SUBREAPER).
 void adoptOrphans();
 
-// Ends (SIGKILL, with their process groups) and reaps every child of this process but those in
-// `keep`, again and again while ending them brings their own children home; the command names of
-// those ended ("sleep (pid 412)"), for the message that says so.
-std::vector<std::string> endAdoptedChildren(const std::vector<int>& keep = {});
+// Ends (SIGKILL, with their process groups) and reaps every child of this process, or with
+// `marked` only those whose environment holds that variable (the mark a worker leaves on what it
+// starts: what the server started itself, a browser's helpers, is left alone), again and again
+// while ending them brings their own children home; the command names of those ended ("sleep
+// (pid 412)"), for the message that says so.
+std::vector<std::string> endAdoptedChildren(const char* marked = nullptr);
 
 }  // namespace nelk_host_tool

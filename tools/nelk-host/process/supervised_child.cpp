@@ -97,7 +97,8 @@ void closeAllBut(const int* kept, int count) {
 
 // The child's side of startProgram, after fork: only what is safe in a process with threads,
 // until exec. Standard input is /dev/null unless mapped; the exec's error goes to `report`.
-[[noreturn]] void execProgram(char* const* argv, const std::vector<std::pair<int, int>>& descriptors, int report) {
+[[noreturn]] void execProgram(char* const* argv, char* const* envp, const std::vector<std::pair<int, int>>& descriptors,
+                              int report) {
     setpgid(0, 0);
     bool inputMapped = false;
     for (const auto& each : descriptors) inputMapped = inputMapped || each.second == 0;
@@ -118,7 +119,7 @@ void closeAllBut(const int* kept, int count) {
     kept[keptCount++] = report;
     std::sort(kept, kept + keptCount);
     closeAllBut(kept, keptCount);
-    execvp(argv[0], argv);
+    execvpe(argv[0], argv, envp);
     const int error = errno;
     (void)!write(report, &error, sizeof error);
     _exit(127);
@@ -172,7 +173,7 @@ bool supervised_child::startFunction(const std::function<void()>& body, std::str
 }
 
 bool supervised_child::startProgram(const std::vector<std::string>& program, const std::vector<std::pair<int, int>>& descriptors,
-                                    std::string& problem) {
+                                    std::string& problem, const std::vector<std::string>& environment) {
     if (program.empty()) {
         problem = "no program to start";
         return false;
@@ -185,9 +186,14 @@ bool supervised_child::startProgram(const std::vector<std::string>& program, con
     std::vector<char*> argv;
     for (const std::string& word : program) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
+    // The program's environment, made here: between fork and exec nothing may allocate.
+    std::vector<char*> envp;
+    for (char** each = environ; *each != nullptr; ++each) envp.push_back(*each);
+    for (const std::string& each : environment) envp.push_back(const_cast<char*>(each.c_str()));
+    envp.push_back(nullptr);
     std::fflush(nullptr);
     const pid_t child = fork();
-    if (child == 0) execProgram(argv.data(), descriptors, failure[1]);
+    if (child == 0) execProgram(argv.data(), envp.data(), descriptors, failure[1]);
     close(failure[1]);
     if (child < 0) {
         problem = std::string("cannot start ") + program.front() + ": " + std::strerror(errno);

@@ -45,10 +45,10 @@ public:
     bool startFunction(const std::function<void()>& body, std::string& problem);
     // Forks and execs `program` (argv; found on PATH when it holds no '/'). Each pair maps a
     // descriptor of this process to the child's number (its `second`); standard input is
-    // /dev/null unless mapped. False with `problem` set when it could not be started (exec
-    // failing included).
+    // /dev/null unless mapped; `environment` ("NAME=VALUE") is added to this process's. False
+    // with `problem` set when it could not be started (exec failing included).
     bool startProgram(const std::vector<std::string>& program, const std::vector<std::pair<int, int>>& descriptors,
-                      std::string& problem);
+                      std::string& problem, const std::vector<std::string>& environment = {});
 
     pid_t pid() const noexcept { return pid_; }
     bool running() const noexcept { return pid_ > 0 && !ending_; }

@@ -383,7 +383,7 @@ bool sessionToken(const serve_options& options, std::string& token) {
 // Ends what the components started that outlived their worker (a helper that made itself a
 // session leader, out of reach of the worker's group); false, having said so, when there was any.
 bool endedTheOutlivers() {
-    const std::vector<std::string> outlived = endAdoptedChildren();
+    const std::vector<std::string> outlived = endAdoptedChildren(workerMark);  // not the browser's helpers
     for (const std::string& each : outlived)
         std::fprintf(stderr, "nelk-host: a process a component started outlived its worker and was ended: %s\n", each.c_str());
     return outlived.empty();

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "host/transcript.h"
+#include "process/adopted_children.h"
 
 namespace nelk_host_tool {
 
@@ -77,7 +78,9 @@ bool worker_link::start(std::string& problem) {
         close(in[1]);
         return false;
     }
-    const bool started = child_.startProgram(command_, {{in[0], 0}, {out[1], 3}}, problem);
+    // Marked, so that what its components leave behind is told at the end from the server's own.
+    const bool started =
+        child_.startProgram(command_, {{in[0], 0}, {out[1], 3}}, problem, {std::string(workerMark) + "=1"});
     close(in[0]);
     close(out[1]);
     if (!started) {
