@@ -125,9 +125,10 @@ public:
             const int socket = ready[i].data.fd;
             if (socket == wake_) stopping = true;
             if (socket == listening_) acceptAll();
+            const bool hungUp = (ready[i].events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0;
             for (std::size_t at = 0; at < waiting_.size(); ++at) {
                 if (waiting_[at].socket == socket) {
-                    look(at);
+                    look(at, hungUp);
                     break;
                 }
             }
@@ -157,9 +158,10 @@ private:
         threads_.enqueue([&server, socket] { (server.*libraryAnswer())(socket); });
     }
 
-    void look(std::size_t at) {
+    // A client that went away before its head was whole frees its place at once.
+    void look(std::size_t at, bool hungUp = false) {
         const head_state head = headOf(waiting_[at].socket);
-        if (head != head_state::incomplete) release(at, head == head_state::complete);
+        if (head != head_state::incomplete || hungUp) release(at, head == head_state::complete);
     }
 
     void acceptAll() {

@@ -44,7 +44,9 @@ bool takeScreenshot(const screenshot_request& request, std::string& problem) {
     const std::string file = std::filesystem::absolute(request.file, ignored).string();
     std::filesystem::remove(file, ignored);  // what is there after is this picture, or nothing
     // One raster thread, greyscale text and whole-frame raster: without them the corners of
-    // rounded boxes come out a shade apart from one run to the next.
+    // rounded boxes come out a shade apart from one run to the next. Every compositor stage runs
+    // before the frame is drawn, and the page's pending work is let finish: on a busy machine
+    // the picture was otherwise taken with the scrolled transcript half painted.
     std::vector<std::string> command{browser,
                                      "--headless",
                                      "--disable-gpu",
@@ -55,6 +57,8 @@ bool takeScreenshot(const screenshot_request& request, std::string& problem) {
                                      "--num-raster-threads=1",
                                      "--disable-lcd-text",
                                      "--disable-partial-raster",
+                                     "--run-all-compositor-stages-before-draw",
+                                     "--virtual-time-budget=2000",
                                      "--force-device-scale-factor=1",
                                      "--user-data-dir=" + profile.path(),
                                      "--window-size=" + std::to_string(request.width) + "," + std::to_string(request.height),
