@@ -35,33 +35,56 @@ bool readUntil(int descriptor, std::string& text, const std::string& wanted, dou
     return false;
 }
 
+// nelk-host started with `arguments` after "--no-colour", its standard output and error on one
+// pipe (`output`) and, when asked, its standard input on another (`input`; -1 otherwise).
+struct started_host {
+    pid_t pid = -1;
+    int output = -1;
+    int input = -1;
+};
+
+started_host startHost(const std::vector<std::string>& arguments, bool withInput = false) {
+    int in[2] = {-1, -1};
+    int out[2];
+    if (pipe(out) != 0 || (withInput && pipe(in) != 0)) return {};
+    std::vector<std::string> words{NELK_HOST_PROGRAM, "--no-colour"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (withInput) dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(out[1], 2);
+        for (int end : {in[0], in[1], out[0], out[1]}) {
+            if (end >= 0) close(end);
+        }
+        execv(NELK_HOST_PROGRAM, argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    if (withInput) close(in[0]);
+    return {pid, out[0], in[1]};
+}
+
 TEST(StoppedRunTest, TheFilesProcessEndsWithTheRun) {
     for (const int stop : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(strsignal(stop));
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        const pid_t run = fork();
-        ASSERT_GE(run, 0);
-        if (run == 0) {
-            dup2(out[1], 1);
-            dup2(out[1], 2);
-            close(out[0]);
-            close(out[1]);
-            // The terminal's Ctrl-C would reach the run's whole group; here only the run gets it.
-            execl(NELK_HOST_PROGRAM, NELK_HOST_PROGRAM, "--no-colour", "--library", NELK_HANGING_LIBRARY, "run",
-                  "--timeout", "600", NELK_HANGING_SCENARIO, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]);
+        // The terminal's Ctrl-C would reach the run's whole group; here only the run gets it.
+        const started_host started =
+            startHost({"--library", NELK_HANGING_LIBRARY, "run", "--timeout", "600", NELK_HANGING_SCENARIO});
+        ASSERT_GE(started.pid, 0);
+        const pid_t run = started.pid;
         std::string output;
-        ASSERT_TRUE(readUntil(out[0], output, "timer 1", 60)) << output;
+        ASSERT_TRUE(readUntil(started.output, output, "timer 1", 60)) << output;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // into the hang
         kill(run, stop);
         int status = 0;
         ASSERT_EQ(waitpid(run, &status, 0), run);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == stop) << "status " << status;
-        EXPECT_TRUE(readUntil(out[0], output, "", 30)) << "the run's output stayed open after it ended:\n" << output;
-        close(out[0]);
+        EXPECT_TRUE(readUntil(started.output, output, "", 30)) << "the run's output stayed open after it ended:\n" << output;
+        close(started.output);
     }
 }
 
@@ -85,32 +108,14 @@ TEST(StoppedRunTest, AHangInNelkHostsOwnProcessIsNamedAtTheTimeout) {
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.arguments.front());
-        int in[2];
-        int out[2];
-        ASSERT_EQ(pipe(in), 0);
-        ASSERT_EQ(pipe(out), 0);
-        const pid_t host = fork();
-        ASSERT_GE(host, 0);
-        if (host == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            dup2(out[1], 2);
-            for (int end : {in[0], in[1], out[0], out[1]}) close(end);
-            std::vector<std::string> words{NELK_HOST_PROGRAM, "--no-colour"};
-            words.insert(words.end(), r.arguments.begin(), r.arguments.end());
-            std::vector<char*> argv;
-            for (std::string& word : words) argv.push_back(word.data());
-            argv.push_back(nullptr);
-            execv(NELK_HOST_PROGRAM, argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        EXPECT_EQ(write(in[1], statements.data(), statements.size()), static_cast<ssize_t>(statements.size()));
+        const started_host started = startHost(r.arguments, true);
+        ASSERT_GE(started.pid, 0);
+        const pid_t host = started.pid;
+        EXPECT_EQ(write(started.input, statements.data(), statements.size()), static_cast<ssize_t>(statements.size()));
         std::string output;
-        EXPECT_TRUE(readUntil(out[0], output, "", 60)) << "no end after the timeout:\n" << output;
-        close(in[1]);
-        close(out[0]);
+        EXPECT_TRUE(readUntil(started.output, output, "", 60)) << "no end after the timeout:\n" << output;
+        close(started.input);
+        close(started.output);
         int status = 0;
         ASSERT_EQ(waitpid(host, &status, 0), host);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status << "\n" << output;
@@ -127,26 +132,15 @@ TEST(StoppedRunTest, AHelperThatLeftTheRunsGroupIsEndedWithItsFile) {
     std::ofstream(scenario) << "load H " NELK_SESSION_LEADER_LIBRARY "\ncommand H \"Helper=1\"\ndelete H\n";
     for (const char* mode : {"", "--in-process"}) {
         SCOPED_TRACE(*mode == '\0' ? "a process for the file" : mode);
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        const pid_t run = fork();
-        ASSERT_GE(run, 0);
-        if (run == 0) {
-            dup2(out[1], 1);
-            dup2(out[1], 2);
-            close(out[0]);
-            close(out[1]);
-            if (*mode != '\0') {
-                execl(NELK_HOST_PROGRAM, NELK_HOST_PROGRAM, "--no-colour", "run", mode, scenario.c_str(), static_cast<char*>(nullptr));
-            } else {
-                execl(NELK_HOST_PROGRAM, NELK_HOST_PROGRAM, "--no-colour", "run", scenario.c_str(), static_cast<char*>(nullptr));
-            }
-            _exit(127);
-        }
-        close(out[1]);
+        std::vector<std::string> arguments{"run"};
+        if (*mode != '\0') arguments.push_back(mode);
+        arguments.push_back(scenario);
+        const started_host started = startHost(arguments);
+        ASSERT_GE(started.pid, 0);
+        const pid_t run = started.pid;
         std::string output;
-        EXPECT_TRUE(readUntil(out[0], output, "", 60)) << "the run's output stayed open after it ended:\n" << output;
-        close(out[0]);
+        EXPECT_TRUE(readUntil(started.output, output, "", 60)) << "the run's output stayed open after it ended:\n" << output;
+        close(started.output);
         int status = 0;
         ASSERT_EQ(waitpid(run, &status, 0), run);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n" << output;

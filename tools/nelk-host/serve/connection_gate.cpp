@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -39,8 +40,8 @@ head_state headOf(int connection) {
     const ssize_t got = recv(connection, seen.data(), seen.size(), MSG_PEEK | MSG_DONTWAIT);
     if (got == 0) return head_state::gone;
     if (got < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? head_state::incomplete : head_state::gone;
-    const std::string text(seen.data(), static_cast<std::size_t>(got));
-    if (text.find("\r\n\r\n") != std::string::npos || text.find("\n\n") != std::string::npos) return head_state::complete;
+    const std::string_view text(seen.data(), static_cast<std::size_t>(got));
+    if (text.find("\r\n\r\n") != text.npos || text.find("\n\n") != text.npos) return head_state::complete;
     return static_cast<std::size_t>(got) >= longestHead ? head_state::gone : head_state::incomplete;
 }
 
