@@ -20,13 +20,18 @@ protected:
         output.listen([this](const nlohmann::ordered_json& event) {
             if (event.value("event", "") == "warning") warnings.push_back(event.value("text", ""));
         });
-        layout = testing::TempDir() + "/verb_handlers_panel.nelk_ui";
+        // A file of this test's own: the cases run at once in processes of their own.
+        layout = testing::TempDir() + "/verb_handlers_panel_" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".nelk_ui";
         std::ofstream(layout) << R"({"panel": "P", "timers": [{"id": 4, "interval": 500}],
             "controls": [{"id": "alm_1", "properties": {"value": "0"}}, {"id": "alm_2"}, {"id": "title"}]})";
         source = &model.add("A");
         source->phase = instance_phase::live;
     }
-    ~VerbHandlersTest() override { std::fclose(out); }
+    ~VerbHandlersTest() override {
+        std::fclose(out);
+        std::remove(layout.c_str());
+    }
 
     // Carries out `text`; the answer as the transcript shows it.
     std::string carryOut(const std::string& text) {

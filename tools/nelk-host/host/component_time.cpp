@@ -23,16 +23,20 @@ struct thread_calls {
     void resume() {
         if (running()) since = clock_type::now();
     }
+    std::atomic<bool>* published = nullptr;
+
     void push(bool component) {
         pause();
         frames.push_back(component);
         resume();
+        if (published != nullptr) published->store(running());
     }
     void pop() {
         if (frames.empty()) return;
         pause();
         frames.pop_back();
         resume();
+        if (published != nullptr) published->store(running());
     }
 };
 
@@ -63,6 +67,11 @@ void countHostCallsWithin(volatile std::uint64_t* counter, double limitSeconds) 
 }
 
 void componentStatementBegins() { statementStart = componentSeconds(); }
+
+void publishComponentRunning(std::atomic<bool>* flag) {
+    calls.published = flag;
+    if (flag != nullptr) flag->store(calls.running());
+}
 
 double componentSeconds() {
     clock_type::duration total = calls.spent;

@@ -5,6 +5,7 @@
 // keeps its own; a component's own thread calling hostSend counts nothing.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace nelk_host_tool {
@@ -26,6 +27,11 @@ double componentSeconds();
 void countHostCallsWithin(volatile std::uint64_t* counter, double limitSeconds);
 // A statement begins: its components' time is counted from here.
 void componentStatementBegins();
+
+// From now on `flag` says whether a component's own code runs on the calling thread, for another
+// thread to read (a heartbeat that speaks only for the host's own work). `flag` must outlive the
+// thread's calls.
+void publishComponentRunning(std::atomic<bool>* flag);
 
 // A call into a component (component: true) or into the host's function (false) for the
 // scope's lifetime.

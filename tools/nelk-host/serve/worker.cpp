@@ -1,8 +1,11 @@
 #include "worker.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -59,9 +62,36 @@ bool readRequest(std::string& pending, std::string& line) {
 // The longest `advance` a statement takes (a day); a longer step of the clock is several.
 const long long longestAdvance = 86400000;
 
+// One line at a time on the channel, from the host's thread and the heartbeat's.
+std::mutex replying;
+
 void reply(const nlohmann::ordered_json& message) {
-    nelk_process_guard::writeAll(replies, (jsonText(message) + "\n").c_str());
+    const std::string line = jsonText(message) + "\n";
+    const std::lock_guard<std::mutex> hold(replying);
+    nelk_process_guard::writeAll(replies, line.c_str());
 }
+
+// While a request is answered and no component's own code runs (the host is making events of
+// a 40 MB line, say), an empty object every 250 ms tells the server that the worker is at work,
+// not stuck: its silence watchdog is for a component that never returns.
+struct heartbeat {
+    std::atomic<bool> busy{false};
+    std::atomic<bool> inComponent{false};
+    std::thread beating;
+
+    void start() {
+        publishComponentRunning(&inComponent);
+        beating = std::thread([this] {
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(250));
+                if (!busy.load() || inComponent.load()) continue;
+                const std::lock_guard<std::mutex> hold(replying);
+                nelk_process_guard::writeAll(replies, "{}\n");
+            }
+        });
+        beating.detach();  // it ends with the process, which ends with _exit
+    }
+};
 
 // A request's result (a child_result: verdict 1 for ok), with when the server must next hand
 // the clock real time: the real milliseconds until a timer falls due ("due", -1: none runs, or
@@ -73,7 +103,9 @@ void done(live_session& session, bool ok, nlohmann::ordered_json detail = nlohma
     result.verdict = ok ? 1 : 0;
     result.reason = std::move(reason);
     result.detail = std::move(detail);
-    nelk_process_guard::writeAll(replies, (result.text() + "\n").c_str());
+    const std::string line = result.text() + "\n";
+    const std::lock_guard<std::mutex> hold(replying);
+    nelk_process_guard::writeAll(replies, line.c_str());
 }
 
 // What ends the process, said to the server before it ends; runs in a signal handler.
@@ -106,8 +138,11 @@ int runServeWorker(const serve_worker_options& options) {
     session.host().runClock(options.clockRunning);
     session.refuseSaving("save writes a file where nelk-host runs; the page's \"Save as scenario\" (GET /api/scenario) "
                          "gives the same scenario");
+    static heartbeat beat;  // lives as long as the process, as its thread does
+    beat.start();
     std::string pending;
-    for (std::string line; readRequest(pending, line);) {
+    for (std::string line; readRequest(pending, line); beat.busy = false) {
+        beat.busy = true;
         const nlohmann::ordered_json request = nlohmann::ordered_json::parse(line, nullptr, false);
         const std::string op = request.is_object() ? request.value("op", "") : "";
         if (op == "run") {
