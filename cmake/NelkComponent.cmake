@@ -18,13 +18,28 @@
 #       "load" uses; the files are relative to the calling folder; OPTIONS are run's (--strict).
 #       It runs --quiet (unless OPTIONS say --json): a failure prints the statement, the last
 #       events before it and the error; `nelk-host run FILE` shows the whole transcript.
+#   nelk_add_fuzz_test(NAME TARGET [SEEDS FILES...] [SECONDS n] [DICTIONARY FILE] [EXPECT_FINDING])
+#       coverage-guided fuzzing of the component TARGET (docs/fuzzing.md): its sources built a
+#       second time with clang's -fsanitize=fuzzer-no-link,address,undefined into the library
+#       NAME_fuzz_component (beside TARGET, where its layouts are), the kit's scenario-speaking
+#       driver linked into the program NAME_fuzz, and a CTest test NAME (label fuzz) that fuzzes
+#       for SECONDS (default 30; NELK_FUZZ_SECONDS in the environment overrides it) on a corpus
+#       kept in the build tree (NAME-corpus), seeded with SEEDS (scenario files and tap traces as
+#       they are) and DICTIONARY (libFuzzer's -dict). A finding fails the test: shrunk, saved as
+#       NAME-findings/<fault>-<n>.nelk in the build tree (once per fault) and its path printed.
+#       EXPECT_FINDING turns it round: the test passes only on a finding that nelk-host run
+#       replays (for planted faults). Without clang and libFuzzer configure says so and adds no test.
 # In a cross build the tests run under CMAKE_CROSSCOMPILING_EMULATOR (the toolchain files set
 # the 32-bit Windows runner or wine64); where there is none, or the runner says this machine
 # cannot run the target's programs (status 125), they are skipped and say why, never passed.
 # Kept globally, so that a project that pulls this tree in with add_subdirectory finds it too.
 set_property(GLOBAL PROPERTY NELK_COMPONENT_EXPORTS_MAP "${CMAKE_CURRENT_LIST_DIR}/component_exports.map")
+set_property(GLOBAL PROPERTY NELK_FUZZ_TEST_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/NelkFuzzTest.cmake")
 
+# The link rules of a component library; SANITIZED: it is instrumented, and the sanitizers'
+# runtime comes from the program that loads it.
 function(nelk_component_link_options target)
+    cmake_parse_arguments(PARSE_ARGV 1 nelk "SANITIZED" "" "")
     get_property(exports GLOBAL PROPERTY NELK_COMPONENT_EXPORTS_MAP)
     set_target_properties(${target} PROPERTIES
         CXX_VISIBILITY_PRESET hidden
@@ -38,7 +53,7 @@ function(nelk_component_link_options target)
         target_link_options(${target} PRIVATE "LINKER:--version-script=${exports}")
         # Sanitizer runtimes live in the host executable, so instrumented components leave
         # their symbols undefined.
-        if(NOT NELK_SANITIZE AND NOT NELK_BUILD_FUZZERS)
+        if(NOT NELK_SANITIZE AND NOT NELK_BUILD_FUZZERS AND NOT nelk_SANITIZED)
             target_link_options(${target} PRIVATE "LINKER:--no-undefined")
         endif()
         set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${exports}")
@@ -218,4 +233,100 @@ function(nelk_add_scenario_test name target)
     endif()
     add_test(NAME ${name} COMMAND ${prefix} "$<TARGET_FILE:nelk::nelk-host>" run ${quiet} ${nelk_OPTIONS} --library "$<TARGET_FILE:${target}>" ${files})
     set_tests_properties(${name} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 125)
+endfunction()
+
+# Whether this build can make fuzz programs: clang with libFuzzer. Sets `usable` in the caller, and
+# `why` to the reason when it cannot.
+function(_nelk_fuzzing_usable usable why)
+    set(${usable} FALSE PARENT_SCOPE)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang" OR MSVC OR WIN32)
+        set(${why} "fuzzing needs clang with libFuzzer on Linux, and this build's compiler is ${CMAKE_CXX_COMPILER_ID} for ${CMAKE_SYSTEM_NAME} (configure with CXX=clang++, or a new project's fuzz preset)" PARENT_SCOPE)
+        return()
+    endif()
+    if(NOT TARGET nelk::nelk_fuzz_driver)
+        set(${why} "this nelk_script_helper was built without its fuzz driver (NELK_BUILD_TOOLS=ON on Linux builds it)" PARENT_SCOPE)
+        return()
+    endif()
+    if(NOT DEFINED NELK_HAVE_LIBFUZZER)
+        include(CheckCXXSourceCompiles)
+        set(CMAKE_REQUIRED_FLAGS "-fsanitize=fuzzer,address,undefined")
+        set(CMAKE_REQUIRED_QUIET ON)
+        check_cxx_source_compiles("#include <cstddef>\n#include <cstdint>\nextern \"C\" int LLVMFuzzerTestOneInput(const std::uint8_t*, std::size_t) { return 0; }" NELK_HAVE_LIBFUZZER)
+    endif()
+    if(NOT NELK_HAVE_LIBFUZZER)
+        set(${why} "clang here cannot link -fsanitize=fuzzer,address,undefined (Debian: apt-get install libclang-rt-14-dev)" PARENT_SCOPE)
+        return()
+    endif()
+    set(${usable} TRUE PARENT_SCOPE)
+endfunction()
+
+function(nelk_add_fuzz_test name target)
+    cmake_parse_arguments(PARSE_ARGV 2 nelk "EXPECT_FINDING" "SECONDS;DICTIONARY" "SEEDS")
+    _nelk_fuzzing_usable(usable why)
+    if(NOT usable)
+        get_property(said GLOBAL PROPERTY NELK_FUZZ_UNUSABLE_SAID)
+        if(NOT said)
+            message(STATUS "nelk_add_fuzz_test: ${why}; no fuzz tests (${name} and any others)")
+            set_property(GLOBAL PROPERTY NELK_FUZZ_UNUSABLE_SAID TRUE)
+        endif()
+        return()
+    endif()
+    if(NOT nelk_SECONDS)
+        set(nelk_SECONDS 30)
+    endif()
+    # The component's sources again, instrumented, into a library beside the component's own.
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    set(absolute "")
+    foreach(source IN LISTS sources)
+        get_filename_component(path "${source}" ABSOLUTE BASE_DIR "${source_dir}")
+        list(APPEND absolute "${path}")
+    endforeach()
+    set(library ${name}_fuzz_component)
+    add_library(${library} MODULE ${absolute})
+    target_compile_features(${library} PRIVATE cxx_std_17)
+    target_include_directories(${library} PRIVATE $<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>)
+    target_compile_definitions(${library} PRIVATE $<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>)
+    get_target_property(libraries ${target} LINK_LIBRARIES)
+    if(libraries)
+        target_link_libraries(${library} PRIVATE ${libraries})
+    endif()
+    set(instrument -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+    target_compile_options(${library} PRIVATE ${instrument})
+    target_link_options(${library} PRIVATE -fsanitize=address,undefined)
+    nelk_component_link_options(${library} SANITIZED)
+    get_target_property(folder ${target} LIBRARY_OUTPUT_DIRECTORY)
+    if(NOT folder)
+        get_target_property(folder ${target} BINARY_DIR)
+    endif()
+    set_target_properties(${library} PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${folder}")
+    add_dependencies(${library} ${target})  # its layouts are copied with it
+    # The program: the kit's driver and the library's path.
+    set(named "${CMAKE_CURRENT_BINARY_DIR}/${name}_fuzz_library.cpp")
+    file(GENERATE OUTPUT "${named}" CONTENT "extern \"C\" const char nelk_fuzz_library[] = \"$<TARGET_FILE:${library}>\";\n")
+    add_executable(${name}_fuzz "${named}")
+    target_link_libraries(${name}_fuzz PRIVATE nelk::nelk_fuzz_driver)
+    target_link_options(${name}_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+    add_dependencies(${name}_fuzz ${library})
+    set(seeds "")
+    foreach(seed IN LISTS nelk_SEEDS)
+        get_filename_component(path "${seed}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+        list(APPEND seeds "${path}")
+    endforeach()
+    string(REPLACE ";" "|" seeds "${seeds}")
+    set(dictionary "")
+    if(nelk_DICTIONARY)
+        get_filename_component(dictionary "${nelk_DICTIONARY}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    endif()
+    set(host "")
+    if(TARGET nelk::nelk-host)
+        set(host "$<TARGET_FILE:nelk::nelk-host>")
+    endif()
+    get_property(script GLOBAL PROPERTY NELK_FUZZ_TEST_SCRIPT)
+    add_test(NAME ${name}
+        COMMAND ${CMAKE_COMMAND} "-DPROGRAM=$<TARGET_FILE:${name}_fuzz>" "-DNAME=${name}" "-DSECONDS=${nelk_SECONDS}"
+            "-DSEEDS=${seeds}" "-DDICTIONARY=${dictionary}" "-DWORK=${CMAKE_CURRENT_BINARY_DIR}" "-DNELK_HOST=${host}"
+            "-DEXPECT_FINDING=${nelk_EXPECT_FINDING}" -P "${script}")
+    math(EXPR timeout "${nelk_SECONDS} * 4 + 600")
+    set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT ${timeout})
 endfunction()

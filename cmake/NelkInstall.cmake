@@ -56,6 +56,7 @@ install(FILES
     "${PROJECT_BINARY_DIR}/nelk_script_helperConfig.cmake"
     "${PROJECT_BINARY_DIR}/nelk_script_helperConfigVersion.cmake"
     "${CMAKE_CURRENT_LIST_DIR}/NelkComponent.cmake"
+    "${CMAKE_CURRENT_LIST_DIR}/NelkFuzzTest.cmake"
     "${CMAKE_CURRENT_LIST_DIR}/component_exports.map"
     DESTINATION ${NELK_PACKAGE_DIR})
 

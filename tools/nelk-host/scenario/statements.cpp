@@ -99,20 +99,6 @@ statement_result notify(statement_context& context, const std::vector<statement_
     return delivered(context, context.host.notify(words[1].text, driver, index, textOrNull(words[4])), words[1].text);
 }
 
-// A duration of the host's clock: a number and its unit, "250ms", "2s", "1.5s", "3min"; false for
-// anything else, or beyond a day.
-bool readDuration(const statement_word& word, long long& milliseconds) {
-    if (word.quoted) return false;
-    char* end = nullptr;
-    const double amount = std::strtod(word.text.c_str(), &end);
-    if (end == word.text.c_str() || !(amount >= 0)) return false;
-    const std::string unit(end);
-    const double scale = unit == "ms" ? 1 : unit == "s" ? 1000 : unit == "min" ? 60000 : -1;
-    if (scale < 0 || amount * scale > 86400000.0) return false;
-    milliseconds = static_cast<long long>(amount * scale + 0.5);
-    return true;
-}
-
 statement_result timer(statement_context& context, const std::vector<statement_word>& words) {
     int id = 0;
     if (!readInt(words[2], id)) return statement_result::malformed;
@@ -356,6 +342,18 @@ statement_result echo(statement_context& context, const std::vector<statement_wo
 }
 
 }  // namespace
+
+bool readDuration(const statement_word& word, long long& milliseconds) {
+    if (word.quoted) return false;
+    char* end = nullptr;
+    const double amount = std::strtod(word.text.c_str(), &end);
+    if (end == word.text.c_str() || !(amount >= 0)) return false;
+    const std::string unit(end);
+    const double scale = unit == "ms" ? 1 : unit == "s" ? 1000 : unit == "min" ? 60000 : -1;
+    if (scale < 0 || amount * scale > 86400000.0) return false;
+    milliseconds = static_cast<long long>(amount * scale + 0.5);
+    return true;
+}
 
 const std::vector<statement_form>& statementForms() {
     using role = statement_role;

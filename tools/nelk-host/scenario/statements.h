@@ -71,6 +71,10 @@ struct statement_form {
     statement_result (*run)(statement_context& context, const std::vector<statement_word>& words);
 };
 
+// A duration of the host's clock as a statement writes it: a number and its unit, "250ms", "2s",
+// "1.5s", "3min"; false for anything else, a quoted word, or beyond a day.
+bool readDuration(const statement_word& word, long long& milliseconds);
+
 // Every statement, in the order help lists them; static.
 const std::vector<statement_form>& statementForms();
 // The statement of that name, or null.

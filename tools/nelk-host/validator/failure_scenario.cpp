@@ -16,6 +16,7 @@
 #include "process/child_command.h"
 #include "process/private_files.h"
 #include "process/scratch_folder.h"
+#include "scenario/statement_shrinking.h"
 #include "scenario_words.h"
 
 namespace nelk_validator {
@@ -136,29 +137,6 @@ std::string scenarioHeader(const check& each, const check_settings& settings, co
     return header;
 }
 
-// Delta debugging by complements: drop one of n parts of `kept` while `fails` still holds; finer parts
-// when none can go. Stops with the smallest found so far once `spent` says the budget is used up.
-template <typename Fails, typename Spent>
-void shrinkKept(std::vector<std::size_t>& kept, const Fails& fails, const Spent& spent) {
-    std::size_t parts = 2;
-    while (kept.size() >= 2 && !spent()) {
-        const std::size_t size = (kept.size() + parts - 1) / parts;
-        bool reduced = false;
-        for (std::size_t start = 0; start < kept.size() && !reduced && !spent(); start += size) {
-            std::vector<std::size_t> complement(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(start));
-            complement.insert(complement.end(), kept.begin() + static_cast<std::ptrdiff_t>(std::min(start + size, kept.size())),
-                              kept.end());
-            if (complement.empty() || !fails(complement)) continue;
-            kept = complement;
-            parts = parts > 2 ? parts - 1 : 2;
-            reduced = true;
-        }
-        if (reduced) continue;
-        if (parts >= kept.size()) break;
-        parts = std::min(parts * 2, kept.size());
-    }
-}
-
 // The check again, recording into `recordPath` (the same seed makes the same events); its calls,
 // and the record's notes into `notes`. The record is removed once read.
 std::vector<unit> recordAgain(const check& each, const check_settings& settings, const isolation_options& isolation,
@@ -223,7 +201,7 @@ saved_scenario saveFailure(const check& each, const check_settings& settings, co
                         "\"); the failure depends on what a replay does not repeat (nesting, threads, timing)";
         return saved;
     }
-    shrinkKept(kept, fails, spent);
+    nelk_host_tool::shrinkStatements(kept, fails, spent);
     const std::string path = (fs::absolute(folder, error) / (name + ".nelk")).string();
     std::string problem;
     if (!nelk_host_tool::writeOwnFile(path, scenarioText(header, library, units, kept), problem)) {
