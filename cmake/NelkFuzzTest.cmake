@@ -23,8 +23,14 @@ set(options -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048 -use_value
 if(DICTIONARY)
     list(APPEND options "-dict=${DICTIONARY}")
 endif()
+# While fuzzing, no allocation stacks (a quarter of the time); the replays that save a finding
+# give the sanitizer's whole report. The user's own ASAN_OPTIONS come after, and win.
+set(asan "malloc_context_size=0")
+if(DEFINED ENV{ASAN_OPTIONS} AND NOT "$ENV{ASAN_OPTIONS}" STREQUAL "")
+    string(APPEND asan ":$ENV{ASAN_OPTIONS}")
+endif()
 string(TIMESTAMP started "%s")
-execute_process(COMMAND "${PROGRAM}" ${options} "${corpus}"
+execute_process(COMMAND ${CMAKE_COMMAND} -E env "ASAN_OPTIONS=${asan}" "${PROGRAM}" ${options} "${corpus}"
     RESULT_VARIABLE status OUTPUT_VARIABLE log ERROR_VARIABLE log)
 string(TIMESTAMP ended "%s")
 math(EXPR took "${ended} - ${started}")

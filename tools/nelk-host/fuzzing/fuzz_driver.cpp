@@ -38,6 +38,10 @@ struct driver_state {
     // Held for the whole run, so that the library stays mapped between inputs: its coverage
     // counters live in it.
     std::unique_ptr<nelk_test_kit::component_library> kept;
+    // What the last inputs' components sent and answered, one a line ('S' or 'A' first), learnt
+    // by the next mutation. Its room is reserved once: an input that leaves memory allocated
+    // makes libFuzzer look for a leak, at a hundred times the input's cost.
+    std::string heard;
 };
 
 driver_state& state() {
@@ -45,9 +49,32 @@ driver_state& state() {
     return *held;
 }
 
-void learnFrom(const input_outcome& outcome, bool own = false) {
+const std::size_t roomHeard = std::size_t(1) << 16;
+
+void learnFrom(const input_outcome& outcome) {
     for (const std::string& line : outcome.sent) state().dictionary.addSentLine(line);
-    for (const std::string& answer : outcome.answers) state().dictionary.addAnswer(answer, own);
+    for (const std::string& answer : outcome.answers) state().dictionary.addAnswer(answer, true);
+}
+
+// Within the room reserved, without allocating: what does not fit waits for another input.
+void keepHeard(char tag, const std::string& text) {
+    std::string& heard = state().heard;
+    if (text.find('\n') != std::string::npos || heard.size() + text.size() + 2 > roomHeard) return;
+    heard += tag;
+    heard += text;
+    heard += '\n';
+}
+
+void learnHeard() {
+    std::string& heard = state().heard;
+    for (std::size_t start = 0; start < heard.size();) {
+        const std::size_t end = heard.find('\n', start);
+        const std::string text = heard.substr(start + 1, end - start - 1);
+        if (heard[start] == 'S') state().dictionary.addSentLine(text);
+        else state().dictionary.addAnswer(text, false);
+        start = end + 1;
+    }
+    heard.clear();
 }
 
 // Whether a text of the library's could be one a host sends: not a path, a type's name or a
@@ -65,7 +92,7 @@ void probeComponent() {
     const std::vector<statement> probe = readInput("load p1 default\ncommand p1 _commands\ncommand p1 return=all\n");
     input_settings quiet = state().settings;
     quiet.transcript = nullptr;
-    learnFrom(runInput(probe, quiet), true);
+    learnFrom(runInput(probe, quiet));
 }
 
 bool isFile(const char* path) {
@@ -113,13 +140,15 @@ extern "C" int LLVMFuzzerInitialize(int* count, char*** arguments) {
     for (int at = 1; at < *count; ++at)
         if (isFile((*arguments)[at])) state().settings.transcript = stderr;
     probeComponent();
+    state().heard.reserve(roomHeard);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<statement> statements = readInput(std::string(reinterpret_cast<const char*>(data), size));
     const input_outcome outcome = runInput(statements, state().settings);
-    learnFrom(outcome);
+    for (const std::string& line : outcome.sent) keepHeard('S', line);
+    for (const std::string& answer : outcome.answers) keepHeard('A', answer);
     if (outcome.breached) {
         std::fprintf(stderr, "%s\n", breachReport(outcome.breach).c_str());
         std::abort();
@@ -128,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 }
 
 extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize, unsigned seed) {
+    learnHeard();
     std::minstd_rand random(seed);
     std::vector<statement> statements = readInput(std::string(reinterpret_cast<const char*>(data), size));
     const int rounds = 1 + static_cast<int>(random() % 3);
