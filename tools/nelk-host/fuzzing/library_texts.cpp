@@ -10,28 +10,37 @@ namespace nelk_fuzzing {
 
 namespace {
 
-// The bytes of the section named `wanted` of a 64-bit little-endian ELF image, or empty.
+// The bytes of the section named `wanted` of an ELF image of the class of `Header`/`Section`
+// (32 or 64 bits, this machine's byte order), or empty.
+template <typename Header, typename Section>
 std::string sectionOf(const std::string& image, const char* wanted) {
-    Elf64_Ehdr header{};
-    if (image.size() < sizeof header || std::memcmp(image.data(), ELFMAG, SELFMAG) != 0 || image[EI_CLASS] != ELFCLASS64)
-        return "";
+    Header header{};
+    if (image.size() < sizeof header) return "";
     std::memcpy(&header, image.data(), sizeof header);
-    const auto sectionAt = [&](std::size_t index, Elf64_Shdr& section) {
-        const std::size_t at = header.e_shoff + index * sizeof(Elf64_Shdr);
-        if (header.e_shentsize != sizeof(Elf64_Shdr) || at + sizeof section > image.size()) return false;
+    const auto sectionAt = [&](std::size_t index, Section& section) {
+        const std::size_t at = header.e_shoff + index * sizeof(Section);
+        if (header.e_shentsize != sizeof(Section) || header.e_shoff > image.size() || at + sizeof section > image.size())
+            return false;
         std::memcpy(&section, image.data() + at, sizeof section);
         return true;
     };
-    Elf64_Shdr names{};
+    Section names{};
     if (!sectionAt(header.e_shstrndx, names) || names.sh_offset >= image.size()) return "";
     for (std::size_t index = 0; index < header.e_shnum; ++index) {
-        Elf64_Shdr section{};
+        Section section{};
         if (!sectionAt(index, section)) return "";
         const std::size_t name = names.sh_offset + section.sh_name;
         if (name >= image.size() || std::strncmp(image.data() + name, wanted, image.size() - name) != 0) continue;
         if (section.sh_offset > image.size() || section.sh_size > image.size() - section.sh_offset) return "";
         return image.substr(section.sh_offset, section.sh_size);
     }
+    return "";
+}
+
+std::string sectionOf(const std::string& image, const char* wanted) {
+    if (image.size() < EI_NIDENT || std::memcmp(image.data(), ELFMAG, SELFMAG) != 0) return "";
+    if (image[EI_CLASS] == ELFCLASS64) return sectionOf<Elf64_Ehdr, Elf64_Shdr>(image, wanted);
+    if (image[EI_CLASS] == ELFCLASS32) return sectionOf<Elf32_Ehdr, Elf32_Shdr>(image, wanted);
     return "";
 }
 
