@@ -28,7 +28,7 @@
 #       they are) and DICTIONARY (libFuzzer's -dict). A finding fails the test: shrunk, saved as
 #       NAME-findings/<fault>-<n>.nelk in the build tree (once per fault) and its path printed.
 #       EXPECT_FINDING turns it round: the test passes only on a finding that nelk-host run
-#       replays (for planted faults). Without clang and libFuzzer configure says so and adds no test.
+#       replays (for planted faults), and a shorter NELK_FUZZ_SECONDS leaves SECONDS alone. Without clang and libFuzzer configure says so and adds no test.
 # In a cross build the tests run under CMAKE_CROSSCOMPILING_EMULATOR (the toolchain files set
 # the 32-bit Windows runner or wine64); where there is none, or the runner says this machine
 # cannot run the target's programs (status 125), they are skipped and say why, never passed.
@@ -260,6 +260,17 @@ function(_nelk_fuzzing_usable usable why)
     set(${usable} TRUE PARENT_SCOPE)
 endfunction()
 
+# The shared runtime of clang's AddressSanitizer for this build's target, as `runtime`.
+function(_nelk_sanitizer_runtime runtime)
+    set(architecture ${CMAKE_SYSTEM_PROCESSOR})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(architecture i386)
+    endif()
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libclang_rt.asan-${architecture}.so
+        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(${runtime} "${path}" PARENT_SCOPE)
+endfunction()
+
 function(nelk_add_fuzz_test name target)
     cmake_parse_arguments(PARSE_ARGV 2 nelk "EXPECT_FINDING" "SECONDS;DICTIONARY" "SEEDS")
     _nelk_fuzzing_usable(usable why)
@@ -283,7 +294,14 @@ function(nelk_add_fuzz_test name target)
         list(APPEND absolute "${path}")
     endforeach()
     set(library ${name}_fuzz_component)
-    add_library(${library} MODULE ${absolute})
+    # The library names the runtime it needs first in a process, for nelk-host run to preload.
+    _nelk_sanitizer_runtime(runtime)
+    set(marked "${CMAKE_CURRENT_BINARY_DIR}/${name}_fuzz_runtime.cpp")
+    file(GENERATE OUTPUT "${marked}" CONTENT
+"// Read from the file by nelk-host (image/library_texts.h), never by code.
+extern \"C\" __attribute__((used, visibility(\"hidden\"))) const char nelk_sanitizer_runtime[] = \"NELK_SANITIZER_RUNTIME=${runtime}\";
+")
+    add_library(${library} MODULE ${absolute} "${marked}")
     target_compile_features(${library} PRIVATE cxx_std_17)
     target_include_directories(${library} PRIVATE $<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>)
     target_compile_definitions(${library} PRIVATE $<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>)

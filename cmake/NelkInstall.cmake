@@ -30,6 +30,10 @@ if(TARGET nelk-host)
     install(TARGETS nelk-host EXPORT nelk_tool_targets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(EXPORT nelk_tool_targets NAMESPACE nelk:: DESTINATION ${NELK_PACKAGE_DIR} FILE nelk_script_helperToolTargets.cmake)
 endif()
+# The fuzz driver of nelk_add_fuzz_test, one archive (tools/nelk-host), imported by NelkFuzzDriver.cmake.
+if(TARGET nelk_fuzz_driver_kit)
+    install(FILES "${NELK_FUZZ_KIT_ARCHIVE}" DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 # The tap, to put in a component's place and record what a host does to it (docs/tap.md).
 if(TARGET nelk_tap)
     install(TARGETS nelk_tap LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/nelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -57,6 +61,7 @@ install(FILES
     "${PROJECT_BINARY_DIR}/nelk_script_helperConfigVersion.cmake"
     "${CMAKE_CURRENT_LIST_DIR}/NelkComponent.cmake"
     "${CMAKE_CURRENT_LIST_DIR}/NelkFuzzTest.cmake"
+    "${CMAKE_CURRENT_LIST_DIR}/NelkFuzzDriver.cmake"
     "${CMAKE_CURRENT_LIST_DIR}/component_exports.map"
     DESTINATION ${NELK_PACKAGE_DIR})
 

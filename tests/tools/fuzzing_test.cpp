@@ -11,7 +11,8 @@
 #include "fuzzing/finding_files.h"
 #include "fuzzing/fuzz_dictionary.h"
 #include "fuzzing/fuzz_input.h"
-#include "fuzzing/library_texts.h"
+#include "image/library_texts.h"
+#include "runner/sanitizer_preload.h"
 #include "fuzzing/statement_mutator.h"
 #include "test_files.h"
 
@@ -120,11 +121,23 @@ TEST(StatementMutatorTest, CrossingPutsARunOfOneIntoTheOther) {
 }
 
 TEST(LibraryTextsTest, AComponentsComparedTextsAreFoundInItsLibrary) {
-    const std::vector<std::string> texts = libraryTexts(NELK_SEQUENCE_CRASH_LIBRARY);
+    const std::vector<std::string> texts = nelk_image::libraryTexts(NELK_SEQUENCE_CRASH_LIBRARY);
     for (const char* wanted : {"mode=arm", "mode=idle", "_commands"})
         EXPECT_NE(std::find(texts.begin(), texts.end(), wanted), texts.end()) << wanted;
-    EXPECT_TRUE(libraryTexts(writeFile("not_elf.so", "plain text, no library")).empty());
-    EXPECT_TRUE(libraryTexts(testing::TempDir() + "no such library.so").empty());
+    EXPECT_TRUE(nelk_image::libraryTexts(writeFile("not_elf.so", "plain text, no library")).empty());
+    EXPECT_TRUE(nelk_image::libraryTexts(testing::TempDir() + "no such library.so").empty());
+}
+
+TEST(SanitizerPreloadTest, TheLibrariesOfARunAreTheDefaultAndThoseItsFilesName) {
+    const std::string file = writeFile("libraries.nelk", "library fuzz/libA.so\nload p1 default\nload p2 /abs/libB.so \"t\"\n"
+                                                         "load p3\n# library commented.so\ncommand p1 \"library x\"\n");
+    const std::string folder = file.substr(0, file.rfind('/'));
+    const std::vector<std::string> libraries = nelk_host_tool::librariesOfRun("/default/lib.so", {file});
+    const std::vector<std::string> expected = {"/default/lib.so", folder + "/fuzz/libA.so", "/abs/libB.so"};
+    EXPECT_EQ(libraries, expected);
+    // A library that names no runtime needs no restart: the call returns, and this test goes on.
+    EXPECT_TRUE(nelk_host_tool::restartWithSanitizersFor({NELK_SEQUENCE_CRASH_LIBRARY}));
+    EXPECT_EQ(nelk_image::libraryTextAfter(NELK_SEQUENCE_CRASH_LIBRARY, nelk_image::sanitizerRuntimeMark), "");
 }
 
 TEST(FaultTest, AReplaysOutputNamesItsFault) {

@@ -10,6 +10,9 @@
 #include "runner/scenario_file.h"
 #include "runner/drift_report.h"
 #include "runner/statement_watchdog.h"
+#if !defined(_WIN32)
+#include "runner/sanitizer_preload.h"
+#endif
 #include "process/adopted_children.h"
 #include "process/process_guard.h"
 
@@ -69,6 +72,9 @@ int runFiles(host_options& host, run_options& run) {
         std::fprintf(stderr, "nelk-host: run needs scenario files (or --drift TRACE)\n");
         return 2;
     }
+#if !defined(_WIN32)
+    if (!restartWithSanitizersFor(librariesOfRun(host.library, run.files))) return 2;
+#endif
     int status = 0;
     junit_suite suite{"nelk-host run", {}};
     coverage_counts covered;

@@ -21,7 +21,7 @@
 #include "fuzzing/finding_files.h"
 #include "fuzzing/fuzz_dictionary.h"
 #include "fuzzing/fuzz_input.h"
-#include "fuzzing/library_texts.h"
+#include "image/library_texts.h"
 #include "fuzzing/statement_mutator.h"
 
 extern "C" const char nelk_fuzz_library[];
@@ -87,7 +87,7 @@ bool looksSent(const std::string& text) {
 
 // The component's own words: the texts its library holds, its answers to "_commands" and "return=all".
 void probeComponent() {
-    for (const std::string& text : libraryTexts(state().settings.library))
+    for (const std::string& text : nelk_image::libraryTexts(state().settings.library))
         if (looksSent(text)) state().dictionary.addOwnText(text);
     const std::vector<statement> probe = readInput("load p1 default\ncommand p1 _commands\ncommand p1 return=all\n");
     input_settings quiet = state().settings;

@@ -1,4 +1,4 @@
-#include "fuzzing/library_texts.h"
+#include "image/library_texts.h"
 
 #include <elf.h>
 
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace nelk_fuzzing {
+namespace nelk_image {
 
 namespace {
 
@@ -46,20 +46,39 @@ std::string sectionOf(const std::string& image, const char* wanted) {
 
 bool printable(char byte) { return byte >= 0x20 && byte < 0x7f; }
 
-}  // namespace
-
-std::vector<std::string> libraryTexts(const std::string& path, std::size_t shortest, std::size_t most) {
+// Calls `each` with every text of the library's .rodata of at least `shortest` bytes, until it
+// returns false.
+template <typename Each>
+void forEachText(const std::string& path, std::size_t shortest, const Each& each) {
     std::ifstream input(path, std::ios::binary);
     const std::string image((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
     const std::string data = sectionOf(image, ".rodata");
-    std::vector<std::string> texts;
     std::size_t start = 0;
-    for (std::size_t at = 0; at < data.size() && texts.size() < most; ++at) {
+    for (std::size_t at = 0; at < data.size(); ++at) {
         if (printable(data[at])) continue;
-        if (data[at] == '\0' && at - start >= shortest) texts.push_back(data.substr(start, at - start));
+        if (data[at] == '\0' && at - start >= shortest && !each(data.substr(start, at - start))) return;
         start = at + 1;
     }
+}
+
+}  // namespace
+
+std::vector<std::string> libraryTexts(const std::string& path, std::size_t shortest, std::size_t most) {
+    std::vector<std::string> texts;
+    forEachText(path, shortest, [&](const std::string& text) {
+        texts.push_back(text);
+        return texts.size() < most;
+    });
     return texts;
 }
 
-}  // namespace nelk_fuzzing
+std::string libraryTextAfter(const std::string& path, const std::string& prefix) {
+    std::string found;
+    forEachText(path, prefix.size(), [&](const std::string& text) {
+        if (text.rfind(prefix, 0) == 0) found = text.substr(prefix.size());
+        return found.empty();
+    });
+    return found;
+}
+
+}  // namespace nelk_image

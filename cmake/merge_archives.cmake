@@ -1,0 +1,13 @@
+# Merges static archives into one with ar's MRI script, for a library an outside build links
+# without knowing its parts.   AR OUTPUT ARCHIVES (;-separated)
+set(script "create ${OUTPUT}\n")
+foreach(archive IN LISTS ARCHIVES)
+    string(APPEND script "addlib ${archive}\n")
+endforeach()
+string(APPEND script "save\nend\n")
+file(WRITE "${OUTPUT}.mri" "${script}")
+file(REMOVE "${OUTPUT}")
+execute_process(COMMAND "${AR}" -M INPUT_FILE "${OUTPUT}.mri" RESULT_VARIABLE status ERROR_VARIABLE errors)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "ar could not merge ${ARCHIVES} into ${OUTPUT}: ${errors}")
+endif()
