@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: the unit, end-to-end, scenario, validator and
 # soak tests; a smoke run of the benchmarks; the same under AddressSanitizer and
-# UndefinedBehaviorSanitizer; valgrind memcheck; the 32-bit build; the fuzzers for a bounded
-# time. Every stage runs; the script fails if any did.
-#   NELK_FUZZ_SECONDS  seconds per fuzzer (default 30)
+# UndefinedBehaviorSanitizer, with Corvane, AlarmPanel and the sequence-fault components fuzzed
+# through nelk_add_fuzz_test; valgrind memcheck; the 32-bit build; the framework's fuzzers for a
+# bounded time. Every stage runs; the script fails if any did.
+#   NELK_FUZZ_SECONDS  seconds per fuzzer and per fuzzed component (default 30)
 #   NELK_STAGES        only these stages, by function name (e.g. "main_build windows_x86")
 #   NELK_WIN32_SKIP    1: skip the 32-bit Windows stage, loudly (it fails where it cannot run)
 set -uo pipefail
@@ -112,9 +113,13 @@ memcheck() {
     return $status
 }
 
+# The clang build carries the components' fuzz tests (label fuzz), which must be there: each
+# fuzzes for NELK_FUZZ_SECONDS, the sequence-fault ones until their finding.
 sanitizers() {
-    CC=clang CXX=clang++ configure_and_build build-sanitize -DNELK_SANITIZE=ON -DNELK_GTEST_FROM_SOURCE=ON &&
-        ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure -LE "soak|browser"
+    CC=clang CXX=clang++ configure_and_build build-sanitize -DNELK_SANITIZE=ON -DNELK_GTEST_FROM_SOURCE=ON || return 1
+    require_tests build-sanitize 4 "the components' fuzz tests are missing" -L fuzz || return 1
+    ASAN_OPTIONS=detect_leaks=1 NELK_FUZZ_SECONDS=$fuzz_seconds \
+        ctest --test-dir build-sanitize -j"$jobs" --output-on-failure -LE "soak|browser"
 }
 
 # The tests a build lists, one name a line, sorted, but those labelled soak or native_only.

@@ -43,3 +43,42 @@ if(NOT status EQUAL 0 OR NOT output MATCHES "tally_tests [.]+ +Passed.*tally_sce
     message(FATAL_ERROR "the new project's tests did not all pass (status ${status}):\n${output}")
 endif()
 message(STATUS "new project built and tested against ${prefix}:\n${output}")
+
+# The fuzz preset (clang): green on the scaffold; then, with a fault planted (an empty label
+# writes through a null pointer), red with a shrunk finding that the installed nelk-host replays.
+find_program(clang NAMES clang++ clang++-14)
+if(NOT clang)
+    message(FATAL_ERROR "no clang++ for the fuzz preset (Debian: apt-get install clang libclang-rt-14-dev)")
+endif()
+set(ENV{NELK_PREFIX} "${prefix}")
+run(${CMAKE_COMMAND} --preset fuzz WORKING_DIRECTORY "${project}")
+run(${CMAKE_COMMAND} --build --preset fuzz WORKING_DIRECTORY "${project}")
+set(ENV{NELK_FUZZ_SECONDS} 5)
+execute_process(COMMAND ${CMAKE_CTEST_COMMAND} --preset fuzz WORKING_DIRECTORY "${project}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL 0 OR NOT output MATCHES "tally_fuzz [.]+ +Passed")
+    message(FATAL_ERROR "the scaffold's fuzz test did not pass (status ${status}):\n${output}")
+endif()
+file(READ "${project}/src/Tally.cpp" source)
+string(REPLACE "    if (name == \"Label\") {\n"
+    "    if (name == \"Label\") {\n        if (event.commandValue().length() == 0) *static_cast<volatile int*>(nullptr) = 1;\n"
+    planted "${source}")
+if(planted STREQUAL source)
+    message(FATAL_ERROR "the scaffold's commandCallback no longer reads as the test plants its fault in")
+endif()
+file(WRITE "${project}/src/Tally.cpp" "${planted}")
+run(${CMAKE_COMMAND} --build --preset fuzz WORKING_DIRECTORY "${project}")
+set(ENV{NELK_FUZZ_SECONDS} 60)
+execute_process(COMMAND ${CMAKE_CTEST_COMMAND} --preset fuzz -V WORKING_DIRECTORY "${project}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+file(GLOB finding "${project}/build/fuzz/tally_fuzz-findings/*.nelk")
+if(status EQUAL 0 OR NOT finding OR NOT output MATCHES "FINDING")
+    message(FATAL_ERROR "the planted fault gave no finding (status ${status}):\n${output}")
+endif()
+execute_process(COMMAND "${host}" --no-colour run "${finding}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE replay ERROR_VARIABLE replay)
+if(status EQUAL 0 OR NOT replay MATCHES "AddressSanitizer: SEGV")
+    message(FATAL_ERROR "the installed nelk-host run did not fail on the finding ${finding} the same way (status ${status}):\n${replay}")
+endif()
+file(READ "${finding}" kept)
+message(STATUS "the fuzz preset found the planted fault and nelk-host run replays it:\n${kept}")

@@ -68,7 +68,7 @@ against() {
     step "$kind: windows-x86 preset, tests under nelk-win32-run, pack, validate" preset "$project" windows-x86 "$prefix"
     step "$kind: windows-x64 preset, tests under wine64, pack, validate" preset "$project" windows-x64 "$prefix"
     step "$kind: deploy and undo" deploy "$prefix" "$project"/out/windows-x86/Shipper-0.1.0-x86.zip "$kind"
-    step "$kind: the project's ci/build.sh" env NELK_PREFIX="$prefix" bash "$project/ci/build.sh"
+    step "$kind: the project's ci/build.sh" env NELK_PREFIX="$prefix" NELK_FUZZ_SECONDS=10 bash "$project/ci/build.sh"
     step "$kind: the generated workflow" workflow "$project"
 }
 

@@ -35,7 +35,7 @@ int newProject(const new_options& options) {
     std::printf("made the component project %s in %s; build and test it with\n"
                 "  cmake -S %s -B %s -DCMAKE_PREFIX_PATH=%s\n"
                 "  cmake --build %s && ctest --test-dir %s\n"
-                "or with its presets: linux, and windows-x86 for the host's platform (docs/shipping.md)\n"
+                "or with its presets: linux, windows-x86 for the host's platform (docs/shipping.md), and fuzz (docs/fuzzing.md)\n"
                 "  cd %s && cmake --preset windows-x86 && cmake --build --preset windows-x86 && ctest --preset windows-x86\n",
                 options.name.c_str(), folder.c_str(), source.c_str(), build.c_str(), prefix.c_str(), build.c_str(),
                 build.c_str(), source.c_str());
