@@ -91,6 +91,6 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}/bin")
     # What an author builds and runs with, beside what nelk-host itself needs.
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cmake, g++, libgtest-dev, googletest, mingw-w64, wine64, libc6-i386, python3")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cmake, g++, libgtest-dev, googletest, mingw-w64, wine64, libc6-i386, python3, clang, libclang-rt-14-dev")
 endif()
 include(CPack)

@@ -83,7 +83,7 @@ std::string freePath(const std::string& folder, const std::string& name) {
 std::string nelkHostSays(const fault& found) {
     if (found.name == "breach") return found.signature.substr(std::string(breachMark).size());
     if (found.name == "leak") return "LeakSanitizer";
-    if (found.name == "hang") return "did not return";
+    if (found.name == "hang") return "hung in";
     if (found.name == "undefined-behaviour") return "runtime error";
     if (found.name == "crash") return "signal";
     return "AddressSanitizer: " + found.name;
