@@ -51,7 +51,7 @@ void* verb_handlers::carryOut(instance& source, const nelk_test_kit::command_lin
     case nelk_verb::IU: unregister(source, line.numbers.at(0)); return nullptr;
     case nelk_verb::IW: write(source, line); return nullptr;
     case nelk_verb::ET: stopTimer(source, line.numbers.at(0)); return nullptr;
-    case nelk_verb::AS: return nullptr;
+    case nelk_verb::AS: shutDown(source); return nullptr;
     }
     return nullptr;
 }
@@ -162,6 +162,18 @@ void verb_handlers::registerSlots(instance& source, const nelk_test_kit::command
 
 void verb_handlers::unregister(instance& source, int driver) {
     if (!source.registrations.unregister(driver)) output_.note(source.name, "was not registered for driver " + std::to_string(driver));
+}
+
+void verb_handlers::shutDown(instance& source) {
+    const std::optional<std::tuple<int, int, int>> live = source.registrations.first();
+    if (!live) return;
+    const std::string driver = std::to_string(std::get<0>(*live));
+    const std::size_t more = source.registrations.count() - 1;
+    output_.warning(source.name, "sent \"AS\" with its registration of driver " + driver + " (slots " +
+                                     std::to_string(std::get<1>(*live)) + " to " + std::to_string(std::get<2>(*live)) + ")" +
+                                     (more > 0 ? " and " + std::to_string(more) + " more" : "") +
+                                     " still live: a host deletes a panel whether it is bound or not, and a component ends "
+                                     "what it registered (\"IU " + driver + "\") before \"AS\"");
 }
 
 void verb_handlers::write(instance& source, const nelk_test_kit::command_line& line) {

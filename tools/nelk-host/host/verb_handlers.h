@@ -40,6 +40,9 @@ private:
                        std::string& shownAnswer);
     void registerSlots(instance& source, const nelk_test_kit::command_line& line);
     void unregister(instance& source, int driver);
+    // "AS" while registrations are live: a warning (--strict fails it), for a host deletes a
+    // panel whenever the operator closes it, bound or not.
+    void shutDown(instance& source);
     void write(instance& source, const nelk_test_kit::command_line& line);
     void stopTimer(instance& source, int id);
 
