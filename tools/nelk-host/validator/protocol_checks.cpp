@@ -195,6 +195,10 @@ check_outcome lineMeaning(const check_settings& settings) {
             target.timer(round % 5 + 2);
             if (round == 5 || round == 15 || round == 25) live.push_back(target.host().liveRegistrations());
         }
+        // A host deletes a panel whenever the operator closes it, bound or not: the deletion
+        // comes with every command at a plain value, as a bound component has its settings
+        // (exercise ends with the settings' starting values, which unbind most components).
+        for (const std::string& name : profile.commands) target.command(name + "=7");
         target.destroy();
         std::vector<std::string> problems = target.violations();
         for (const std::string& each : target.meaningProblems()) problems.push_back(each);
