@@ -175,7 +175,11 @@ const char* subject::ask(const char* text) {
     pages->seal();
     if (!command) cover(coverage_item::nullCommand);
     const long long linesBefore = host_.linesSent();
+    // A query asks for the settings (a host saves them): it changes nothing, in the host least of all.
+    const bool query = command && command->rfind("return", 0) == 0 && host_.rules().depth() == 0;
+    if (query) host_.queryBegins(*command);
     const char* answer = deliver(const_cast<char*>(copy), nelk_kind::commandText, "command " + shortText(command));
+    if (query) host_.queryEnds();
     const std::string origin = answer != nullptr ? foreignOrigin(answer) : std::string();
     finished(std::move(pages));
     cover(answer != nullptr ? coverage_item::answerText : coverage_item::answerNull);

@@ -57,6 +57,9 @@ void validating_host::judgeMeaning(const nelk_test_kit::command_line& line, cons
                     " registrations live at once: the component registers anew at events and never ends them");
     }
     if (line.verb == nelk_verb::IU) live_.unregister(line.numbers[0]);
+    if (line.verb == nelk_verb::IW && !query_.empty() && rules_.depth() == 1)
+        meaning("the query \"" + nelk_test_kit::escaped(query_.substr(0, 40)) +
+                "\" wrote a slot with \"IW\": a host asks for the settings to save them, and a query changes nothing");
     if (line.verb == nelk_verb::ET && fired_.count(line.numbers[0]) == 0)
         meaning("\"ET " + std::to_string(line.numbers[0]) + "\" stops a timer the host never fired to this component");
     if (line.verb == nelk_verb::AS && live_.count() > 0) {

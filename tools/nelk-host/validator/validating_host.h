@@ -72,11 +72,16 @@ public:
 
     // The name the call record knows the component by (call_record.h); its answers are recorded.
     void recordAs(std::string name) { recordName_ = std::move(name); }
+    // The subject tells the host of a query ("return...") it makes, outside any other call: a slot
+    // written during it is a problem of meaning.
+    void queryBegins(const std::string& text) { query_ = text; }
+    void queryEnds() { query_.clear(); }
     // The subject tells the host of the timers it fired, which "ET" may stop.
     void timerFired(int id) { fired_.insert(id); }
     // Lines that are well-formed but would do the wrong thing to a real host, one sentence each:
     // two lines joined by a line feed, a panel that is no number, "ET" of a timer never fired,
-    // registrations not ended before "AS", registrations that keep growing, writes that feed back.
+    // registrations not ended before "AS", registrations that keep growing, writes that feed back,
+    // a slot written by a query.
     const std::vector<std::string>& meaningProblems() const noexcept { return meaning_; }
     // Registrations of existing slots made and not yet ended with "IU".
     std::size_t liveRegistrations() const noexcept { return live_.count(); }
@@ -126,6 +131,7 @@ private:
     std::vector<std::string> layouts_;
     bool feedbackNoted_ = false;
     std::string recordName_;
+    std::string query_;  // the query in progress at the outermost call, or ""
 };
 
 }  // namespace nelk_validator
