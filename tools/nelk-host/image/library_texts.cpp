@@ -2,9 +2,8 @@
 
 #include <elf.h>
 
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace nelk_image {
 
@@ -46,13 +45,22 @@ std::string sectionOf(const std::string& image, const char* wanted) {
 
 bool printable(char byte) { return byte >= 0x20 && byte < 0x7f; }
 
+// The file's bytes, or as many as could be read: a read that fails ends the text, it throws nothing.
+std::string fileBytes(const std::string& path) {
+    std::string bytes;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return bytes;
+    char buffer[1 << 16];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
+    std::fclose(file);
+    return bytes;
+}
+
 // Calls `each` with every text of the library's .rodata of at least `shortest` bytes, until it
 // returns false.
 template <typename Each>
 void forEachText(const std::string& path, std::size_t shortest, const Each& each) {
-    std::ifstream input(path, std::ios::binary);
-    const std::string image((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-    const std::string data = sectionOf(image, ".rodata");
+    const std::string data = sectionOf(fileBytes(path), ".rodata");
     std::size_t start = 0;
     for (std::size_t at = 0; at < data.size(); ++at) {
         if (printable(data[at])) continue;

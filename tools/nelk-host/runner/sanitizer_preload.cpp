@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iterator>
 
@@ -61,9 +62,13 @@ std::vector<std::string> librariesOfRun(const std::string& library, const std::v
 bool restartWithSanitizersFor(const std::vector<std::string>& libraries) {
     if (std::getenv(restartedMark) != nullptr || dlsym(RTLD_DEFAULT, "__asan_init") != nullptr) return true;
     std::string runtime;
-    for (const std::string& library : libraries) {
-        runtime = nelk_image::libraryTextAfter(library, nelk_image::sanitizerRuntimeMark);
-        if (!runtime.empty()) break;
+    try {
+        for (const std::string& library : libraries) {
+            runtime = nelk_image::libraryTextAfter(library, nelk_image::sanitizerRuntimeMark);
+            if (!runtime.empty()) break;
+        }
+    } catch (const std::exception&) {
+        return true;  // a library that cannot be read is the run's to report, when it loads it
     }
     if (runtime.empty()) return true;
     if (access(runtime.c_str(), R_OK) != 0) {
