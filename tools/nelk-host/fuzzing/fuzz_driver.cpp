@@ -125,6 +125,19 @@ int saveFindingAndExit(int count, char** arguments) {
     return 1;
 }
 
+// The statements as an input in `out`, as many whole ones as fit in `maxSize` bytes (a
+// statement is a line); the input's size.
+std::size_t writeWithin(const std::vector<statement>& statements, std::uint8_t* out, std::size_t maxSize) {
+    const std::string text = writeInput(statements);
+    std::size_t size = text.size();
+    if (size > maxSize) {
+        const std::size_t lastEnd = maxSize == 0 ? std::string::npos : text.rfind('\n', maxSize - 1);
+        size = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+    }
+    std::memcpy(out, text.data(), size);
+    return size;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* count, char*** arguments) {
@@ -162,13 +175,7 @@ extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t s
     std::vector<statement> statements = readInput(std::string(reinterpret_cast<const char*>(data), size));
     const int rounds = 1 + static_cast<int>(random() % 3);
     for (int round = 0; round < rounds; ++round) state().mutator.mutate(statements, random);
-    std::string text = writeInput(statements);
-    while (text.size() > maxSize && !statements.empty()) {
-        statements.pop_back();
-        text = writeInput(statements);
-    }
-    std::memcpy(data, text.data(), text.size());
-    return text.size();
+    return writeWithin(statements, data, maxSize);
 }
 
 extern "C" std::size_t LLVMFuzzerCustomCrossOver(const std::uint8_t* first, std::size_t firstSize, const std::uint8_t* second,
@@ -177,11 +184,5 @@ extern "C" std::size_t LLVMFuzzerCustomCrossOver(const std::uint8_t* first, std:
     std::vector<statement> child =
         state().mutator.cross(readInput(std::string(reinterpret_cast<const char*>(first), firstSize)),
                               readInput(std::string(reinterpret_cast<const char*>(second), secondSize)), random);
-    std::string text = writeInput(child);
-    while (text.size() > maxSize && !child.empty()) {
-        child.pop_back();
-        text = writeInput(child);
-    }
-    std::memcpy(out, text.data(), text.size());
-    return text.size();
+    return writeWithin(child, out, maxSize);
 }
