@@ -13,6 +13,16 @@ void addHostOptions(CLI::App& command, host_options& options) {
     command.add_flag("--no-colour,--no-color", options.noColour, "no colour even on a terminal");
     command.add_option("--library", options.library, "the component library that loads use by default")
         ->capture_default_str();
+    addTimingOptions(command, options.callBudget, options.trace);
+}
+
+void addTimingOptions(CLI::App& command, std::string& callBudget, std::string& trace) {
+    command.add_option("--call-budget", callBudget,
+                       "the time one call into a component may keep the host's thread before it is a warning: "
+                       "milliseconds, or with a unit (50ms, 1s); off for none (default 50)");
+    command.add_option("--trace", trace,
+                       "write a timeline of every call into a component to FILE, in Chrome's trace event format "
+                       "(ui.perfetto.dev, chrome://tracing)");
 }
 
 void addReportOptions(CLI::App& command, report_options& reports, const char* what) {

@@ -23,6 +23,8 @@ struct subcommand {
 };
 
 void addHostOptions(CLI::App& command, host_options& options);
+// --call-budget and --trace, as typed, into the strings given (which must outlive the parse).
+void addTimingOptions(CLI::App& command, std::string& callBudget, std::string& trace);
 // --junit, --protocol-coverage, --protocol-coverage-min and --not-applicable, with the case of a
 // JUnit report named (`what`).
 void addReportOptions(CLI::App& command, report_options& reports, const char* what);

@@ -54,7 +54,7 @@ void endOutlivers(const host_options& host, const std::string& file) {
 // Every file starts from a fresh host: no instances, slots or delivery mode carried over. A file
 // that crashes or hangs fails, and the run goes on; the report holds every file that ran.
 int runFiles(host_options& host, run_options& run) {
-    if (!prepared(host)) return 2;
+    if (!prepared(host, "nelk-host run")) return 2;
     std::string problem;
     if ((!run.timeout.empty() && !readSeconds("--timeout", run.timeout, run.timeoutSeconds, problem)) ||
         !prepareReports(run.reports, problem)) {

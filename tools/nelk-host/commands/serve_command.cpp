@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "command_line.h"
+#include "host/call_timing.h"
 #include "runner/scenario_host.h"
 #include "process/executable_path.h"
 #include "serve/server.h"
@@ -81,7 +82,7 @@ bool chooseToken(serve_command_options& options, std::string& problem) {
 #endif
 
 int serveFiles(host_options& host, serve_command_options& options) {
-    if (!prepared(host)) return 2;
+    if (!prepared(host, "nelk-host serve")) return 2;
 #if defined(NELK_HAVE_SERVE)
     serve_options& served = options.served;
     std::string problem;
@@ -98,6 +99,9 @@ int serveFiles(host_options& host, serve_command_options& options) {
     served.mode = host.mode();
     served.workerCommand = {executablePath(), "serve-worker", "--library", host.library};
     if (host.immediate) served.workerCommand.push_back("--immediate");
+    // The worker makes the calls: it judges them by the same budget and appends them to the trace.
+    served.workerCommand.insert(served.workerCommand.end(), {"--call-budget", std::to_string(callBudget() * 1000)});
+    if (!tracePath().empty()) served.workerCommand.insert(served.workerCommand.end(), {"--trace-part", tracePath()});
     return runServe(served);
 #else
     (void)options;
@@ -141,9 +145,12 @@ subcommand addServeCommand(CLI::App& app, host_options& host) {
 subcommand addServeWorkerCommand(CLI::App& app, host_options& host) {
     CLI::App* worker = app.add_subcommand("serve-worker", "");  // no description: hidden, the server starts it
     addHostOptions(*worker, host);
-    return {worker, [&host] {
+    auto tracePart = std::make_shared<std::string>();
+    worker->add_option("--trace-part", *tracePart);  // the server's trace, to append to
+    return {worker, [&host, tracePart] {
 #if defined(NELK_HAVE_SERVE)
         if (!prepared(host)) return 2;
+        if (!tracePart->empty()) traceCallsTo(*tracePart, "nelk-host serve's worker (the components)");
         serve_worker_options options;
         options.library = host.library;
         options.mode = host.mode();

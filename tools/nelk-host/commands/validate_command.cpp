@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "command_line.h"
+#include "host/call_timing.h"
+#include "reports/call_trace.h"
 #include "process/private_files.h"
 #include "process/executable_path.h"
 #include "validator/validator.h"
@@ -28,6 +30,9 @@ struct validate_options {
     std::string timeout;
     std::string runCheck;    // the child's side of --memcheck: the check to run
     std::string reportFile;  // and where it reports
+    std::string callBudget;  // as typed
+    std::string trace;       // --trace FILE
+    std::string tracePart;   // the child's side of --memcheck: the trace to append to
 };
 
 // A whole number up to `high`, written in plain decimal and nothing else.
@@ -64,6 +69,9 @@ bool readNumbers(validate_options& options, std::string& problem) {
         }
         checks.iterations = static_cast<int>(value);
     }
+    double budget = callBudget();
+    if (!options.callBudget.empty() && !readCallBudget("--call-budget", options.callBudget, budget, problem)) return false;
+    setCallBudget(budget);
     return options.timeout.empty() || readSeconds("--timeout", options.timeout, checks.timeoutSeconds, problem);
 }
 
@@ -113,12 +121,16 @@ int runValidation(validate_options& options, const host_options& host, const cha
         std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
         return 2;
     }
-    if (!options.runCheck.empty()) nelk_validator::runCheckChild(checks, options.runCheck, options.reportFile);
+    if (!options.runCheck.empty()) {
+        if (!options.tracePart.empty()) traceCallsTo(options.tracePart, options.runCheck + " under valgrind");
+        nelk_validator::runCheckChild(checks, options.runCheck, options.reportFile);
+    }
     if (options.list) {
         std::printf("%s", nelk_validator::checkList().c_str());
         return 0;
     }
-    if (!settledOptions(options, problem)) {
+    if (!settledOptions(options, problem) ||
+        (!options.trace.empty() && !beginCallTrace(options.trace, "nelk-host validate", problem))) {
         std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
         return 2;
     }
@@ -133,6 +145,10 @@ int runValidation(validate_options& options, const host_options& host, const cha
     if (!writeJunitReport(options.reports, validationSuites(results)) && status == 0) status = 1;
     // The validator prints the table itself, inside its report.
     const int coverage = reportCoverage(options.reports, checks.json, false);
+    if (!finishCallTrace(problem)) {
+        std::fprintf(stderr, "nelk-host: --trace: %s\n", problem.c_str());
+        if (status == 0) status = 1;
+    }
     // Everything is written: the process ends here, so that an exit handler a library left
     // behind (it was unloaded long ago) cannot take the status or the output with it.
     std::fflush(nullptr);
@@ -171,6 +187,8 @@ subcommand addValidateCommand(CLI::App& app, host_options& host, const char* pro
     addReportOptions(*validate, options->reports, "check and library");
     validate->add_option("--run-check", options->runCheck)->group("");  // the child's side of --memcheck
     validate->add_option("--report-file", options->reportFile)->group("");
+    validate->add_option("--trace-part", options->tracePart)->group("");
+    addTimingOptions(*validate, options->callBudget, options->trace);
     return {validate, [&host, options, program] { return runValidation(*options, host, program); }};
 }
 

@@ -1,5 +1,6 @@
 #include "component_calls.h"
 
+#include "call_timing.h"
 #include "component_time.h"
 
 #include "abi_calls.h"
@@ -35,6 +36,7 @@ void reportStack(nelk_test_kit::host_rules& rules, const char* what, const nelk_
 
 const char* callComponent(nelk_client_callback& component, nelk_test_kit::host_rules& rules, void* data, int kind,
                           const std::string& event, std::recursive_mutex* lock) {
+    const call_clock timing(event);
     nelk_process_guard::setEvent(event.c_str());
     cover(kindItem(kind));
     if (data == nullptr && (kind == nelk_kind::slotValue || kind == nelk_kind::controlEvent)) cover(coverage_item::nullRecord);
@@ -59,6 +61,7 @@ const char* callComponent(nelk_client_callback& component, nelk_test_kit::host_r
 
 nelk_client_callback* createComponent(const nelk_test_kit::component_library& library, nelk_host* host,
                                       const char* loadText, nelk_test_kit::host_rules& rules, const std::string& event) {
+    const call_clock timing(event);
     nelk_process_guard::setEvent(event.c_str());
     rules.callBegins();
     nelk_client_callback* component = nullptr;
@@ -76,6 +79,7 @@ nelk_client_callback* createComponent(const nelk_test_kit::component_library& li
 
 void deleteAsAHost(nelk_client_callback* component, nelk_test_kit::host_rules& rules, const std::string& event,
                    bool judgeShutdown) {
+    const call_clock timing(event);
     nelk_process_guard::setEvent(event.c_str());
     rules.deletionBegins();
     rules.callBegins();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "call_timing.h"
 #include "component_calls.h"
 #include "component_time.h"
 #include "process/fork_watch.h"
@@ -52,6 +53,14 @@ void headless_host::protocolError(const instance& source, const std::string& tex
     output_.error("instance " + nelk_test_kit::escaped(source.name), text);
 }
 
+void headless_host::judgeCallTime(const instance& target) {
+    const std::optional<double> seconds = takeCallOverBudget();
+    if (!seconds) return;
+    output_.warning(target.name, "the call took " + budgetText(*seconds) + " of the component's time, over the " +
+                                     budgetText(callBudget()) +
+                                     " budget of a call (--call-budget): a host's window would not respond meanwhile");
+}
+
 void headless_host::reportBreaches(instance& source) {
     const auto& breaches = source.rules.breaches();
     for (; source.breachesReported < breaches.size(); ++source.breachesReported)
@@ -91,6 +100,7 @@ const char* headless_host::deliver(instance& target, void* data, int kind, const
     const char* result = callComponent(*target.component, target.rules, data, kind,
                                        "kind " + std::to_string(kind) + " " + nelk_test_kit::escaped(what) + " to " +
                                            nelk_test_kit::escaped(target.name));
+    judgeCallTime(target);
     reportBreaches(target);
     reportForeignLines();
     queue_.leave();
@@ -152,6 +162,7 @@ bool headless_host::load(const std::string& name, const std::string& library,
     target.component = createComponent(*opened, target.host.get(), loadText ? loadText->c_str() : nullptr, target.rules,
                                        "the creation of " + nelk_test_kit::escaped(name));
     target.phase = target.component != nullptr ? instance_phase::live : instance_phase::gone;
+    judgeCallTime(target);
     reportBreaches(target);
     reportForeignLines();
     queue_.leave();  // delivers the events for it that came while it was being created
@@ -360,6 +371,7 @@ bool headless_host::remove(const std::string& name) {
     target->component = nullptr;
     target->phase = instance_phase::gone;
     target->registrations.clear();
+    judgeCallTime(*target);
     reportBreaches(*target);
     reportForeignLines();
     releaseLibrary(*target);  // the last instance of a library unloads it

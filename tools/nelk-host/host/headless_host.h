@@ -111,6 +111,8 @@ private:
     void deliverSlot(const slot_event& event);
     void report(instance& target, int driver, int slot, const std::string& text);
     void reportBreaches(instance& source);
+    // A warning when the outermost call into `target` that just ended went over the call budget.
+    void judgeCallTime(const instance& target);
     // Drops the instance's hold on its library, which unloads with its last instance.
     void releaseLibrary(instance& target);
     void protocolError(const instance& source, const std::string& text);

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/call_timing.h"
 #include "process/executable_path.h"
+#include "reports/call_trace.h"
 #include "runner/component_output.h"
 #include "scenario/statements.h"
 
@@ -22,11 +24,19 @@ bool readSeconds(const std::string& option, const std::string& text, double& sec
     return true;
 }
 
-bool prepared(host_options& options) {
+bool prepared(host_options& options, const std::string& processName) {
     if (options.json && options.quiet) {
         std::fprintf(stderr, "nelk-host: --json and --quiet exclude each other\n");
         return false;
     }
+    std::string problem;
+    double budget = callBudget();
+    if ((!options.callBudget.empty() && !readCallBudget("--call-budget", options.callBudget, budget, problem)) ||
+        (!options.trace.empty() && !beginCallTrace(options.trace, processName, problem))) {
+        std::fprintf(stderr, "nelk-host: %s\n", problem.c_str());
+        return false;
+    }
+    setCallBudget(budget);
     options.library = resolvedLibraryPath("", options.library);
     return true;
 }

@@ -17,6 +17,8 @@ struct host_options {
     bool immediate = false;
     bool noColour = false;
     std::string library;  // what "load" uses when it names none; made absolute by prepared()
+    std::string callBudget;  // --call-budget as typed; "": the default
+    std::string trace;       // --trace FILE; "": none
 
     transcript_style style() const {
         return json ? transcript_style::json : quiet ? transcript_style::quiet : transcript_style::readable;
@@ -30,9 +32,10 @@ struct host_options {
 bool readSeconds(const std::string& option, const std::string& text, double& seconds, std::string& problem);
 
 // The host options checked and made ready before a host runs: the library path absolute (so the
-// load texts and saved scenarios are the same from any folder). False, with a message on
-// standard error, when they exclude each other.
-bool prepared(host_options& options);
+// load texts and saved scenarios are the same from any folder), the call budget set, the trace
+// begun (reports/call_trace.h) under `processName`. False, with a message on standard error,
+// when they exclude each other or one cannot be read.
+bool prepared(host_options& options, const std::string& processName = "nelk-host");
 
 // Without a subcommand: the built-in demo.
 int runDemo(host_options& host);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "host/call_timing.h"
 #include "runner/component_output.h"
 #include "runner/scenario_host.h"
 #include "reports/run_reports.h"
@@ -11,6 +12,7 @@ namespace nelk_host_tool {
 file_outcome runScenarioFile(const host_options& host, const std::string& file, bool strict,
                              const std::function<void(const std::string& where, const std::string& line)>& onStatement) {
     processCoverage() = {};
+    traceProcessName(file);
     const component_output componentsWrite(host.style(), host.colour());  // kept out of the transcript
     scenario_host session(host);
     session.runner.setStrict(strict);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <sstream>
 
+#include "host/call_timing.h"
 #include "process/executable_path.h"
 #include "host_rules.h"
 #include "process/process_guard.h"
@@ -114,6 +115,7 @@ statement_result scenario_runner::runOne(const std::string& where, const std::st
     nelk_process_guard::setWhere(where.c_str());
     nelk_process_guard::setEvent("");
     if (words.empty()) return statement_result::ok;
+    callsBelongTo(where + ": " + line);
     const statement_form* form = formOf(words);
     if (form == nullptr) {
         return fail(where, "unknown statement \"" + nelk_test_kit::escaped(words[0].text) +

@@ -7,6 +7,10 @@ namespace nelk_validator {
 check_outcome runHere(const check& each, const check_settings& settings) {
     try {
         return each.run(settings);
+    } catch (const check_stopped&) {
+        check_outcome stopped{check_status::pass, ""};
+        stopped.stoppedForTime = true;
+        return stopped;
     } catch (const std::exception& error) {
         return {check_status::crashed, std::string("an exception escaped: ") + error.what()};
     } catch (...) {

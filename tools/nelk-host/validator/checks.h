@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host/call_timing.h"
+
 namespace nelk_validator {
 
 enum class check_status { pass, fail, skip, warn, crashed, timeout };
@@ -26,7 +28,18 @@ struct check_outcome {
     // The verdict stands only if the process then ends cleanly through exit(), running the exit
     // handlers the library left behind (a check of its own process only).
     bool endWithExit = false;
+    // The slowest calls into the component during the check, slowest first (host/call_timing.h);
+    // filled by whoever ran the check, not by the check itself.
+    std::vector<nelk_host_tool::timed_call> slowCalls;
+    bool stoppedForTime = false;  // ended early, the calls being over the budget (check_stopped)
 };
+
+// Thrown by a subject between calls when its calls went over the budget often enough that the
+// check would take far too long: runHere() turns it into a PASS stopped for time, which the
+// validator reports as a WARN of the slow calls.
+struct check_stopped {};
+// Calls over the budget after which a check stops.
+constexpr int slowCallsBeforeStop = 3;
 
 struct check_settings {
     std::string library;

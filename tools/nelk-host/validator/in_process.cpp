@@ -118,6 +118,7 @@ check_outcome runInProcess(const check& each, const check_settings& settings, do
     check_settings here = settings;
     here.inProcess = true;
     check_outcome outcome{check_status::crashed, ""};
+    nelk_host_tool::forgetCalls();  // the check's own calls, not the last one's
     {
         watchdog guard(timeoutSeconds, timeoutSeconds * 30);
         onHostSizedThread([&] {
@@ -135,6 +136,7 @@ check_outcome runInProcess(const check& each, const check_settings& settings, do
         outcome = {check_status::fail, "a process the component forked came back into the host's code (a fork whose child "
                                        "returned from the call): a host would run twice"};
     }
+    outcome.slowCalls = nelk_host_tool::slowestCalls();
     return outcome;
 }
 

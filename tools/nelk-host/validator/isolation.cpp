@@ -131,6 +131,8 @@ void runChild(const check& each, const check_settings& settings, child_report& r
     nelk_process_guard::describeFaultsWith(describeFault);
     nelk_process_guard::setWhere(each.id);
     nelk_host_tool::noteHostProcess();
+    nelk_host_tool::forgetCalls();  // the parent's, copied by fork
+    nelk_host_tool::traceProcessName(std::string(each.id) + " on " + settings.library);
 #if defined(__GLIBC__) && !defined(NELK_SANITIZED)
     // Freed memory is overwritten, so a component that walks a list a nested call changed, or
     // reads an answer it freed, reads garbage and shows it.
@@ -161,6 +163,8 @@ void runChild(const check& each, const check_settings& settings, child_report& r
     result.verdict = static_cast<int>(outcome.status);
     result.reason = outcome.reason;
     result.coverage = nelk_host_tool::processCoverage().numbers();
+    result.detail = {{"slowCalls", nelk_host_tool::timedCallsJson(nelk_host_tool::slowestCalls())},
+                     {"stoppedForTime", outcome.stoppedForTime}};
     result.writeInto(report);
     std::fflush(nullptr);
     if (outcome.endWithExit) {
@@ -219,6 +223,10 @@ check_outcome verdictOf(const child_report& report, const nelk_host_tool::child_
         outcome.stack = symbolizedStack(report);
     } else if (result && (!report.exitProbe || ending.cleanExit())) {
         outcome = {static_cast<check_status>(result->verdict), result->reason};
+        if (result->detail.is_object()) {
+            outcome.slowCalls = nelk_host_tool::timedCallsFrom(result->detail.value("slowCalls", nlohmann::json()));
+            outcome.stoppedForTime = result->detail.value("stoppedForTime", false);
+        }
         nelk_host_tool::processCoverage().merge(nelk_host_tool::coverage_counts::fromNumbers(result->coverage));  // what the check exercised adds to this process's count
     } else if (report.exitProbe) {
         outcome.reason = "the process's exit, after the library was closed, " + ending.sentence() +

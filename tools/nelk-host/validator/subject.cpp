@@ -5,6 +5,8 @@
 
 #include "answer_origin.h"
 #include "call_record.h"
+#include "checks.h"
+#include "host/call_timing.h"
 #include "process_watch.h"
 #include "scenario_words.h"
 #include "host_records.h"
@@ -47,6 +49,8 @@ subject::subject(const nelk_test_kit::component_library& library, const char* lo
     pages->seal();
     component_ = nelk_host_tool::createComponent(library, nullHost ? nullptr : &host_, copy, host_.rules(),
                                                  "creation with load text " + shortText(text));
+    loadStatement_ = nelk_test_kit::loadStatement("C", text ? text->c_str() : nullptr);
+    if (nelk_host_tool::lastCallKept()) nelk_host_tool::nameLastCall(loadStatement_);
     finished(std::move(pages));
     callReturned();
     if (!name_.empty()) call_record::end();
@@ -63,6 +67,9 @@ const char* subject::deliver(void* data, int kind, const std::string& what, bool
     const char* answer = nelk_host_tool::callComponent(*component_, host_.rules(), data, kind,
                                                        "kind " + std::to_string(kind) + " " + what, &host_.lock());
     --depth_;
+    // A call among the slowest is named by the statements that make it (its data is still there).
+    if (depth_ == 0 && nelk_host_tool::lastCallKept())
+        nelk_host_tool::nameLastCall(loadStatement_ + "\n" + nelk_test_kit::callStatement("C", data, kind, dataIsText));
     callReturned();
     if (!name_.empty() && kind != nelk_kind::giveBackAnswer) {
         call_record::end();
@@ -72,6 +79,7 @@ const char* subject::deliver(void* data, int kind, const std::string& what, bool
         }
     }
     if (depth_ == 0) deliverOwedReports();
+    if (depth_ == 0 && nelk_host_tool::callsOverBudget() >= slowCallsBeforeStop) throw check_stopped{};
     return answer;
 }
 
@@ -222,6 +230,7 @@ void subject::destroy() {
     host_.stopNesting();
     if (!name_.empty()) call_record::begin("delete " + name_);
     nelk_host_tool::deleteAsAHost(component_, host_.rules(), "deletion through the virtual destructor", !nullHost_);
+    if (nelk_host_tool::lastCallKept()) nelk_host_tool::nameLastCall(loadStatement_ + "\ndelete C");
     component_ = nullptr;
     callReturned();
     if (!name_.empty()) {

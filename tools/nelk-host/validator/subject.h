@@ -80,6 +80,7 @@ private:
     int depth_ = 0;           // calls in progress (nested ones too)
     bool draining_ = false;   // delivering owed slot events
     std::string name_;        // in the call record; "" when not recording
+    std::string loadStatement_;  // what creates it, as instance C, for naming its slow calls
     bool breachRecorded_ = false;
 };
 

@@ -19,6 +19,7 @@
 #include "in_process.h"
 #include "validation_target.h"
 #include "process/executable_path.h"
+#include "host/call_timing.h"
 #include "host/protocol_coverage.h"
 #include "host/transcript.h"
 #include "process/process_guard.h"
@@ -84,6 +85,33 @@ std::string indented(const std::string& text, const std::string& indent) {
         start = end + 1;
     }
     return result;
+}
+
+// The statements of a slow call on one line: "load C ... / notify C 5 2 "x"".
+std::string onOneLine(const std::string& statements) {
+    std::string line = statements;
+    for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at)) line.replace(at, 1, " / ");
+    return line;
+}
+
+// A check that passed but made a call over the budget warns of it: the host's window would not
+// respond meanwhile. Not judged under valgrind, which slows every call many times.
+void judgeCallTimes(const validator_options& options, check_outcome& outcome) {
+    const double budget = nelk_host_tool::callBudget();
+    if (outcome.status != check_status::pass) return;
+    const bool slow = !options.memcheck && budget > 0 && !outcome.slowCalls.empty() && outcome.slowCalls.front().seconds > budget;
+    if (!slow && !outcome.stoppedForTime) return;
+    outcome.status = check_status::warn;
+    if (!slow) {
+        outcome.reason = "the check stopped early, its calls over the budget (--call-budget)";
+        return;
+    }
+    const nelk_host_tool::timed_call& slowest = outcome.slowCalls.front();
+    outcome.reason = nelk_host_tool::describeSlowCall(slowest, budget) + " (--call-budget): a host's window would not respond" +
+                     (slowest.statement.empty() ? "" : "; as statements: " + onOneLine(slowest.statement));
+    if (outcome.stoppedForTime)
+        outcome.reason += "; stopped after " + std::to_string(slowCallsBeforeStop) +
+                          " such calls, its other judgments unmade (--call-budget off runs it whole)";
 }
 
 // What an in-process check prints if it ends the process: its line as it would stand, then the
@@ -215,6 +243,7 @@ public:
     void row(const std::string& id, const check_outcome& outcome, double seconds, const std::string& scenario = "",
              const std::string& scenarioNote = "") {
         counts_.add(outcome.status);
+        keepSlowCalls(id, outcome.slowCalls);
         const std::string again = isFailure(outcome.status) ? reproduce(options_, library_, id) : std::string();
         nlohmann::ordered_json entry{{"id", id}, {"status", statusName(outcome.status)}, {"reason", outcome.reason}};
         if (isFailure(outcome.status)) {
@@ -224,6 +253,7 @@ public:
             if (!outcome.stack.empty()) entry["stack"] = outcome.stack;
             if (!outcome.output.empty()) entry["output"] = outcome.output;
         }
+        if (!outcome.slowCalls.empty()) entry["slowCalls"] = nelk_host_tool::timedCallsJson(outcome.slowCalls);
         checks_.push_back(entry);
         if (results_ != nullptr)
             results_->push_back({library_, id, outcome.status, outcome.reason, again, scenario, outcome.stack, outcome.output, seconds});
@@ -249,6 +279,7 @@ public:
     // The summary (and the coverage) at the end of the run; the run's exit status.
     int finish() {
         document_["summary"] = counts_.object();
+        reportSlowCalls();
         const nelk_host_tool::coverage_counts& covered = nelk_host_tool::processCoverage();
         std::set<nelk_host_tool::coverage_item> notApplicable;
         for (const std::string& id : options_.notApplicable) {
@@ -268,7 +299,55 @@ public:
     }
 
 private:
+    struct slow_call {
+        std::string library;
+        std::string check;
+        nelk_host_tool::timed_call call;
+    };
+    void keepSlowCalls(const std::string& id, const std::vector<nelk_host_tool::timed_call>& calls) {
+        for (const nelk_host_tool::timed_call& each : calls) {
+            // A call is listed once, with the check it was slowest in.
+            const auto same = std::find_if(slowest_.begin(), slowest_.end(), [&](const slow_call& kept) {
+                return kept.library == library_ && kept.call.call == each.call;
+            });
+            if (same == slowest_.end())
+                slowest_.push_back({library_, id, each});
+            else if (same->call.seconds < each.seconds)
+                *same = {library_, id, each};
+        }
+        std::stable_sort(slowest_.begin(), slowest_.end(),
+                         [](const slow_call& a, const slow_call& b) { return a.call.seconds > b.call.seconds; });
+        if (slowest_.size() > nelk_host_tool::keptCalls) slowest_.resize(nelk_host_tool::keptCalls);
+    }
+    // The run's slowest calls, in the JSON document, and printed unless quiet (then only those
+    // over the budget).
+    void reportSlowCalls() {
+        const double budget = options_.memcheck ? 0 : nelk_host_tool::callBudget();
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const slow_call& each : slowest_) {
+            nlohmann::ordered_json entry = nelk_host_tool::timedCallsJson({each.call}).front();
+            entry["check"] = each.check;
+            entry["library"] = each.library;
+            list.push_back(entry);
+        }
+        document_["callBudgetMs"] = budget * 1000;
+        document_["slowestCalls"] = list;
+        if (options_.json || slowest_.empty()) return;
+        const bool over = budget > 0 && slowest_.front().call.seconds > budget;
+        if (options_.quiet && !over) return;
+        std::printf("slowest calls (the component's own time in one call; %s):\n",
+                    options_.memcheck ? "not judged under valgrind"
+                    : budget > 0      ? ("budget " + nelk_host_tool::budgetText(budget) + ", --call-budget").c_str()
+                                      : "no budget");
+        for (const slow_call& each : slowest_) {
+            if (options_.quiet && each.call.seconds <= budget) break;
+            std::printf("  %9s  %-20s %s\n", nelk_host_tool::budgetText(each.call.seconds).c_str(), each.check.c_str(),
+                        each.call.call.c_str());
+        }
+    }
+
     const validator_options& options_;
+    std::vector<slow_call> slowest_;
     std::vector<check_result>* results_;
     tally counts_;
     nlohmann::ordered_json document_;
@@ -305,6 +384,8 @@ void runBatteryCheck(const validator_options& options, const validation_target& 
                                     "--run-check",  each.id,
                                     "--seed",       std::to_string(options.seed),
                                     "--iterations", std::to_string(options.iterations)};
+        if (!nelk_host_tool::tracePath().empty())
+            isolation.childArguments.insert(isolation.childArguments.end(), {"--trace-part", nelk_host_tool::tracePath()});
         outcome = runIsolated(each, settings, isolation);
         if (isFailure(outcome.status) && !options.saveFailures.empty()) {
             const saved_scenario saved = saveFailure(each, settings, outcome, options.saveFailures, options.executable,
@@ -321,6 +402,7 @@ void runBatteryCheck(const validator_options& options, const validation_target& 
     {
         outcome = runInProcess(each, settings, options.timeoutSeconds, report.lastWords(each));
     }
+    judgeCallTimes(options, outcome);
     report.row(each.id, outcome, secondsSince(started), scenario, scenarioNote);
 }
 
@@ -341,7 +423,8 @@ void runDelegatedBattery(const validator_options& options, const validation_targ
     std::string ids;
     for (const check* each : selected) ids += (ids.empty() ? "" : ",") + std::string(each->id);
     command.insert(command.end(), {"--only", ids, "--seed", std::to_string(options.seed), "--iterations",
-                                   std::to_string(options.iterations), "--timeout", number(options.timeoutSeconds)});
+                                   std::to_string(options.iterations), "--timeout", number(options.timeoutSeconds),
+                                   "--call-budget", nelk_host_tool::callBudget() > 0 ? number(nelk_host_tool::callBudget() * 1000) : "off"});
     const double bound = 60 + (options.timeoutSeconds * 4 + 30) * static_cast<double>(selected.size());
     const auto started = std::chrono::steady_clock::now();
     const nelk_host_tool::command_result result = nelk_host_tool::runCommand(command, bound);
@@ -355,6 +438,7 @@ void runDelegatedBattery(const validator_options& options, const validation_targ
             check_outcome outcome{*status, row.value("reason", "")};
             outcome.stack = row.value("stack", "");
             outcome.output = row.value("output", "");
+            outcome.slowCalls = nelk_host_tool::timedCallsFrom(row.value("slowCalls", nlohmann::json()));
             outcomes.emplace(row.value("id", ""), outcome);
         }
     }
