@@ -15,6 +15,7 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/syscall.h>
@@ -34,16 +35,20 @@ double now() {
 #if defined(__linux__)
 int threadId() { return static_cast<int>(syscall(SYS_gettid)); }
 
+// Forks so far: a forked child's thread is not its parent's, and must open its own file.
+std::atomic<int> forks{0};
+void countFork() { ++forks; }
+
 // The seconds this thread waited on a run queue so far: the second field of its schedstat
 // (nanoseconds). 0 where the kernel does not keep it. The file is opened once per thread.
 double waitedForProcessor() {
+    static const bool counting = pthread_atfork(nullptr, nullptr, countFork) == 0;
     thread_local int file = -2;
-    thread_local int owner = 0;
-    const int self = threadId();
-    if (file == -2 || owner != self) {  // a forked child's thread is not its parent's
+    thread_local int openedAt = -1;  // the forks counted when it was opened
+    if (file == -2 || openedAt != forks.load(std::memory_order_relaxed)) {
         if (file >= 0) close(file);
-        file = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
-        owner = self;
+        file = counting ? open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC) : -1;
+        openedAt = forks.load();
     }
     if (file < 0) return 0;
     char text[96];
@@ -222,7 +227,7 @@ std::optional<double> takeCallOverBudget() {
     return lastSeconds;
 }
 
-bool lastCallKept() { return lastKept; }
+bool lastCallNeedsName() { return lastKept && lastOver; }
 
 void nameLastCall(const std::string& statements) {
     if (!lastKept) return;

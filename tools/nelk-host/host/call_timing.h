@@ -64,9 +64,10 @@ private:
 // The time of the outermost call that ended last on this thread when it went over the budget,
 // once: a second take, or a take after a call within it, finds nothing.
 std::optional<double> takeCallOverBudget();
-// Whether the outermost call that ended last is among the slowest kept; then nameLastCall() sets what reproduces it, for a
-// caller that knows it only after the call (the validator's subjects).
-bool lastCallKept();
+// Whether the outermost call that ended last went over the budget and is among the slowest kept:
+// then nameLastCall() sets what reproduces it, for a caller that knows it only after the call
+// (the validator's subjects), and need not work it out for the many calls that are quick.
+bool lastCallNeedsName();
 void nameLastCall(const std::string& statement);
 
 // The slowest outermost calls of this thread so far, slowest first, at most `keptCalls`; the

@@ -105,6 +105,7 @@ statement_result scenario_runner::runStatement(const std::string& where, const s
                                  error.what());
     }
     nelk_process_guard::setHostWork(outer);
+    callsBelongTo("");  // a call after it (an instance deleted at the end) is not the statement's
     return result;
 }
 

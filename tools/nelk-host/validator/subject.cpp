@@ -50,7 +50,7 @@ subject::subject(const nelk_test_kit::component_library& library, const char* lo
     component_ = nelk_host_tool::createComponent(library, nullHost ? nullptr : &host_, copy, host_.rules(),
                                                  "creation with load text " + shortText(text));
     loadStatement_ = nelk_test_kit::loadStatement("C", text ? text->c_str() : nullptr);
-    if (nelk_host_tool::lastCallKept()) nelk_host_tool::nameLastCall(loadStatement_);
+    if (nelk_host_tool::lastCallNeedsName()) nelk_host_tool::nameLastCall(loadStatement_);
     finished(std::move(pages));
     callReturned();
     if (!name_.empty()) call_record::end();
@@ -68,7 +68,7 @@ const char* subject::deliver(void* data, int kind, const std::string& what, bool
                                                        "kind " + std::to_string(kind) + " " + what, &host_.lock());
     --depth_;
     // A call among the slowest is named by the statements that make it (its data is still there).
-    if (depth_ == 0 && nelk_host_tool::lastCallKept())
+    if (depth_ == 0 && nelk_host_tool::lastCallNeedsName())
         nelk_host_tool::nameLastCall(loadStatement_ + "\n" + nelk_test_kit::callStatement("C", data, kind, dataIsText));
     callReturned();
     if (!name_.empty() && kind != nelk_kind::giveBackAnswer) {
@@ -230,7 +230,7 @@ void subject::destroy() {
     host_.stopNesting();
     if (!name_.empty()) call_record::begin("delete " + name_);
     nelk_host_tool::deleteAsAHost(component_, host_.rules(), "deletion through the virtual destructor", !nullHost_);
-    if (nelk_host_tool::lastCallKept()) nelk_host_tool::nameLastCall(loadStatement_ + "\ndelete C");
+    if (nelk_host_tool::lastCallNeedsName()) nelk_host_tool::nameLastCall(loadStatement_ + "\ndelete C");
     component_ = nullptr;
     callReturned();
     if (!name_.empty()) {
